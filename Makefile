@@ -1,0 +1,57 @@
+# Front door for the common jobs. Every target installs what it needs first.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+STEPS ?= 2
+
+.PHONY: all deps build asan fuzz demo test test-linux test-asan test-fuzz bench format clean
+
+all: build
+
+deps:
+	scripts/setup-deps linux
+
+build: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS)
+
+asan: deps
+	cmake --preset linux-asan >/dev/null
+	cmake --build --preset linux-asan -j $(JOBS)
+
+# The fuzz targets need clang; without it they are skipped with a note.
+fuzz:
+	@if command -v clang++ >/dev/null; then \
+	    scripts/setup-deps fuzz && cmake --preset fuzz >/dev/null && \
+	    cmake --build --preset fuzz -j $(JOBS); \
+	else echo "clang++ not found: fuzz targets skipped"; fi
+
+demo: build
+	@echo "== examples/lullaby.txt as written =="
+	@cat examples/lullaby.txt
+	@echo
+	@echo "== moved up $(STEPS) semitones (melvane-cli --text --steps $(STEPS)) =="
+	@build/linux/bin/melvane-cli --text --steps $(STEPS) < examples/lullaby.txt
+
+test: test-linux test-asan test-fuzz
+
+test-linux: build
+	ctest --preset linux -j $(JOBS)
+
+test-asan: asan
+	ctest --preset linux-asan -j $(JOBS)
+
+# A short libFuzzer run over the transposition: enough to catch a crash on fresh input.
+test-fuzz: fuzz
+	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
+	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
+	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
+	fi
+
+bench: build
+	build/linux/bin/transpose_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

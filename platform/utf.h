@@ -1,0 +1,19 @@
+// Conversions between UTF-8 bytes and UTF-16 text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace melvane {
+
+// Lossless pair for text that passes through the program: a byte that is not part of valid
+// UTF-8 becomes the lone surrogate U+DC80..U+DCFF and turns back into the same byte on the way
+// out, so malformed input survives unchanged. Valid UTF-8 never produces lone surrogates.
+std::u16string DecodeUtf8Lossless(std::string_view bytes);
+std::string EncodeUtf8Lossless(std::u16string_view text);
+
+// Plain conversions for names and messages: malformed sequences become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view bytes);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace melvane

@@ -1,0 +1,35 @@
+#include "platform/utf.h"
+
+#include <gtest/gtest.h>
+
+namespace melvane {
+namespace {
+
+TEST(Utf, DecodesAndEncodesEveryPlane) {
+    const std::string bytes = "A\xC3\xA4\xE2\x82\xAC\xF0\x9D\x84\x9E";  // A ä € 𝄞
+    const std::u16string text = u"A\u00E4\u20AC\U0001D11E";
+    EXPECT_TRUE(Utf8ToUtf16(bytes) == text);
+    EXPECT_EQ(Utf16ToUtf8(text), bytes);
+    EXPECT_TRUE(DecodeUtf8Lossless(bytes) == text);
+    EXPECT_EQ(EncodeUtf8Lossless(text), bytes);
+}
+
+TEST(Utf, LosslessPairKeepsMalformedBytes) {
+    const std::string malformed[] = {
+        "\xFF",           "a\x80z",         "\xC3",          "\xC0\xAF",  // lone, stray, cut, overlong
+        "\xED\xA0\x80",   "\xF4\x90\x80\x80", "\xE2\x82",    "ok\xF0\x9F\x98",
+        std::string("\0\xFE", 2)};
+    for (const std::string& bytes : malformed) {
+        EXPECT_EQ(EncodeUtf8Lossless(DecodeUtf8Lossless(bytes)), bytes);
+    }
+}
+
+TEST(Utf, PlainConversionReplacesMalformedInput) {
+    EXPECT_TRUE(Utf8ToUtf16("a\xFFz") == u"a\uFFFDz");
+    EXPECT_EQ(Utf16ToUtf8(u"a\xD800z"), "a\xEF\xBF\xBDz");
+    // Escaped bytes only mean something to the lossless pair.
+    EXPECT_EQ(Utf16ToUtf8(DecodeUtf8Lossless("\xFF")), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace melvane
