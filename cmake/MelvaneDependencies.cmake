@@ -3,6 +3,7 @@
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
 
 if(MELVANE_BUILD_TESTS AND NOT TARGET gtest)
     # Built from source so that the same GoogleTest serves every compiler, MinGW included.
