@@ -65,4 +65,8 @@ using StatementPtr = std::unique_ptr<ParsedStatement, StatementDeleter>;
 // the end of the text ends the text there.
 void DecodeEscapes(std::wstring& text);
 
+// The reverse for text placed between quotes in a command: "'" and "$" become "$0027" and
+// "$0024", so any text (a document path, a paragraph) reaches the server unchanged.
+std::wstring EscapeQuotedText(std::wstring_view text);
+
 }  // namespace melvane

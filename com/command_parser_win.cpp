@@ -590,4 +590,19 @@ void DecodeEscapes(std::wstring& text) {
     text = std::move(decoded);
 }
 
+std::wstring EscapeQuotedText(std::wstring_view text) {
+    std::wstring escaped;
+    escaped.reserve(text.size());
+    for (const wchar_t c : text) {
+        if (c == L'\'') {
+            escaped += L"$0027";
+        } else if (c == L'$') {
+            escaped += L"$0024";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 }  // namespace melvane

@@ -428,6 +428,16 @@ TEST_F(CommandParser, DecodeEscapes) {
     EXPECT_EQ(Text(SingleArgument(L"'a$0000b'")), std::wstring(L"a\0b", 3));
 }
 
+TEST_F(CommandParser, EscapedTextArrivesUnchanged) {
+    const std::wstring texts[] = {L"It's",      L"$0041 costs $5",
+                                  L"'$'",       L"C:\\Bob's (old) songs\\a=b.doc",
+                                  L"Am  F#7\r", L"\u20AC and \u00E9"};
+    for (const std::wstring& text : texts) {
+        EXPECT_EQ(Text(SingleArgument(L"'" + EscapeQuotedText(text) + L"'")), text)
+            << testing::Narrow(text);
+    }
+}
+
 TEST_F(CommandParser, ComponentLimit) {
     std::wstring twenty = L"A";
     for (int i = 1; i < kMaxCommandComponents; ++i) {
