@@ -10,17 +10,19 @@ constexpr std::array<std::array<std::u16string_view, kNoteRows>, 2> kNoteNames =
     {u"C", u"Db", u"D", u"Eb", u"E", u"F", u"Gb", u"G", u"Ab", u"A", u"Bb", u"H", u"B"},
 }};
 
-// One match-data block per thread, reused by every search: only the yes/no outcome is read.
-pcre2_match_data_16* ScratchMatchData() {
-    struct Holder {
-        pcre2_match_data_16* data = pcre2_match_data_create_16(1, nullptr);
-        ~Holder() { pcre2_match_data_free_16(data); }
-    };
-    thread_local Holder holder;
-    return holder.data;
+}  // namespace
+
+MatchScratch::~MatchScratch() {
+    pcre2_match_data_free_16(data_);
 }
 
-}  // namespace
+pcre2_match_data_16* MatchScratch::Get() {
+    // Only the yes/no outcome of a search is read, so one pair of offsets is enough.
+    if (data_ == nullptr) {
+        data_ = pcre2_match_data_create_16(1, nullptr);
+    }
+    return data_;
+}
 
 void ChordPattern::Deleter::operator()(pcre2_real_code_16* code) const {
     pcre2_code_free_16(code);
@@ -33,8 +35,8 @@ ChordPattern ChordPattern::Compile(std::u16string_view patternText) {
     int errorCode = 0;
     PCRE2_SIZE errorOffset = 0;
     pcre2_code_16* code =
-        pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(patternText.data()), patternText.size(),
-                         0, &errorCode, &errorOffset, nullptr);
+        pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(patternText.data()), patternText.size(), 0,
+                         &errorCode, &errorOffset, nullptr);
     ChordPattern pattern;
     if (code != nullptr) {
         // JIT is an optional speed-up; without it the interpreter gives the same answers.
@@ -45,8 +47,16 @@ ChordPattern ChordPattern::Compile(std::u16string_view patternText) {
 }
 
 bool ChordPattern::Search(std::u16string_view subject) const {
-    pcre2_match_data_16* matchData = ScratchMatchData();
-    if (!code_ || matchData == nullptr) {
+    MatchScratch scratch;
+    return Search(subject, scratch);
+}
+
+bool ChordPattern::Search(std::u16string_view subject, MatchScratch& scratch) const {
+    if (!code_) {
+        return false;
+    }
+    pcre2_match_data_16* matchData = scratch.Get();
+    if (matchData == nullptr) {
         return false;
     }
     const int rc = pcre2_match_16(code_.get(), reinterpret_cast<PCRE2_SPTR16>(subject.data()),

@@ -8,6 +8,7 @@
 #include <string_view>
 
 struct pcre2_real_code_16;
+struct pcre2_real_match_data_16;
 
 namespace melvane {
 
@@ -29,18 +30,34 @@ inline constexpr std::u16string_view kChordPatternSuffix =
 // "maj7", "addN", "susN", four slashes and the closing space.
 inline constexpr std::size_t kLongestChordMatch = 2 + 1 + 1 + 4 + 4 + 4 + 4 + 1;
 
+// Working memory for pattern searches, made on first use. Each caller keeps its own, so the
+// table itself stays read-only and can be shared.
+class MatchScratch {
+  public:
+    MatchScratch() = default;
+    ~MatchScratch();
+    MatchScratch(const MatchScratch&) = delete;
+    MatchScratch& operator=(const MatchScratch&) = delete;
+
+    pcre2_real_match_data_16* Get();
+
+  private:
+    pcre2_real_match_data_16* data_ = nullptr;
+};
+
 // One compiled regular expression. A pattern that failed to compile stays empty and never
 // matches, so a broken table cell simply recognises nothing.
 class ChordPattern {
-public:
+  public:
     ChordPattern() = default;
     static ChordPattern Compile(std::u16string_view patternText);
 
     bool IsCompiled() const { return code_ != nullptr; }
     // True when the pattern occurs anywhere in the subject (unanchored, case-sensitive).
+    bool Search(std::u16string_view subject, MatchScratch& scratch) const;
     bool Search(std::u16string_view subject) const;
 
-private:
+  private:
     struct Deleter {
         void operator()(pcre2_real_code_16* code) const;
     };
@@ -53,11 +70,11 @@ struct NoteEntry {
 };
 
 class NoteTable {
-public:
+  public:
     // row: 1..13, column: kSharpColumn or kFlatColumn.
     const NoteEntry& Cell(int row, int column) const { return cells_[column][row - 1]; }
 
-private:
+  private:
     friend NoteTable BuildNoteTables();
     std::array<std::array<NoteEntry, kNoteRows>, 2> cells_;
 };

@@ -15,7 +15,9 @@ constexpr NameSet NameBit(char16_t letter, char16_t accidental) {
     return NameSet{1} << ((letter - u'A') * 3 + variant);
 }
 
-constexpr bool IsNameLetter(char16_t c) { return c >= u'A' && c <= u'H'; }
+constexpr bool IsNameLetter(char16_t c) {
+    return c >= u'A' && c <= u'H';
+}
 
 // What may stand right after a note name inside a chord symbol: the first character of "m",
 // "7", "maj7", "add", "sus", "/" or the closing space.
@@ -61,7 +63,7 @@ struct ChordCell {
 
 // The first cell, sharp column rows 1-13 then flat column rows 1-13, whose pattern occurs in
 // the token followed by one space; row 0 when none does.
-ChordCell FindChord(const NoteTable& table, std::u16string_view token) {
+ChordCell FindChord(const NoteTable& table, std::u16string_view token, MatchScratch& scratch) {
     if (!CanEndChord(token.back())) {
         return {};
     }
@@ -81,7 +83,7 @@ ChordCell FindChord(const NoteTable& table, std::u16string_view token) {
     for (int column = kSharpColumn; column <= kFlatColumn; ++column) {
         for (int row = 1; row <= kNoteRows; ++row) {
             const NoteEntry& cell = table.Cell(row, column);
-            if ((candidates & NameBitOf(cell.name)) != 0 && cell.pattern.Search(subject)) {
+            if ((candidates & NameBitOf(cell.name)) != 0 && cell.pattern.Search(subject, scratch)) {
                 return {row, column};
             }
         }
@@ -111,14 +113,15 @@ int ShiftNoteIndex(int row, std::int64_t steps) {
     return static_cast<int>(shifted) + 1;
 }
 
-std::u16string TransposeText(const NoteTable& table, std::u16string_view text,
-                             std::int64_t steps, int spelling) {
+std::u16string TransposeText(const NoteTable& table, std::u16string_view text, std::int64_t steps,
+                             int spelling) {
     const int outColumn = spelling >= kFlatColumn ? kFlatColumn : kSharpColumn;
 
     // The result is built in one pass: unchanged stretches are copied from `text` only when
     // a rewritten token has to be appended after them.
     std::u16string out;
     std::size_t copiedUpTo = 0;
+    MatchScratch scratch;
 
     // The last token recognised as "A", until the next unrecognised token decides whether it
     // was the article: where it stands in `out` after rewriting, and where it came from.
@@ -144,7 +147,7 @@ std::u16string TransposeText(const NoteTable& table, std::u16string_view text,
         }
         const std::u16string_view token = text.substr(p, end - p);
 
-        const ChordCell chord = FindChord(table, token);
+        const ChordCell chord = FindChord(table, token, scratch);
         if (chord.row != 0) {
             if (out.empty()) {
                 out.reserve(length + length / 8 + 8);

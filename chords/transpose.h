@@ -20,8 +20,8 @@ int ShiftNoteIndex(int row, std::int64_t steps);
 //
 // A lone "A" followed by more words on the same line is the English article, not a chord: when
 // the next unrecognised token shows that, the "A" token is put back exactly as it stood.
-std::u16string TransposeText(const NoteTable& table, std::u16string_view text,
-                             std::int64_t steps, int spelling);
+std::u16string TransposeText(const NoteTable& table, std::u16string_view text, std::int64_t steps,
+                             int spelling);
 
 // True for the characters that may continue a token: printable ASCII except "/", plus the
 // German umlauts, so that words such as "Bär" stay one token.
