@@ -7,6 +7,17 @@ if(WIN32)
     endif()
     # Windows programs link every library statically, with its private dependencies.
     set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments for pkg-config")
+    # Another cache folder (new library versions): every library is looked up again there.
+    if(DEFINED CACHE{MELVANE_DEPS_LOOKED_UP} AND
+       NOT MELVANE_DEPS_LOOKED_UP STREQUAL MELVANE_WINDOWS_DEPS)
+        get_cmake_property(cached CACHE_VARIABLES)
+        foreach(name IN LISTS cached)
+            if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+                unset(${name} CACHE)
+            endif()
+        endforeach()
+    endif()
+    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WINDOWS_DEPS}" CACHE INTERNAL "")
 endif()
 find_package(PkgConfig REQUIRED)
 
