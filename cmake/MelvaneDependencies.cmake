@@ -8,8 +8,7 @@ if(WIN32)
     # Windows programs link every library statically, with its private dependencies.
     set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments for pkg-config")
     # Another cache folder (new library versions): every library is looked up again there.
-    if(DEFINED CACHE{MELVANE_DEPS_LOOKED_UP} AND
-       NOT MELVANE_DEPS_LOOKED_UP STREQUAL MELVANE_WINDOWS_DEPS)
+    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WINDOWS_DEPS}")
         get_cmake_property(cached CACHE_VARIABLES)
         foreach(name IN LISTS cached)
             if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
