@@ -4,11 +4,11 @@
 
 #include "chords/note_table.h"
 #include "cli/options.h"
+#include "cli/program.h"
 #include "cli/text_mode.h"
 
-int main(int argc, char** argv) {
+int melvane::cli::RunProgram(const std::vector<std::string>& args) {
     using namespace melvane;
-    const std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
     if (!parsed.ok) {
         std::cerr << "melvane-cli: " << parsed.error << '\n';

@@ -1,16 +1,43 @@
 # Third-party libraries. On Linux they come from Debian's -dev packages (scripts/setup-deps);
 # the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps).
+if(WIN32)
+    if(CMAKE_CROSSCOMPILING AND NOT IS_DIRECTORY "${MELVANE_WINDOWS_DEPS}")
+        message(FATAL_ERROR "MELVANE_WINDOWS_DEPS ('${MELVANE_WINDOWS_DEPS}') is not a folder: "
+                            "configure with -DMELVANE_WINDOWS_DEPS=$(scripts/build-windows-deps)")
+    endif()
+    # Windows programs link every library statically, with its private dependencies.
+    set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments for pkg-config")
+    # Another cache folder (new library versions): every library is looked up again there.
+    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WINDOWS_DEPS}")
+        get_cmake_property(cached CACHE_VARIABLES)
+        foreach(name IN LISTS cached)
+            if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+                unset(${name} CACHE)
+            endif()
+        endforeach()
+    endif()
+    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WINDOWS_DEPS}" CACHE INTERNAL "")
+endif()
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
+if(WIN32)
+    # Without it pcre2.h declares the functions as DLL imports.
+    target_compile_definitions(PkgConfig::PCRE2_16 INTERFACE PCRE2_STATIC)
+endif()
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
 
 if(MELVANE_BUILD_TESTS AND NOT TARGET gtest)
     # Built from source so that the same GoogleTest serves every compiler, MinGW included.
     set(MELVANE_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
-    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-    add_subdirectory(${MELVANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+    if(EXISTS "${MELVANE_GTEST_SOURCE}/CMakeLists.txt")
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+        add_subdirectory(${MELVANE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+    else()
+        # No source tree (MSYS2 on Windows): an installed GoogleTest serves as well.
+        find_package(GTest REQUIRED)
+    endif()
     include(GoogleTest)
 endif()
 

@@ -1,6 +1,7 @@
 #include "platform/utf.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace melvane {
 namespace {
@@ -121,5 +122,27 @@ std::u16string DecodeUtf8Lossless(std::string_view bytes) { return Decode(bytes,
 std::string EncodeUtf8Lossless(std::u16string_view text) { return Encode(text, true); }
 std::u16string Utf8ToUtf16(std::string_view bytes) { return Decode(bytes, false); }
 std::string Utf16ToUtf8(std::u16string_view text) { return Encode(text, false); }
+
+namespace {
+constexpr bool kWidePaths = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
+}  // namespace
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    if constexpr (kWidePaths) {
+        const std::u16string wide = Utf8ToUtf16(utf8);
+        return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+    } else {
+        return std::filesystem::path(std::string(utf8));
+    }
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+    if constexpr (kWidePaths) {
+        const std::wstring wide = path.wstring();
+        return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+    } else {
+        return path.string();
+    }
+}
 
 }  // namespace melvane

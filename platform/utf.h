@@ -1,6 +1,7 @@
 // Conversions between UTF-8 bytes and UTF-16 text.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,11 @@ std::string EncodeUtf8Lossless(std::u16string_view text);
 // Plain conversions for names and messages: malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// File names that arrive as UTF-8 (the command line, tests). A path built from a narrow string
+// reads it in the ANSI code page on Windows, so these go through UTF-16 there; on POSIX the bytes
+// are kept as they are. Neither throws.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
 
 }  // namespace melvane

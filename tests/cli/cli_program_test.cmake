@@ -28,13 +28,21 @@ endif()
 run_cli(2 ARGS --frobnicate)
 run_cli(2 ARGS)
 
-# Bytes in, bytes out: CRLF, umlauts and a malformed byte survive, chords move.
+# Arguments arrive whole and as UTF-8 (on Windows too, where the program gets them in UTF-16).
+run_cli(2 ARGS --text --steps 2 "Lieder/Bär 𝄞.txt")
+if(NOT last_stderr MATCHES "'Lieder/Bär 𝄞.txt'")
+    message(FATAL_ERROR "expected the argument named as given, got: ${last_stderr}")
+endif()
+
+# Bytes in, bytes out: CRLF and bare LF, umlauts, a malformed byte and ^Z (which a console in
+# text mode takes for the end of input) survive, chords move.
 string(ASCII 195 164 ae)
 string(ASCII 255 ff)
-file(WRITE "${WORK}/in.txt" "Am  G  C\r\nA little bird\r\nB${ae}r ${ff} Bb")
+string(ASCII 26 ctrl_z)
+file(WRITE "${WORK}/in.txt" "Am  G  C\r\nA little bird\nB${ae}r ${ff} Bb\r\n${ctrl_z}\r\nF")
 run_cli(0 ARGS --text --steps 2 INPUT "${WORK}/in.txt")
 file(READ "${WORK}/stdout" got HEX)
-file(WRITE "${WORK}/expected.txt" "Hm  A  D\r\nA little bird\r\nB${ae}r ${ff} C")
+file(WRITE "${WORK}/expected.txt" "Hm  A  D\r\nA little bird\nB${ae}r ${ff} C\r\n${ctrl_z}\r\nG")
 file(READ "${WORK}/expected.txt" want HEX)
 if(NOT got STREQUAL want)
     message(FATAL_ERROR "text filter output differs:\n got ${got}\nwant ${want}")

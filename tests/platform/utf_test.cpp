@@ -31,5 +31,16 @@ TEST(Utf, PlainConversionReplacesMalformedInput) {
     EXPECT_EQ(Utf16ToUtf8(DecodeUtf8Lossless("\xFF")), "\xEF\xBF\xBD");
 }
 
+TEST(Utf, PathsCarryNonAsciiNamesBothWays) {
+    // Read in the ANSI code page instead, "ä" would become "Ã¤" and "𝄞" would be lost.
+    const std::string utf8 = "Lieder/B\xC3\xA4r \xF0\x9D\x84\x9E.odt";
+    const std::filesystem::path path = PathFromUtf8(utf8);
+    EXPECT_TRUE(path.filename().u16string() == u"B\u00E4r \U0001D11E.odt");
+    EXPECT_EQ(PathToUtf8(path.parent_path()), "Lieder");
+    EXPECT_EQ(PathToUtf8(path), utf8);
+    EXPECT_EQ(PathToUtf8(std::filesystem::path(u"\u00DCbung.odt")), "\xC3\x9C\x62ung.odt");
+    EXPECT_TRUE(PathFromUtf8("").empty());
+}
+
 }  // namespace
 }  // namespace melvane
