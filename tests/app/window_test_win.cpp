@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
