@@ -17,6 +17,14 @@ std::u16string Decimal(std::int64_t value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
+// "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
+std::u16string StepMarker(std::int64_t steps) {
+    if (steps == 0) {
+        return std::u16string(1, u'_');
+    }
+    return steps > 0 ? u"+" + Decimal(steps) : Decimal(steps);
+}
+
 std::u16string TrimBlanks(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {
@@ -232,12 +240,7 @@ void Controller::RefreshOutputName() {
     }
     const std::u16string& source = state_.SourcePath;
     const std::u16string extension = LowerCaseExtension(source);
-    std::u16string marker = u"_";
-    if (state_.StepValue > 0) {
-        marker = u"+" + Decimal(state_.StepValue);
-    } else if (state_.StepValue < 0) {
-        marker = Decimal(state_.StepValue);
-    }
+    const std::u16string marker = StepMarker(state_.StepValue);
     const std::u16string file = FilePart(source);
     const std::u16string stem = file.substr(0, file.size() - extension.size() - 1);
     services_.outputNameField.SetText(DirectoryPart(source) + stem + marker + u"." + extension);
