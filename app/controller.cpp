@@ -19,10 +19,12 @@ std::u16string Decimal(std::int64_t value) {
 
 // "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
 std::u16string StepMarker(std::int64_t steps) {
-    if (steps == 0) {
-        return std::u16string(1, u'_');
+    if (steps <= 0) {
+        return steps == 0 ? std::u16string(1, u'_') : Decimal(steps);
     }
-    return steps > 0 ? u"+" + Decimal(steps) : Decimal(steps);
+    std::u16string marker(1, u'+');
+    marker += Decimal(steps);
+    return marker;
 }
 
 std::u16string TrimBlanks(std::u16string_view text) {
