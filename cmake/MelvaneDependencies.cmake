@@ -3,6 +3,8 @@
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 
 if(MELVANE_BUILD_TESTS AND NOT TARGET gtest)
     # Built from source so that the same GoogleTest serves every compiler, MinGW included.
