@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,22 @@ std::filesystem::path PathFromText(std::u16string_view text) {
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::string(utf8));
+}
+
+Utf8TextScope::Utf8TextScope() {
+    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 == static_cast<locale_t>(0)) {
+        return;
+    }
+    utf8_ = utf8;
+    previous_ = uselocale(utf8);
+}
+
+Utf8TextScope::~Utf8TextScope() {
+    if (utf8_ != nullptr) {
+        uselocale(static_cast<locale_t>(previous_));
+        freelocale(static_cast<locale_t>(utf8_));
+    }
 }
 
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

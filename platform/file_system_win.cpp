@@ -80,6 +80,10 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return PathFromText(DecodeUtf8Lossless(utf8));
 }
 
+// Windows hands names over as UTF-16, which needs no locale.
+Utf8TextScope::Utf8TextScope() = default;
+Utf8TextScope::~Utf8TextScope() = default;
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     const Handle first(OpenForIdentity(a));
     const Handle second(OpenForIdentity(b));
