@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 STEPS ?= 2
 
-.PHONY: all deps build asan fuzz demo test test-linux test-asan test-fuzz bench format clean
+.PHONY: all deps build asan fuzz demo demo-text test test-linux test-asan test-fuzz bench format clean
 
 all: build
 
@@ -25,7 +25,23 @@ fuzz:
 	    cmake --build --preset fuzz -j $(JOBS); \
 	else echo "clang++ not found: fuzz targets skipped"; fi
 
+DEMO_SHEET := examples/leuchtturm.odt
+DEMO_OUT := build/demo/leuchtturm$(if $(filter-out -%,$(STEPS)),+)$(STEPS).odt
+
+# Transposes the bundled song sheet and shows its paragraphs before and after.
 demo: build
+	@mkdir -p build/demo
+	@echo "== $(DEMO_SHEET) as written =="
+	@build/linux/bin/melvane-cli --print $(DEMO_SHEET)
+	@echo
+	@echo "== melvane-cli --steps $(STEPS) -o $(DEMO_OUT) $(DEMO_SHEET) =="
+	@build/linux/bin/melvane-cli --steps $(STEPS) -o $(DEMO_OUT) $(DEMO_SHEET)
+	@echo
+	@echo "== $(DEMO_OUT) =="
+	@build/linux/bin/melvane-cli --print $(DEMO_OUT)
+
+# The same with plain text through the filter mode.
+demo-text: build
 	@echo "== examples/lullaby.txt as written =="
 	@cat examples/lullaby.txt
 	@echo
