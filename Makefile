@@ -65,6 +65,7 @@ test-fuzz: fuzz
 
 bench: build
 	build/linux/bin/transpose_bench
+	build/linux/bin/odt_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

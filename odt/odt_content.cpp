@@ -15,11 +15,22 @@ bool IsTextName(std::u16string_view name) {
     return name.substr(0, 5) == u"text:";
 }
 
+// Every chord starts with a note letter from A to H, so a text without one has nothing to move;
+// most lyrics are skipped here without a copy.
+bool MayHoldChord(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'H'; });
+}
+
+std::u16string Transposed(std::u16string_view text, const ChordShift& shift) {
+    return MayHoldChord(text) ? TransposeText(shift.notes, text, shift.steps, shift.spelling)
+                              : std::u16string(text);
+}
+
 // Transposes the runs of one node's text; see WalkTextNodes.
 std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShift& shift,
                           std::vector<std::size_t>& newOffsets) {
     const std::u16string& text = document.Text(node);
-    if (text.empty()) {
+    if (!MayHoldChord(text)) {
         return 0;
     }
     if (document.ChildCount(node) == 0) {
@@ -39,7 +50,7 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
         length = std::min(length, text.size() - position);
         const std::u16string_view run = std::u16string_view(text).substr(position, length);
         position += length;
-        const std::u16string moved = TransposeText(shift.notes, run, shift.steps, shift.spelling);
+        const std::u16string moved = Transposed(run, shift);
         if (moved != run) {
             ++changed;
         }
@@ -85,13 +96,12 @@ std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShif
         if (IsTextName(document.Name(current))) {
             changed += TransposeRuns(document, current, shift, offsets);
         }
-        const std::size_t firstPending = pending.size();
+        // Siblings are taken last to first; each node's text is its own, so the order of the
+        // visits does not matter.
         for (XmlNodeId child = document.FirstChild(current); child != kNoXmlNode;
              child = document.NextSibling(child)) {
             pending.push_back(child);
         }
-        // Visit the children in document order.
-        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(firstPending), pending.end());
     }
     return changed;
 }

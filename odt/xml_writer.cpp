@@ -1,5 +1,6 @@
 #include "odt/xml_writer.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -22,19 +23,28 @@ class Writer {
     }
 
     void Put(std::u16string_view text, Escape escape) {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char16_t c = text[i];
-            if (escape != Escape::None && c < 0x80) {
-                const char* entity = EntityFor(c, escape);
-                if (entity != nullptr) {
-                    Markup(entity);
-                    continue;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            if (encoding_ != XmlEncoding::Utf16) {
+                i = CopyPlainAscii(text, i, escape);
+                if (i == text.size()) {
+                    break;
                 }
             }
+            const char16_t c = text[i++];
+            if (c < 0x80) {
+                const char* entity = escape == Escape::None ? nullptr : EntityFor(c, escape);
+                if (entity != nullptr) {
+                    Markup(entity);
+                } else {
+                    Unit(c);
+                }
+                continue;
+            }
             char32_t cp = c;
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                text[i + 1] <= 0xDFFF) {
-                cp = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            if (c >= 0xD800 && c <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
+                text[i] <= 0xDFFF) {
+                cp = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i] - 0xDC00);
                 ++i;
             }
             CodePoint(cp, escape);
@@ -48,6 +58,10 @@ class Writer {
 
   private:
     static const char* EntityFor(char16_t c, Escape escape) {
+        // Most characters need nothing: one comparison lets them through.
+        if (c > u'>' || (c > u'\'' && c < u'<')) {
+            return nullptr;
+        }
         switch (c) {
             case u'&':
                 return "&amp;";
@@ -121,6 +135,27 @@ class Writer {
                     Byte(' ');
                 }
                 break;
+        }
+    }
+
+    // ASCII that needs no reference is one byte in UTF-8 and Latin-1: copied in bulk, which is
+    // most of a song sheet. Returns where the first other character stands.
+    std::size_t CopyPlainAscii(std::u16string_view text, std::size_t i, Escape escape) {
+        for (;;) {
+            if (used_ == kXmlWriteBuffer) {
+                Flush();
+            }
+            const std::size_t end = std::min(text.size(), i + (kXmlWriteBuffer - used_));
+            for (; i < end; ++i) {
+                const char16_t c = text[i];
+                if (c >= 0x80 || (escape != Escape::None && EntityFor(c, escape) != nullptr)) {
+                    return i;
+                }
+                buffer_[used_++] = static_cast<char>(c);
+            }
+            if (i == text.size()) {
+                return i;
+            }
         }
     }
 
