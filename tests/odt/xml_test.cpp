@@ -28,6 +28,12 @@ std::string U8(std::u16string_view text) {
     return Utf16ToUtf8(text);
 }
 
+// A literal with zero bytes inside, all of it.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
 // Children of a node in order.
 std::vector<XmlNodeId> Children(const XmlDocument& document, XmlNodeId node) {
     std::vector<XmlNodeId> children;
@@ -147,9 +153,9 @@ TEST(XmlLineBreaks, StyleComesFromTheFirstLineBreakOfTheFirstChunk) {
         {"\n\n<a>\r\n</a>", LineBreakStyle::Lf},
         {"\r", LineBreakStyle::Cr},
         {"", LineBreakStyle::Lf},
-        {std::string("<\0a\0>\0\r\0\n\0<\0/\0a\0>\0", 20), LineBreakStyle::CrLf},
-        {std::string("\xFF\xFE<\0a\0>\0\r\0x\0<\0/\0a\0>\0", 20), LineBreakStyle::Cr},
-        {std::string("\xFE\xFF\0<\0a\0>\0\n\0<\0/\0a\0>", 20), LineBreakStyle::Lf},
+        {Bytes("<\0a\0>\0\r\0\n\0<\0/\0a\0>\0"), LineBreakStyle::CrLf},
+        {Bytes("\xFF\xFE<\0a\0>\0\r\0x\0<\0/\0a\0>\0"), LineBreakStyle::Cr},
+        {Bytes("\xFE\xFF\0<\0a\0>\0\n\0<\0/\0a\0>"), LineBreakStyle::Lf},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DetectLineBreakStyle(c.chunk), c.style) << testing::PrintToString(c.chunk);
