@@ -56,11 +56,17 @@ test-linux: build
 test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
-# A short libFuzzer run over the transposition: enough to catch a crash on fresh input.
+# Short libFuzzer runs over the transposition and the XML rewrite: enough to catch a crash
+# on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
 	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/xml_fuzz ]; then \
+	    set -o pipefail; rm -rf build/fuzz/xml_corpus; cp -r fuzz/xml_seeds build/fuzz/xml_corpus; \
+	    build/fuzz/bin/xml_fuzz -max_total_time=20 -max_len=2048 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/xml_corpus 2>&1 | tail -n 2; \
 	fi
 
 bench: build

@@ -159,6 +159,14 @@ class Loader {
     // After a child has ended, the next one counts from here.
     void MarkChildEnd() { stack_.back().mark = document_.Text(stack_.back().node).size(); }
 
+    // The parser gives comments and instructions with plain line feeds, like character data;
+    // stored in the file's style they are written back as they were.
+    void SetTextInStyle(XmlNodeId node, const XML_Char* text) {
+        std::u16string& stored = document_.MutableText(node);
+        stored.clear();
+        AppendUtf8(stored, text, std::char_traits<char>::length(text), &document_.lineBreaks);
+    }
+
     void AppendCharacters(const char* text, int length) {
         AppendUtf8(document_.MutableText(stack_.back().node), text,
                    static_cast<std::size_t>(length), &document_.lineBreaks);
@@ -197,7 +205,7 @@ class Loader {
             return;
         }
         const XmlNodeId comment = self.AddChild(XmlNodeKind::Comment, {});
-        self.document_.SetText(comment, FromUtf8(data));
+        self.SetTextInStyle(comment, data);
         self.MarkChildEnd();
     }
 
@@ -217,7 +225,7 @@ class Loader {
         }
         const XmlNodeId instruction =
             self.AddChild(XmlNodeKind::ProcessingInstruction, FromUtf8(target));
-        self.document_.SetText(instruction, FromUtf8(data));
+        self.SetTextInStyle(instruction, data);
         self.MarkChildEnd();
     }
 

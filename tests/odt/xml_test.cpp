@@ -168,10 +168,13 @@ TEST(XmlLineBreaks, EachStyleIsStoredInTheTextAndWrittenBackByteForByte) {
         std::string text;    // of <p>, as stored
         std::size_t offset;  // of <b/>
     } cases[] = {
-        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<p>a\r\nb<b/>\r\n</p>\r\n", "a\r\nb\r\n",
-         4},
-        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r<p>a\rb<b/>\r</p>\r", "a\rb\r", 3},
-        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p>a\nb<b/>\n</p>\n", "a\nb\n", 3},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<p>a\r\nb<b/>\r\n</p>\r\n<!--c\r\nd--><?pi "
+         "e\r\nf?>",
+         "a\r\nb\r\n", 4},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r<p>a\rb<b/>\r</p>\r<!--c\rd--><?pi e\rf?>",
+         "a\rb\r", 3},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p>a\nb<b/>\n</p>\n<!--c\nd--><?pi e\nf?>",
+         "a\nb\n", 3},
     };
     for (const auto& c : cases) {
         const XmlDocument document = Load(c.file);
