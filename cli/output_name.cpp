@@ -36,14 +36,18 @@ std::string LowerCaseExtension(const std::filesystem::path& path) {
 }
 
 std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps) {
-    std::u16string marker;
+    std::u16string name = PathToText(source.stem());
     if (steps == 0) {
-        marker = u"_";
+        name += u'_';
     } else {
-        const std::string digits = (steps > 0 ? "+" : "") + std::to_string(steps);
-        marker.assign(digits.begin(), digits.end());
+        if (steps > 0) {
+            name += u'+';
+        }
+        const std::string digits = std::to_string(steps);
+        name.append(digits.begin(), digits.end());
     }
-    const std::u16string name = PathToText(source.stem()) + marker + u"." + ExtensionText(source);
+    name += u'.';
+    name += ExtensionText(source);
     return source.parent_path() / PathFromText(name);
 }
 

@@ -193,8 +193,9 @@ bool IsSafeEntryName(std::string_view name) {
 }
 
 bool CreateFolderChain(const std::filesystem::path& folder) {
-    std::filesystem::path prefix;
-    for (const std::filesystem::path& part : folder) {
+    // The root ("/", "C:\\") exists whenever the folder can be made at all.
+    std::filesystem::path prefix = folder.root_path();
+    for (const std::filesystem::path& part : folder.relative_path()) {
         if (part.empty()) {
             break;
         }

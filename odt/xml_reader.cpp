@@ -235,19 +235,23 @@ class Loader {
         Loader& self = Self(userData);
         const XmlNodeId doctype = self.AddChild(XmlNodeKind::DocumentType, {});
         std::u16string text = u"<!DOCTYPE " + FromUtf8(name);
-        const auto quoted = [](const XML_Char* value) {
+        // Double quotes unless the value holds one.
+        const auto appendQuoted = [&text](const XML_Char* value) {
             const std::u16string inner = FromUtf8(value);
             const char16_t quote = inner.find(u'"') == std::u16string::npos ? u'"' : u'\'';
-            return u" " + std::u16string(1, quote) + inner + std::u16string(1, quote);
+            text += u' ';
+            text += quote;
+            text += inner;
+            text += quote;
         };
         if (systemId != nullptr) {
             text += publicId != nullptr ? u" PUBLIC" : u" SYSTEM";
         }
         if (publicId != nullptr) {
-            text += quoted(publicId);
+            appendQuoted(publicId);
         }
         if (systemId != nullptr) {
-            text += quoted(systemId);
+            appendQuoted(systemId);
         }
         if (hasInternalSubset) {
             // The subset arrives through the default handler into this node's text.

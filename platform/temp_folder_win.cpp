@@ -57,17 +57,22 @@ std::filesystem::path TemporaryDirectory() {
     }
     // GetTempPathW may give an 8.3 form (C:\Users\MARTIN~1\...); messages and comparisons want
     // the long one.
+    std::wstring longForm(shortForm);
     const DWORD needed = GetLongPathNameW(shortForm, nullptr, 0);
-    if (needed == 0) {
-        return std::filesystem::path(shortForm);
+    if (needed != 0) {
+        std::wstring buffer(needed, L'\0');
+        const DWORD written = GetLongPathNameW(shortForm, buffer.data(), needed);
+        if (written != 0 && written < needed) {
+            buffer.resize(written);
+            longForm = std::move(buffer);
+        }
     }
-    std::wstring longForm(needed, L'\0');
-    const DWORD written = GetLongPathNameW(shortForm, longForm.data(), needed);
-    if (written == 0 || written >= needed) {
-        return std::filesystem::path(shortForm);
+    // Without the trailing separator, so that it compares equal to a folder's parent_path().
+    std::filesystem::path folder(longForm);
+    if (!folder.has_filename() && folder.has_relative_path()) {
+        folder = folder.parent_path();
     }
-    longForm.resize(written);
-    return std::filesystem::path(longForm);
+    return folder;
 }
 
 bool RemoveTree(const std::filesystem::path& folder) {

@@ -33,6 +33,20 @@ void SetVariable(const char* name, const std::optional<std::string>& value) {
 #endif
 }
 
+// The path's own character type picks the call: wide names on Windows, bytes elsewhere.
+[[maybe_unused]] int OpenRead(archive* reader, const char* path) {
+    return archive_read_open_filename(reader, path, 10240);
+}
+[[maybe_unused]] int OpenRead(archive* reader, const wchar_t* path) {
+    return archive_read_open_filename_w(reader, path, 10240);
+}
+[[maybe_unused]] int OpenWrite(archive* writer, const char* path) {
+    return archive_write_open_filename(writer, path);
+}
+[[maybe_unused]] int OpenWrite(archive* writer, const wchar_t* path) {
+    return archive_write_open_filename_w(writer, path);
+}
+
 }  // namespace
 
 void WriteZip(const std::filesystem::path& path, const std::vector<ZipItem>& items) {
@@ -41,7 +55,7 @@ void WriteZip(const std::filesystem::path& path, const std::vector<ZipItem>& ite
     archive_write_set_format_zip(writer);
     archive_write_set_options(writer, "zip:hdrcharset=UTF-8");
     archive_write_set_bytes_in_last_block(writer, 1);
-    ASSERT_EQ(archive_write_open_filename(writer, path.string().c_str()), ARCHIVE_OK);
+    ASSERT_EQ(OpenWrite(writer, path.c_str()), ARCHIVE_OK);
     for (const ZipItem& item : items) {
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname_utf8(entry, item.name.c_str());
@@ -95,7 +109,7 @@ std::vector<ZipEntryInfo> ReadZip(const std::filesystem::path& path) {
     const Utf8TextScope utf8Names;
     archive* reader = archive_read_new();
     archive_read_support_format_zip(reader);
-    EXPECT_EQ(archive_read_open_filename(reader, path.string().c_str(), 10240), ARCHIVE_OK);
+    EXPECT_EQ(OpenRead(reader, path.c_str()), ARCHIVE_OK);
     archive_entry* entry = nullptr;
     std::size_t index = 0;
     while (archive_read_next_header(reader, &entry) == ARCHIVE_OK && index < entries.size()) {
