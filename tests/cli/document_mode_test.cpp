@@ -135,12 +135,6 @@ TEST_F(DocumentModeTest, BrokenContentCountsAsFailureThoughACopyIsWritten) {
     EXPECT_TRUE(fs::exists("Bad+2.odt"));
 }
 
-TEST_F(DocumentModeTest, OutputOntoTheSourceIsRefused) {
-    Sheet("Same.odt");
-    EXPECT_EQ(Run({"--steps", "2", "-o", "./Same.odt", "Same.odt"}), 1);
-    EXPECT_EQ(out_.str(), "Same.odt: not transposed: the output would replace the source\n");
-}
-
 TEST_F(DocumentModeTest, PrintShowsParagraphsAsPlainText) {
     Sheet("Lied.odt");
     std::ofstream("Broken.odt") << "x";
