@@ -21,11 +21,6 @@ bool MayHoldChord(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'H'; });
 }
 
-std::u16string Transposed(std::u16string_view text, const ChordShift& shift) {
-    return MayHoldChord(text) ? TransposeText(shift.notes, text, shift.steps, shift.spelling)
-                              : std::u16string(text);
-}
-
 // Transposes the runs of one node's text; see WalkTextNodes.
 std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShift& shift,
                           std::vector<std::size_t>& newOffsets) {
@@ -42,20 +37,30 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
         return 1;
     }
 
+    // The new text is only built once a run has changed; until then it is the old one.
+    const std::u16string_view old = text;
     std::u16string result;
     std::size_t changed = 0;
     std::size_t position = 0;
     newOffsets.clear();
     const auto takeRun = [&](std::size_t length) {
-        length = std::min(length, text.size() - position);
-        const std::u16string_view run = std::u16string_view(text).substr(position, length);
-        position += length;
-        const std::u16string moved = Transposed(run, shift);
-        if (moved != run) {
-            ++changed;
+        length = std::min(length, old.size() - position);
+        const std::u16string_view run = old.substr(position, length);
+        std::size_t newLength = length;
+        const bool candidate = MayHoldChord(run);
+        const std::u16string moved =
+            candidate ? TransposeText(shift.notes, run, shift.steps, shift.spelling) : u"";
+        if (candidate && moved != run) {
+            if (changed++ == 0) {
+                result.assign(old.substr(0, position));
+            }
+            result += moved;
+            newLength = moved.size();
+        } else if (changed > 0) {
+            result += run;
         }
-        result += moved;
-        return moved.size();
+        position += length;
+        return newLength;
     };
     for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
          child = document.NextSibling(child)) {

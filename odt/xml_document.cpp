@@ -25,12 +25,12 @@ XmlNodeId XmlDocument::DocumentElement() const {
     return kNoXmlNode;
 }
 
-XmlNodeId XmlDocument::AppendChild(XmlNodeId parent, XmlNodeKind kind, std::u16string_view name,
+XmlNodeId XmlDocument::AppendChild(XmlNodeId parent, XmlNodeKind kind, XmlNameId name,
                                    std::size_t offset) {
     const auto id = static_cast<XmlNodeId>(nodes_.size());
     Node& node = nodes_.emplace_back();
     node.kind = kind;
-    node.name = Intern(name);
+    node.name = name;
     node.offset = offset;
     node.firstAttribute = static_cast<std::uint32_t>(attributes_.size());
 
@@ -45,30 +45,30 @@ XmlNodeId XmlDocument::AppendChild(XmlNodeId parent, XmlNodeKind kind, std::u16s
     return id;
 }
 
-void XmlDocument::AppendAttribute(XmlNodeId element, std::u16string_view name,
-                                  std::u16string_view value) {
+void XmlDocument::AppendAttribute(XmlNodeId element, XmlNameId name, std::u16string_view value) {
     Node& node = nodes_[element];
     // Attributes of a node lie back to back; only the newest node can still grow its range.
     if (node.firstAttribute + node.attributeCount != attributes_.size()) {
         return;
     }
     attributes_.push_back(
-        {Intern(name), static_cast<std::uint32_t>(value.size()), attributeValues_.size()});
+        {name, static_cast<std::uint32_t>(value.size()), attributeValues_.size()});
     attributeValues_.append(value);
     ++node.attributeCount;
 }
 
-void XmlDocument::Reserve(std::size_t nodes) {
-    nodes_.reserve(nodes);
-    attributes_.reserve(nodes);
+void XmlDocument::ReserveForFileSize(std::size_t bytes) {
+    // Even terse markup spends more than 24 bytes on an element with its tags.
+    nodes_.reserve(bytes / 24 + 16);
+    attributes_.reserve(bytes / 24 + 16);
 }
 
-XmlDocument::NameId XmlDocument::Intern(std::u16string_view name) {
+XmlNameId XmlDocument::InternName(std::u16string_view name) {
     const auto found = nameIds_.find(name);
     if (found != nameIds_.end()) {
         return found->second;
     }
-    const auto id = static_cast<NameId>(names_.size());
+    const auto id = static_cast<XmlNameId>(names_.size());
     names_.emplace_back(name);
     nameIds_.emplace(names_.back(), id);
     return id;

@@ -33,6 +33,8 @@ enum class LineBreakStyle : std::uint8_t { Lf, CrLf, Cr };
 
 using XmlNodeId = std::uint32_t;
 inline constexpr XmlNodeId kNoXmlNode = UINT32_MAX;
+// A name as the document keeps it: every distinct name is stored once.
+using XmlNameId = std::uint32_t;
 
 struct XmlAttributeView {
     std::u16string_view name;
@@ -73,17 +75,26 @@ class XmlDocument {
 
     // Building. Attributes belong to the node created last: add them before the next node.
     XmlNodeId AppendChild(XmlNodeId parent, XmlNodeKind kind, std::u16string_view name = {},
-                          std::size_t offset = 0);
-    void AppendAttribute(XmlNodeId element, std::u16string_view name, std::u16string_view value);
-    // A hint for a document of about this many nodes.
-    void Reserve(std::size_t nodes);
+                          std::size_t offset = 0) {
+        return AppendChild(parent, kind, InternName(name), offset);
+    }
+    void AppendAttribute(XmlNodeId element, std::u16string_view name, std::u16string_view value) {
+        AppendAttribute(element, InternName(name), value);
+    }
+    // The same with a name already interned, for loaders that meet the same names again and
+    // again.
+    XmlNameId InternName(std::u16string_view name);
+    XmlNodeId AppendChild(XmlNodeId parent, XmlNodeKind kind, XmlNameId name, std::size_t offset);
+    void AppendAttribute(XmlNodeId element, XmlNameId name, std::u16string_view value);
+    // Room for a document loaded from this many bytes, so that its tables are not copied as
+    // they grow. Generous: what is reserved but never used is never touched either.
+    void ReserveForFileSize(std::size_t bytes);
 
     XmlEncoding encoding = XmlEncoding::Utf8;
     XmlStandalone standalone = XmlStandalone::Absent;
     LineBreakStyle lineBreaks = LineBreakStyle::Lf;
 
   private:
-    using NameId = std::uint32_t;
     struct Node {
         std::u16string text;
         std::size_t offset = 0;
@@ -93,25 +104,23 @@ class XmlDocument {
         std::uint32_t childCount = 0;
         std::uint32_t firstAttribute = 0;
         std::uint32_t attributeCount = 0;
-        NameId name = 0;
+        XmlNameId name = 0;
         XmlNodeKind kind = XmlNodeKind::Element;
     };
     // Attribute values are kept back to back in one buffer: they are never changed, and song
     // sheets repeat the same few style names thousands of times.
     struct StoredAttribute {
-        NameId name;
+        XmlNameId name;
         std::uint32_t valueLength;
         std::size_t valueStart;
     };
-
-    NameId Intern(std::u16string_view name);
 
     std::vector<Node> nodes_;
     std::vector<StoredAttribute> attributes_;
     std::u16string attributeValues_;
     // A deque keeps each name where it is, so the map's views stay valid as names are added.
     std::deque<std::u16string> names_;  // index 0 is the empty name
-    std::unordered_map<std::u16string_view, NameId> nameIds_;
+    std::unordered_map<std::u16string_view, XmlNameId> nameIds_;
 };
 
 }  // namespace melvane

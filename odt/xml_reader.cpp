@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace melvane {
@@ -16,26 +17,31 @@ static_assert(sizeof(XML_Char) == 1, "expat must be built with its UTF-8 interfa
 // style, each line feed is stored in that style; without one the text is taken as it is.
 void AppendUtf8(std::u16string& out, const char* bytes, std::size_t length,
                 const LineBreakStyle* style = nullptr) {
-    char16_t buffer[512];
-    std::size_t used = 0;
-    const auto put = [&](char16_t unit) {
-        if (used == std::size(buffer)) {
-            out.append(buffer, used);
-            used = 0;
-        }
-        buffer[used++] = unit;
-    };
+    const bool breakToCr = style != nullptr && *style != LineBreakStyle::Lf;
+    const bool breakToCrLf = style != nullptr && *style == LineBreakStyle::CrLf;
+    // Room for the worst case: every byte one unit (a four-byte sequence gives two), every
+    // line feed two under CRLF. Written in place, then cut to what was used.
+    const std::size_t start = out.size();
+    out.resize(start + (breakToCrLf ? 2 * length : length));
+    char16_t* to = out.data() + start;
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
     for (std::size_t i = 0; i < length;) {
+        // Most of a song sheet is ASCII without line breaks: widened in a tight loop.
+        while (i < length && s[i] < 0x80 && s[i] != '\n') {
+            *to++ = s[i++];
+        }
+        if (i == length) {
+            break;
+        }
         const unsigned char lead = s[i];
         if (lead < 0x80) {
-            if (lead == '\n' && style != nullptr && *style != LineBreakStyle::Lf) {
-                put(u'\r');
-                if (*style == LineBreakStyle::CrLf) {
-                    put(u'\n');
+            if (lead == '\n' && breakToCr) {
+                *to++ = u'\r';
+                if (breakToCrLf) {
+                    *to++ = u'\n';
                 }
             } else {
-                put(lead);
+                *to++ = lead;
             }
             ++i;
             continue;
@@ -59,13 +65,13 @@ void AppendUtf8(std::u16string& out, const char* bytes, std::size_t length,
         i += extra + 1;
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            *to++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *to++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            put(static_cast<char16_t>(cp));
+            *to++ = static_cast<char16_t>(cp);
         }
     }
-    out.append(buffer, used);
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 std::u16string FromUtf8(const char* text) {
@@ -92,7 +98,8 @@ struct ParserDeleter {
 // is what the next child's offset counts from.
 class Loader {
   public:
-    Loader() : parser_(XML_ParserCreate(nullptr)) {
+    explicit Loader(std::size_t fileSize) : parser_(XML_ParserCreate(nullptr)) {
+        document_.ReserveForFileSize(fileSize);
         if (!parser_) {
             return;
         }
@@ -134,6 +141,28 @@ class Loader {
     XmlDocument& Document() { return document_; }
 
   private:
+    // Finds names by their UTF-8 form: a document repeats a few dozen names many thousand times,
+    // and this spares converting each of them again.
+    struct Utf8Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
+    XmlNameId NameOf(const XML_Char* utf8) {
+        const std::string_view key(utf8);
+        const auto found = names_.find(key);
+        if (found != names_.end()) {
+            return found->second;
+        }
+        scratch_.clear();
+        AppendUtf8(scratch_, key.data(), key.size());
+        const XmlNameId id = document_.InternName(scratch_);
+        names_.emplace(std::string(key), id);
+        return id;
+    }
+
     struct Open {
         XmlNodeId node;
         std::size_t mark;  // length of the node's text where its last child ended
@@ -142,10 +171,13 @@ class Loader {
     static Loader& Self(void* userData) { return *static_cast<Loader*>(userData); }
 
     // Adds a child to the current node at the current end of its text.
-    XmlNodeId AddChild(XmlNodeKind kind, std::u16string_view name) {
+    XmlNodeId AddChild(XmlNodeKind kind, XmlNameId name) {
         Open& parent = stack_.back();
         const std::size_t offset = document_.Text(parent.node).size() - parent.mark;
         return document_.AppendChild(parent.node, kind, name, offset);
+    }
+    XmlNodeId AddChild(XmlNodeKind kind, std::u16string_view name) {
+        return AddChild(kind, document_.InternName(name));
     }
 
     // Comments and processing instructions of the internal subset stay part of its text.
@@ -174,17 +206,14 @@ class Loader {
 
     static void XMLCALL OnStart(void* userData, const XML_Char* name, const XML_Char** atts) {
         Loader& self = Self(userData);
-        self.scratch_.clear();
-        AppendUtf8(self.scratch_, name, std::char_traits<char>::length(name));
-        const XmlNodeId element = self.AddChild(XmlNodeKind::Element, self.scratch_);
+        const XmlNodeId element = self.AddChild(XmlNodeKind::Element, self.NameOf(name));
         // Attributes the DTD adds by default are not written back: only what the file says.
         const int specified = XML_GetSpecifiedAttributeCount(self.parser_.get());
         for (int i = 0; i + 1 < specified && atts[i] != nullptr; i += 2) {
-            self.scratch_.clear();
-            AppendUtf8(self.scratch_, atts[i], std::char_traits<char>::length(atts[i]));
+            const XmlNameId attribute = self.NameOf(atts[i]);
             self.value_.clear();
             AppendUtf8(self.value_, atts[i + 1], std::char_traits<char>::length(atts[i + 1]));
-            self.document_.AppendAttribute(element, self.scratch_, self.value_);
+            self.document_.AppendAttribute(element, attribute, self.value_);
         }
         self.stack_.push_back({element, 0});
     }
@@ -301,6 +330,7 @@ class Loader {
     std::unique_ptr<XML_ParserStruct, ParserDeleter> parser_;
     XmlDocument document_;
     std::vector<Open> stack_;
+    std::unordered_map<std::string, XmlNameId, Utf8Hash, std::equal_to<>> names_;
     std::u16string scratch_;
     std::u16string value_;
     bool styleKnown_ = false;
@@ -360,7 +390,7 @@ XmlLoadResult LoadXmlBytes(std::string_view bytes) {
         result.status = XmlLoadStatus::Empty;
         return result;
     }
-    Loader loader;
+    Loader loader(bytes.size());
     if (!loader.Ready()) {
         result.status = XmlLoadStatus::ReadFailed;
         return result;
@@ -380,7 +410,9 @@ XmlLoadResult LoadXmlFile(const std::filesystem::path& path) {
         result.status = XmlLoadStatus::Missing;
         return result;
     }
-    Loader loader;
+    std::error_code sizeUnknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeUnknown);
+    Loader loader(sizeUnknown ? 0 : static_cast<std::size_t>(size));
     if (!loader.Ready()) {
         result.status = XmlLoadStatus::ReadFailed;
         return result;

@@ -1,6 +1,7 @@
 #include "odt/xml_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,21 @@ class Writer {
     }
 
   private:
+    // Which ASCII characters are written as they are, by escaping mode.
+    static const std::array<bool, 128>& PlainAscii(Escape escape) {
+        static const auto table = [](Escape mode) {
+            std::array<bool, 128> plain{};
+            for (char16_t c = 0; c < 128; ++c) {
+                plain[c] = mode == Escape::None || EntityFor(c, mode) == nullptr;
+            }
+            return plain;
+        };
+        static const std::array<bool, 128> none = table(Escape::None);
+        static const std::array<bool, 128> text = table(Escape::Text);
+        static const std::array<bool, 128> attribute = table(Escape::Attribute);
+        return escape == Escape::Text ? text : escape == Escape::Attribute ? attribute : none;
+    }
+
     static const char* EntityFor(char16_t c, Escape escape) {
         // Most characters need nothing: one comparison lets them through.
         if (c > u'>' || (c > u'\'' && c < u'<')) {
@@ -141,19 +157,20 @@ class Writer {
     // ASCII that needs no reference is one byte in UTF-8 and Latin-1: copied in bulk, which is
     // most of a song sheet. Returns where the first other character stands.
     std::size_t CopyPlainAscii(std::u16string_view text, std::size_t i, Escape escape) {
+        const std::array<bool, 128>& plain = PlainAscii(escape);
         for (;;) {
             if (used_ == kXmlWriteBuffer) {
                 Flush();
             }
+            // Locals, since a store through a char pointer could otherwise change any member.
+            char* to = buffer_ + used_;
             const std::size_t end = std::min(text.size(), i + (kXmlWriteBuffer - used_));
-            for (; i < end; ++i) {
-                const char16_t c = text[i];
-                if (c >= 0x80 || (escape != Escape::None && EntityFor(c, escape) != nullptr)) {
-                    return i;
-                }
-                buffer_[used_++] = static_cast<char>(c);
+            const std::size_t begin = i;
+            while (i < end && text[i] < 0x80 && plain[text[i]]) {
+                *to++ = static_cast<char>(text[i++]);
             }
-            if (i == text.size()) {
+            used_ += i - begin;
+            if (i < end || i == text.size()) {
                 return i;
             }
         }
