@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -18,8 +19,21 @@ class Writer {
 
     // Markup that is plain ASCII: names of the declaration, brackets, quotes.
     void Markup(std::string_view ascii) {
-        for (const char c : ascii) {
-            Unit(static_cast<unsigned char>(c));
+        if (encoding_ == XmlEncoding::Utf16) {
+            for (const char c : ascii) {
+                Unit(static_cast<unsigned char>(c));
+            }
+            return;
+        }
+        // One byte per character in UTF-8 and Latin-1.
+        while (!ascii.empty()) {
+            if (used_ == kXmlWriteBuffer) {
+                Flush();
+            }
+            const std::size_t count = std::min(ascii.size(), kXmlWriteBuffer - used_);
+            std::memcpy(buffer_ + used_, ascii.data(), count);
+            used_ += count;
+            ascii.remove_prefix(count);
         }
     }
 
