@@ -26,6 +26,8 @@ if(WIN32)
     target_compile_definitions(PkgConfig::PCRE2_16 INTERFACE PCRE2_STATIC)
 endif()
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 
 if(MELVANE_BUILD_TESTS AND NOT TARGET gtest)
     # Built from source so that the same GoogleTest serves every compiler, MinGW included.
