@@ -226,6 +226,11 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
             HDC dc = BeginPaint(canvas_, &paint);
             face_->Present(dc);
             EndPaint(canvas_, &paint);
+            if (onFirstPaint_) {
+                std::function<void()> callback = std::move(onFirstPaint_);
+                onFirstPaint_ = nullptr;
+                callback();
+            }
             return 0;
         }
         case WM_LBUTTONDOWN:

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/controller.h"
@@ -50,6 +51,8 @@ class MainWindow {
     Controller& Actions() { return *controller_; }
     const Win32Canvas& Face() const { return *face_; }
     MessageBoxes& OwnMessageBoxes() { return messageBoxes_; }
+    // Called once, when the face has been painted on screen for the first time.
+    void OnFirstPaint(std::function<void()> callback) { onFirstPaint_ = std::move(callback); }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -76,6 +79,7 @@ class MainWindow {
     std::unique_ptr<Win32Canvas> face_;
     std::unique_ptr<Controller> controller_;
     bool pressedOnCanvas_ = false;
+    std::function<void()> onFirstPaint_;
 };
 
 }  // namespace melvane

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/document_dispatch.h"
 #include "app/main_window_win.h"
 #include "app_fakes.h"
+#include "odt/odt_text.h"
 
 namespace melvane {
 namespace {
@@ -20,6 +22,23 @@ std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
     return text;
+}
+
+// What the shell hands over when files are dropped on a window.
+void SendDrop(HWND window, const std::vector<std::wstring>& files) {
+    std::wstring list;
+    for (const auto& file : files)
+        list += file + L'\0';
+    list += L'\0';
+    const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 class WindowTest : public ::testing::Test {
@@ -47,22 +66,7 @@ class WindowTest : public ::testing::Test {
         SendMessageW(window_->CanvasHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     }
 
-    // What the shell hands over when files are dropped on the window.
-    void Drop(const std::vector<std::wstring>& files) {
-        std::wstring list;
-        for (const auto& file : files)
-            list += file + L'\0';
-        list += L'\0';
-        const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
-                    list.size() * sizeof(wchar_t));
-        GlobalUnlock(memory);
-        SendMessageW(window_->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-    }
+    void Drop(const std::vector<std::wstring>& files) { SendDrop(window_->Handle(), files); }
 
     const HotAreas& Areas() { return window_->State().areas; }
 
@@ -168,6 +172,53 @@ TEST_F(WindowTest, HoverChangesThePicture) {
     EXPECT_NE(before, after);
     MovePointer(5, 5);
     EXPECT_EQ(Areas().transposeButton.hover, 0);
+}
+
+// The whole road: the window's button runs the OpenDocument path on a real song sheet.
+TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
+    const NoteTable table = BuildNoteTables();
+    RecordingUserMessages messages;
+    RecordingShell shell;
+    DocumentDispatch documents(table, messages, shell);
+    ImageSet images;
+    ASSERT_TRUE(LoadImageSet(images));
+    MainWindow window(images, Language::German, WindowServices{shell, documents, &messages});
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
+
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::filesystem::path folder =
+        std::filesystem::path(temp) / L"Melvane Fenster-Test \u00e4";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path source = folder / L"Lied f\u00fcr Chor.odt";
+    std::filesystem::copy_file(MELVANE_EXAMPLE_ODT, source,
+                               std::filesystem::copy_options::overwrite_existing);
+
+    SendDrop(window.Handle(), {source.wstring()});
+    const HotAreas& areas = window.State().areas;
+    const auto click = [&](const HotArea& area) {
+        const LPARAM at = MAKELPARAM((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+        SendMessageW(window.CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(window.CanvasHandle(), WM_LBUTTONUP, 0, at);
+    };
+    click(areas.stepUp);
+    click(areas.stepUp);
+    click(areas.transposeButton);
+
+    EXPECT_TRUE(messages.shown.empty());
+    const std::filesystem::path output = folder / L"Lied f\u00fcr Chor+2.odt";
+    ASSERT_TRUE(std::filesystem::exists(output));
+    ASSERT_EQ(shell.documents.size(), 1u);
+    EXPECT_EQ(shell.documents[0], output);
+    std::vector<std::u16string> before;
+    std::vector<std::u16string> after;
+    ASSERT_TRUE(ReadOdtParagraphs(source, before));
+    ASSERT_TRUE(ReadOdtParagraphs(output, after));
+    EXPECT_EQ(before.size(), after.size());
+    EXPECT_NE(before, after);
+    EXPECT_TRUE(window.State().SourcePath.empty());
+    EXPECT_EQ(WindowText(window.StepFieldHandle()), L"0");
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(WindowTest, TheWebLinkOpensTheAddress) {
