@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "chords/note_table.h"
@@ -312,17 +311,6 @@ TEST_F(WordPath, OutputNotOpenedWhenNotWanted) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(ReadSheet(InFolder(u"Quiet+1.docx")), "Bb\n");
     EXPECT_TRUE(shell_.documents.empty());
-}
-
-// COM is the Word path's own business: a thread that never initialised it works too.
-TEST_F(WordPath, RunsOnAThreadWithoutCom) {
-    const std::u16string source = WriteSheet(u"Thread.docx", "Dm\n");
-    const std::u16string output = InFolder(u"Thread-2.docx");
-    WordResult result;
-    std::thread worker([&] { result = Run(source, output, -2); });
-    worker.join();
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(ReadSheet(output), "Cm\n");
 }
 
 // ---------------------------------------------------------------------------------------------
