@@ -3,8 +3,8 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 STEPS ?= 2
 
-.PHONY: all deps build asan fuzz windows demo test test-linux test-asan test-fuzz test-windows \
-        bench format clean
+.PHONY: all deps build asan fuzz windows demo demo-text test test-linux test-asan test-fuzz \
+        test-windows bench format clean
 
 all: build
 
@@ -33,7 +33,23 @@ fuzz:
 	    cmake --build --preset fuzz -j $(JOBS); \
 	else echo "clang++ not found: fuzz targets skipped"; fi
 
+DEMO_SHEET := examples/leuchtturm.odt
+DEMO_OUT := build/demo/leuchtturm$(if $(filter-out -%,$(STEPS)),+)$(STEPS).odt
+
+# Transposes the bundled song sheet and shows its paragraphs before and after.
 demo: build
+	@mkdir -p build/demo
+	@echo "== $(DEMO_SHEET) as written =="
+	@build/linux/bin/melvane-cli --print $(DEMO_SHEET)
+	@echo
+	@echo "== melvane-cli --steps $(STEPS) -o $(DEMO_OUT) $(DEMO_SHEET) =="
+	@build/linux/bin/melvane-cli --steps $(STEPS) -o $(DEMO_OUT) $(DEMO_SHEET)
+	@echo
+	@echo "== $(DEMO_OUT) =="
+	@build/linux/bin/melvane-cli --print $(DEMO_OUT)
+
+# The same with plain text through the filter mode.
+demo-text: build
 	@echo "== examples/lullaby.txt as written =="
 	@cat examples/lullaby.txt
 	@echo
@@ -48,11 +64,17 @@ test-linux: build
 test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
-# A short libFuzzer run over the transposition: enough to catch a crash on fresh input.
+# Short libFuzzer runs over the transposition and the XML rewrite: enough to catch a crash
+# on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
 	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/xml_fuzz ]; then \
+	    set -o pipefail; rm -rf build/fuzz/xml_corpus; cp -r fuzz/xml_seeds build/fuzz/xml_corpus; \
+	    build/fuzz/bin/xml_fuzz -max_total_time=20 -max_len=2048 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/xml_corpus 2>&1 | tail -n 2; \
 	fi
 
 # Under Wine, on one private X display for the whole run: no window reaches the desktop, and
@@ -62,6 +84,7 @@ test-windows: windows
 
 bench: build
 	build/linux/bin/transpose_bench
+	build/linux/bin/odt_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

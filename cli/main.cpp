@@ -1,11 +1,15 @@
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "chords/note_table.h"
+#include "cli/document_mode.h"
 #include "cli/options.h"
 #include "cli/program.h"
 #include "cli/text_mode.h"
+#include "platform/shell.h"
+#include "platform/user_messages.h"
 
 int melvane::cli::RunProgram(const std::vector<std::string>& args) {
     using namespace melvane;
@@ -14,7 +18,8 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
         std::cerr << "melvane-cli: " << parsed.error << '\n';
         return 2;
     }
-    switch (parsed.options.mode) {
+    const cli::Options& options = parsed.options;
+    switch (options.mode) {
         case cli::Mode::Help:
             std::cout << cli::UsageText();
             return 0;
@@ -24,13 +29,22 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
         case cli::Mode::Text: {
             std::ios::sync_with_stdio(false);
             const NoteTable table = BuildNoteTables();
-            if (!cli::RunTextMode(table, std::cin, std::cout, parsed.options.steps,
-                                  parsed.options.spelling)) {
+            if (!cli::RunTextMode(table, std::cin, std::cout, options.steps, options.spelling)) {
                 std::cerr << "melvane-cli: could not write the output\n";
                 return 1;
             }
             return 0;
         }
+        case cli::Mode::Documents: {
+            const Language language = options.language.value_or(cli::LanguageFromLocale(
+                std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+            const NoteTable table = BuildNoteTables();
+            StderrUserMessages messages;
+            const std::unique_ptr<Shell> shell = CreateSystemShell();
+            return cli::RunDocumentMode(table, options, language, messages, *shell, std::cout);
+        }
+        case cli::Mode::Print:
+            return cli::RunPrintMode(options, std::cout, std::cerr);
     }
     return 1;
 }

@@ -3,6 +3,29 @@
 #include <charconv>
 
 namespace melvane::cli {
+namespace {
+
+// "--name VALUE" or "--name=VALUE"; false when the value is missing.
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::string& value) {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
+        arg[name.size()] == '=') {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool Names(const std::string& arg, const std::string& name) {
+    return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
+}  // namespace
 
 bool ParseSteps(const std::string& text, int& steps) {
     const char* first = text.data();
@@ -19,11 +42,23 @@ bool ParseSteps(const std::string& text, int& steps) {
     return true;
 }
 
+Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    for (const char* value : {lcAll, lcMessages, lang}) {
+        if (value != nullptr && *value != '\0') {
+            return std::string_view(value).substr(0, 2) == "de" ? Language::German
+                                                                : Language::English;
+        }
+    }
+    return Language::English;
+}
+
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     ParsedArguments result;
     Options& options = result.options;
     bool textMode = false;
+    bool printMode = false;
     bool stepsGiven = false;
+    bool onlyFiles = false;
     const auto fail = [&result](std::string message) {
         result.ok = false;
         result.error = std::move(message);
@@ -32,68 +67,126 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+        } else if (arg == "--help" || arg == "-h") {
             options.mode = Mode::Help;
             result.ok = true;
             return result;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             options.mode = Mode::Version;
             result.ok = true;
             return result;
-        }
-        if (arg == "--text") {
+        } else if (arg == "--text") {
             textMode = true;
+        } else if (arg == "--print") {
+            printMode = true;
         } else if (arg == "--flats") {
             options.spelling = 1;
         } else if (arg == "--sharps") {
             options.spelling = 0;
-        } else if (arg == "--steps" || arg.rfind("--steps=", 0) == 0) {
+        } else if (arg == "--open") {
+            options.openOutput = true;
+        } else if (Names(arg, "--steps")) {
             std::string value;
-            if (arg == "--steps") {
-                if (i + 1 >= args.size()) {
-                    return fail("--steps needs a number from -12 to 12");
-                }
-                value = args[++i];
-            } else {
-                value = arg.substr(8);
+            if (!TakeValue(args, i, "--steps", value)) {
+                return fail("--steps needs a number from -12 to 12");
             }
             if (!ParseSteps(value, options.steps)) {
                 return fail("--steps must be a whole number from -12 to 12, not '" + value + "'");
             }
             stepsGiven = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return fail("unknown option '" + arg + "'");
+        } else if (Names(arg, "--lang")) {
+            std::string value;
+            if (!TakeValue(args, i, "--lang", value)) {
+                return fail("--lang needs en or de");
+            }
+            if (value == "en") {
+                options.language = Language::English;
+            } else if (value == "de") {
+                options.language = Language::German;
+            } else {
+                return fail("--lang must be en or de, not '" + value + "'");
+            }
+        } else if (arg == "-o" || Names(arg, "--output")) {
+            std::string value;
+            if (!TakeValue(args, i, arg == "-o" ? "-o" : "--output", value) || value.empty()) {
+                return fail(arg + " needs the name of the output document");
+            }
+            options.output = value;
         } else {
-            return fail("unexpected argument '" + arg + "'");
+            return fail("unknown option '" + arg + "'");
         }
     }
-    if (!textMode) {
-        return fail("nothing to do: give --text (see --help)");
+
+    if (textMode) {
+        if (!options.files.empty()) {
+            return fail("unexpected argument '" + options.files.front() +
+                        "': --text reads standard input");
+        }
+        if (printMode || options.output || options.openOutput) {
+            return fail("--text writes standard output: no --print, -o or --open");
+        }
+        if (!stepsGiven) {
+            return fail("--text needs --steps N");
+        }
+        options.mode = Mode::Text;
+    } else if (printMode) {
+        if (options.files.empty()) {
+            return fail("--print needs at least one document");
+        }
+        if (options.output || options.openOutput) {
+            return fail("--print only shows documents: no -o or --open");
+        }
+        options.mode = Mode::Print;
+    } else {
+        if (options.files.empty()) {
+            return fail("nothing to do: give documents or --text (see --help)");
+        }
+        if (!stepsGiven) {
+            return fail("transposing documents needs --steps N");
+        }
+        if (options.output && options.files.size() != 1) {
+            return fail("-o names the output of exactly one document, not " +
+                        std::to_string(options.files.size()));
+        }
+        options.mode = Mode::Documents;
     }
-    if (!stepsGiven) {
-        return fail("--text needs --steps N");
-    }
-    options.mode = Mode::Text;
     result.ok = true;
     return result;
 }
 
 std::string UsageText() {
-    return "Usage: melvane-cli --text --steps N [--flats]\n"
+    return "Usage: melvane-cli --steps N [--flats] [--lang en|de] [--open] [-o OUT] FILE...\n"
+           "       melvane-cli --text --steps N [--flats]\n"
+           "       melvane-cli --print FILE...\n"
            "\n"
            "Moves every chord symbol (Am, F#7, Bbmaj7, ...) by N semitones and keeps all\n"
            "other text as it is. German note names: H is the note below C; B is read as H.\n"
            "\n"
-           "  --text        read UTF-8 text from standard input, write it to standard output\n"
+           "  FILE...       OpenDocument song sheets (.odt); each is written beside itself\n"
+           "                as NAME+N.odt (NAME-N.odt going down, NAME_.odt for 0)\n"
+           "  -o OUT        write the one FILE to OUT instead\n"
            "  --steps N     semitones to move, -12 to 12 (0 only respells)\n"
            "  --flats       write the moved notes with flats (Db, Eb, ...); default sharps\n"
+           "  --lang en|de  language of the messages; default from LC_ALL / LANG\n"
+           "  --open        open each written document with its default application\n"
+           "  --text        read UTF-8 text from standard input, write it to standard output\n"
+           "  --print       show the paragraphs of documents as plain text\n"
            "  --help        show this text\n"
            "  --version     show the version\n"
            "\n"
-           "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
+           "One line per document tells what was written. Word documents (.doc, .docx)\n"
+           "need Microsoft Word on Windows.\n"
+           "Exit status: 0 done, 1 a document failed, 2 bad arguments.\n";
 }
 
-std::string VersionText() { return "melvane-cli " MELVANE_VERSION "\n"; }
+std::string VersionText() {
+    return "melvane-cli " MELVANE_VERSION "\n";
+}
 
 }  // namespace melvane::cli

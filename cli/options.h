@@ -1,17 +1,24 @@
 // Command-line arguments of melvane-cli.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/user_messages.h"
+
 namespace melvane::cli {
 
-enum class Mode { Help, Version, Text };
+enum class Mode { Help, Version, Text, Documents, Print };
 
 struct Options {
     Mode mode = Mode::Help;
     int steps = 0;
-    int spelling = 0;  // 0 sharps, 1 flats
+    int spelling = 0;                   // 0 sharps, 1 flats
+    std::optional<Language> language;   // --lang; otherwise the environment decides
+    bool openOutput = false;            // --open
+    std::optional<std::string> output;  // -o OUT, for exactly one document
+    std::vector<std::string> files;     // documents, as given
 };
 
 struct ParsedArguments {
@@ -25,6 +32,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 
 // Parses a step count: an optional sign and decimal digits, -12..12. False for anything else.
 bool ParseSteps(const std::string& text, int& steps);
+
+// German when the locale the environment sets for messages (LC_ALL, else LC_MESSAGES, else
+// LANG; the first that is set and not empty) starts with "de", English otherwise.
+Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
 
 std::string UsageText();
 std::string VersionText();

@@ -19,7 +19,8 @@ std::size_t CountTokens(std::u16string_view text) {
         }
         ++count;
         ++p;
-        while (p < text.size() && melvane::ContinuesToken(text[p])) ++p;
+        while (p < text.size() && melvane::ContinuesToken(text[p]))
+            ++p;
     }
     return count;
 }

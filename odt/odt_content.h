@@ -1,0 +1,43 @@
+// The song sheet's text: content.xml loaded, its text elements transposed, written back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+#include "chords/note_table.h"
+#include "odt/xml_document.h"
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+struct ChordShift {
+    const NoteTable& notes;
+    std::int64_t steps = 0;
+    int spelling = 0;  // 0 sharps, 1 flats
+};
+
+// Transposes the text of every node below and including `node` whose name starts with "text:".
+// Each run of a node's text between two of its children (and before the first, after the last)
+// is one piece: chords never join across a tab or line-break element, and every child stays
+// between the same two runs. Returns how many pieces changed.
+std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShift& shift);
+
+enum class ContentStatus {
+    Transposed,  // walked (when it is an office document) and written back
+    Missing,     // no content.xml, or an empty one: left as it is
+    ParseError,  // not well-formed: reported, left as it is
+    Failed,      // the work folder failed us: the file may be gone or half written
+};
+
+struct ContentResult {
+    ContentStatus status = ContentStatus::Missing;
+    std::size_t piecesChanged = 0;
+};
+
+// Loads workFolder/content.xml, transposes it and writes it back in place. A parse error is
+// shown through `messages` (in English, as the parser words it) and leaves the file untouched.
+ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const ChordShift& shift,
+                                  UserMessages& messages);
+
+}  // namespace melvane

@@ -1,0 +1,44 @@
+// Loads an XML file into an XmlDocument with expat.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "odt/xml_document.h"
+
+namespace melvane {
+
+enum class XmlLoadStatus {
+    Loaded,
+    Missing,     // no file, or it cannot be opened
+    Empty,       // the file has no bytes
+    ReadFailed,  // the file broke off while being read
+    ParseError,  // the parser stopped at an error; see XmlParseError
+};
+
+struct XmlParseError {
+    int code = 0;
+    std::u16string message;    // the parser's own text for the code
+    std::uint64_t line = 0;    // 1-based
+    std::uint64_t column = 0;  // 1-based
+};
+
+struct XmlLoadResult {
+    XmlLoadStatus status = XmlLoadStatus::Missing;
+    XmlDocument document;  // meaningful only when Loaded
+    XmlParseError error;   // meaningful only for ParseError
+};
+
+// The file is fed to the parser in chunks of this many bytes.
+inline constexpr std::size_t kXmlReadChunk = 16384;
+
+XmlLoadResult LoadXmlFile(const std::filesystem::path& path);
+// The same from bytes in memory, for callers that already hold the file.
+XmlLoadResult LoadXmlBytes(std::string_view bytes);
+
+// The line-break style of a file, judged from its first chunk of bytes.
+LineBreakStyle DetectLineBreakStyle(std::string_view firstChunk);
+
+}  // namespace melvane

@@ -1,0 +1,64 @@
+// File-system help the document paths need and that differs between systems.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace melvane {
+
+// A path as the user reads it in a message.
+std::u16string PathToText(const std::filesystem::path& path);
+std::filesystem::path PathFromText(std::u16string_view text);
+// A path from UTF-8 bytes, as archives store names.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// While it lives, the calling thread reads and writes multibyte text as UTF-8, whatever the
+// process locale says. Archive libraries convert entry names through the locale; in the "C"
+// locale a name like "Bilder/Bär.png" would otherwise not come through.
+class Utf8TextScope {
+  public:
+    Utf8TextScope();
+    ~Utf8TextScope();
+    Utf8TextScope(const Utf8TextScope&) = delete;
+    Utf8TextScope& operator=(const Utf8TextScope&) = delete;
+
+  private:
+    void* utf8_ = nullptr;
+    void* previous_ = nullptr;
+};
+
+// True when both paths lead to the same existing file: links are followed, and where the system
+// ignores the case of names, so does the comparison. False when either does not exist.
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// A file that appears under its name only when it is complete. It is written under a temporary
+// name in the destination's folder and moved over the destination by Commit(); until then any
+// file of that name stays as it was, and a file never committed is removed again.
+class AtomicFile {
+  public:
+    explicit AtomicFile(const std::filesystem::path& destination);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool IsOpen() const { return handle_ != kClosed; }
+    bool Write(const void* data, std::size_t size);
+    // Flushes, closes and moves the file into place. False (and the file removed) on any failure.
+    bool Commit();
+
+    const std::filesystem::path& TemporaryPath() const { return temporary_; }
+
+  private:
+    static constexpr std::intptr_t kClosed = -1;
+    void Discard();
+
+    std::filesystem::path destination_;
+    std::filesystem::path temporary_;
+    std::intptr_t handle_ = kClosed;  // a descriptor or a HANDLE, by system
+    bool failed_ = false;
+};
+
+}  // namespace melvane

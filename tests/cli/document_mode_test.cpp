@@ -1,0 +1,154 @@
+// Documents on the command line: output names, summary lines, exit statuses.
+#include "cli/document_mode.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cli/output_name.h"
+#include "odt/odt_text.h"
+#include "odt_fixture.h"
+#include "platform/file_system.h"
+#include "platform/temp_folder.h"
+#include "platform/utf.h"
+
+namespace melvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace melvane::testing_odt;
+
+TEST(ProposeOutputPath, FolderNameMarkerAndLowerCaseExtension) {
+    struct Case {
+        const char* source;
+        std::int64_t steps;
+        const char* proposal;
+    };
+    const Case cases[] = {
+        {"Songs/Hymn.DOCX", 3, "Songs/Hymn+3.docx"},
+        {"Songs/Hymn.DOCX", -2, "Songs/Hymn-2.docx"},
+        {"song.docx", 0, "song_.docx"},
+        {"song.ODT", 12, "song+12.odt"},
+        {"/abs/Lied vom Fluss.odt", -12, "/abs/Lied vom Fluss-12.odt"},
+        {"my.song.v2.Odt", 1, "my.song.v2+1.odt"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProposeOutputPath(c.source, c.steps), fs::path(c.proposal)) << c.source;
+    }
+    EXPECT_EQ(ProposeOutputPath(PathFromUtf8("B\xC3\xA4r.odt"), 2),
+              PathFromUtf8("B\xC3\xA4r+2.odt"));
+    EXPECT_EQ(LowerCaseExtension("a.OdT"), "odt");
+    EXPECT_EQ(LowerCaseExtension("noext"), "");
+}
+
+class DocumentModeTest : public testing::Test {
+  protected:
+    void SetUp() override { fs::current_path(files_.Path()); }
+    void TearDown() override { fs::current_path(TemporaryDirectory()); }
+
+    int Run(std::vector<std::string> args, Language language = Language::English) {
+        const ParsedArguments parsed = ParseArguments(args);
+        EXPECT_TRUE(parsed.ok) << parsed.error;
+        static const NoteTable notes = BuildNoteTables();
+        out_.str("");
+        return RunDocumentMode(notes, parsed.options, language, messages_, shell_, out_);
+    }
+
+    void Sheet(const std::string& name) {
+        WriteZip(files_.Path() / name,
+                 SongSheet(ContentXml("<text:p>Am<text:tab/>C</text:p><text:p>A little</text:p>")));
+    }
+
+    std::vector<std::string> Paragraphs(const fs::path& path) {
+        std::vector<std::u16string> paragraphs;
+        EXPECT_TRUE(ReadOdtParagraphs(path, paragraphs));
+        std::vector<std::string> utf8;
+        for (const auto& p : paragraphs)
+            utf8.push_back(Utf16ToUtf8(p));
+        return utf8;
+    }
+
+    TempFolder files_{"cli-documents"};
+    RecordingUserMessages messages_;
+    RecordingShell shell_;
+    std::ostringstream out_;
+};
+
+TEST_F(DocumentModeTest, EachDocumentGoesToItsProposedNameWithOneLine) {
+    Sheet("One.odt");
+    Sheet("Two.ODT");
+    EXPECT_EQ(Run({"--steps", "-2", "--flats", "One.odt", "Two.ODT"}), 0);
+    EXPECT_EQ(out_.str(),
+              "One.odt -> One-2.odt: 2 text pieces changed\n"
+              "Two.ODT -> Two-2.odt: 2 text pieces changed\n");
+    EXPECT_EQ(Paragraphs("One-2.odt"), (std::vector<std::string>{"Gm\tBb", "A little"}));
+    EXPECT_TRUE(fs::exists("Two-2.odt"));
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_TRUE(shell_.documents.empty());
+}
+
+TEST_F(DocumentModeTest, OutputOptionAndOpening) {
+    Sheet("Lied.odt");
+    EXPECT_EQ(Run({"--steps", "0", "--open", "-o", "respelled.odt", "Lied.odt"}), 0);
+    EXPECT_EQ(out_.str(), "Lied.odt -> respelled.odt: 0 text pieces changed\n");
+    EXPECT_EQ(shell_.documents, std::vector<fs::path>{"respelled.odt"});
+    EXPECT_EQ(Run({"--steps", "1", "Lied.odt"}), 0);
+    EXPECT_EQ(out_.str(), "Lied.odt -> Lied+1.odt: 2 text pieces changed\n");
+}
+
+TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
+    Sheet("Good.odt");
+    std::ofstream("Broken.odt") << "not a zip";
+    std::ofstream("Song.docx") << "x";
+    std::ofstream("notes.pdf") << "x";
+    EXPECT_EQ(Run({"--steps", "2", "Good.odt", "Broken.odt", "Song.docx", "notes.pdf", "Gone.odt"}),
+              1);
+    EXPECT_EQ(out_.str(),
+              "Good.odt -> Good+2.odt: 2 text pieces changed\n"
+              "Broken.odt: not transposed: not a readable OpenDocument file\n"
+              "Song.docx: Word documents need Microsoft Word on Windows; not transposed\n"
+              "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
+              "Gone.odt: not transposed: not a readable OpenDocument file\n");
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_TRUE(messages_.shown[0].text == u"The source file [Broken.odt] could not be read!");
+    EXPECT_FALSE(fs::exists("Broken+2.odt"));
+}
+
+TEST_F(DocumentModeTest, GermanLinesAndMessages) {
+    std::ofstream("Kaputt.odt") << "kein zip";
+    Sheet("Gut.odt");
+    EXPECT_EQ(Run({"--steps", "1", "Kaputt.odt", "Gut.odt", "Lied.doc"}, Language::German), 1);
+    EXPECT_EQ(out_.str(),
+              "Kaputt.odt: nicht transponiert: keine lesbare OpenDocument-Datei\n"
+              "Gut.odt -> Gut+1.odt: 2 Textstücke geändert\n"
+              "Lied.doc: Word-Dokumente brauchen Microsoft Word unter Windows; nicht "
+              "transponiert\n");
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_TRUE(messages_.shown[0].title == u"Fehler");
+}
+
+TEST_F(DocumentModeTest, BrokenContentCountsAsFailureThoughACopyIsWritten) {
+    WriteZip(files_.Path() / "Bad.odt", SongSheet("<office:document-content><text:p>"));
+    EXPECT_EQ(Run({"--steps", "2", "Bad.odt"}), 1);
+    EXPECT_EQ(out_.str(), "Bad.odt -> Bad+2.odt: content.xml is broken; copied unchanged\n");
+    EXPECT_TRUE(fs::exists("Bad+2.odt"));
+}
+
+TEST_F(DocumentModeTest, PrintShowsParagraphsAsPlainText) {
+    Sheet("Lied.odt");
+    std::ofstream("Broken.odt") << "x";
+    Options options;
+    options.files = {"Lied.odt"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunPrintMode(options, out, err), 0);
+    EXPECT_EQ(out.str(), "Am\tC\nA little\n");
+    options.files = {"Lied.odt", "Broken.odt"};
+    out.str("");
+    EXPECT_EQ(RunPrintMode(options, out, err), 1);
+    EXPECT_EQ(out.str(), "== Lied.odt ==\nAm\tC\nA little\n");
+    EXPECT_EQ(err.str(), "melvane-cli: Broken.odt: not a readable OpenDocument text\n");
+}
+
+}  // namespace
+}  // namespace melvane::cli

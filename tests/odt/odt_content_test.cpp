@@ -1,0 +1,194 @@
+// Walking content.xml: which texts are transposed, and how children keep their places.
+#include <gtest/gtest.h>
+
+#include "odt/odt_content.h"
+#include "odt/xml_reader.h"
+#include "odt/xml_writer.h"
+#include "odt_fixture.h"
+#include "platform/temp_folder.h"
+#include "platform/utf.h"
+
+namespace melvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_odt;
+
+const NoteTable& Notes() {
+    static const NoteTable notes = BuildNoteTables();
+    return notes;
+}
+
+constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+struct Walked {
+    std::string xml;  // written back, without the declaration
+    std::size_t changed = 0;
+};
+
+Walked Walk(const std::string& xml, std::int64_t steps, int spelling = 0) {
+    XmlLoadResult loaded = LoadXmlBytes(xml);
+    EXPECT_EQ(loaded.status, XmlLoadStatus::Loaded) << xml;
+    Walked walked;
+    walked.changed = WalkTextNodes(loaded.document, loaded.document.DocumentElement(),
+                                   ChordShift{Notes(), steps, spelling});
+    walked.xml = XmlToBytes(loaded.document).substr(sizeof kDeclaration - 1);
+    return walked;
+}
+
+TEST(WalkTextNodes, EachRunBetweenChildrenIsItsOwnPiece) {
+    const struct {
+        const char* in;
+        std::int64_t steps;
+        const char* out;
+        std::size_t changed;
+    } cases[] = {
+        // Tabs between chords: every chord moves, none is glued to the next.
+        {"<text:p>Am<text:tab/>F<text:tab/>C<text:tab/>G</text:p>", 2,
+         "<text:p>Hm<text:tab/>G<text:tab/>D<text:tab/>A</text:p>", 4},
+        // Longer replacements: the line break stays after the chord line.
+        {"<text:p>C  G<text:line-break/>lyrics go here</text:p>", 1,
+         "<text:p>C#  G#<text:line-break/>lyrics go here</text:p>", 1},
+        // Shorter replacements: nothing of the lyrics moves in front of the break.
+        {"<text:p>C#  G#<text:line-break/>Sing along</text:p>", -1,
+         "<text:p>C  G<text:line-break/>Sing along</text:p>", 1},
+        // A run that shrinks and one that grows around several children.
+        {"<text:p>Db<text:s text:c=\"3\"/>E<text:tab/>Ab7 x<text:line-break/>A</text:p>", 1,
+         "<text:p>D<text:s text:c=\"3\"/>F<text:tab/>A7 x<text:line-break/>A#</text:p>", 4},
+        // Text before the first child and after the last.
+        {"<text:p>G<text:span>Am</text:span>D</text:p>", 2,
+         "<text:p>A<text:span>Hm</text:span>E</text:p>", 3},
+        // No chord: nothing is rewritten.
+        {"<text:p>Hello<text:tab/>world</text:p>", 2, "<text:p>Hello<text:tab/>world</text:p>", 0},
+    };
+    for (const auto& c : cases) {
+        const Walked walked = Walk(c.in, c.steps);
+        EXPECT_EQ(walked.xml, c.out) << c.in;
+        EXPECT_EQ(walked.changed, c.changed) << c.in;
+    }
+}
+
+TEST(WalkTextNodes, ChildOffsetsBecomeTheNewRunLengths) {
+    XmlLoadResult loaded =
+        LoadXmlBytes("<text:p>C<text:tab/>Dbm7<text:line-break/>la la<text:tab/></text:p>");
+    XmlDocument& document = loaded.document;
+    const XmlNodeId p = document.DocumentElement();
+    EXPECT_EQ(WalkTextNodes(document, p, ChordShift{Notes(), 1, 0}), 2u);
+    EXPECT_EQ(Utf16ToUtf8(document.Text(p)), "C#Dm7la la");
+    std::vector<std::size_t> offsets;
+    for (XmlNodeId child = document.FirstChild(p); child != kNoXmlNode;
+         child = document.NextSibling(child)) {
+        offsets.push_back(document.Offset(child));
+    }
+    EXPECT_EQ(offsets, (std::vector<std::size_t>{2, 3, 5}));
+}
+
+TEST(WalkTextNodes, OnlyNamesStartingWithTextColonAreTransposed) {
+    const struct {
+        const char* name;
+        bool transposed;
+    } cases[] = {
+        {"text:p", true},
+        {"text:h", true},
+        {"text:span", true},
+        {"text:anything", true},
+        {"Text:p", false},
+        {"text", false},
+        {"texts:p", false},
+        {"office:text", false},
+        {"table:table-cell", false},
+        {"p", false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.name;
+        const Walked walked = Walk("<root><" + name + ">Am</" + name + "></root>", 2);
+        EXPECT_EQ(walked.xml,
+                  "<root><" + name + (c.transposed ? ">Hm</" : ">Am</") + name + "></root>")
+            << name;
+    }
+}
+
+TEST(WalkTextNodes, DescendantsOfOtherElementsAreReached) {
+    const Walked walked = Walk(
+        "<office:text><table:table><table:table-row><table:table-cell>"
+        "<text:p>F<text:span> G </text:span>C</text:p></table:table-cell>"
+        "</table:table-row></table:table><draw:frame><draw:text-box><text:p>Em</text:p>"
+        "</draw:text-box></draw:frame></office:text>",
+        -2, 1);
+    EXPECT_EQ(walked.xml,
+              "<office:text><table:table><table:table-row><table:table-cell>"
+              "<text:p>Eb<text:span> F </text:span>Bb</text:p></table:table-cell>"
+              "</table:table-row></table:table><draw:frame><draw:text-box><text:p>Dm</text:p>"
+              "</draw:text-box></draw:frame></office:text>");
+    EXPECT_EQ(walked.changed, 4u);
+}
+
+TEST(WalkTextNodes, EmptyElementsStayEmptyAndAttributesAreNeverTransposed) {
+    EXPECT_EQ(Walk("<text:p text:style-name=\"Am\"><text:s/><text:tab/></text:p>", 2).xml,
+              "<text:p text:style-name=\"Am\"><text:s/><text:tab/></text:p>");
+}
+
+TEST(WalkTextNodes, TheArticleRuleWorksWithinOneRun) {
+    // "A little" is one run: the article stays. After a tab the word is another piece.
+    EXPECT_EQ(Walk("<text:p>A little bird<text:tab/>A</text:p>", 2).xml,
+              "<text:p>A little bird<text:tab/>H</text:p>");
+}
+
+class ContentFileTest : public testing::Test {
+  protected:
+    ContentResult Transpose(const std::string& content, std::int64_t steps = 2) {
+        if (!content.empty()) {
+            WriteFile(work_.Path() / "content.xml", content);
+        }
+        return TransposeContentXml(work_.Path(), ChordShift{Notes(), steps, 0}, messages_);
+    }
+    std::string Written() { return ReadFile(work_.Path() / "content.xml"); }
+
+    TempFolder work_{".hiddenDir"};
+    RecordingUserMessages messages_;
+};
+
+TEST_F(ContentFileTest, OfficeContentIsTransposedAndWrittenBack) {
+    const ContentResult result =
+        Transpose(ContentXml("<text:p>Am  G  C</text:p><text:p>Bär über H</text:p>"));
+    EXPECT_EQ(result.status, ContentStatus::Transposed);
+    EXPECT_EQ(result.piecesChanged, 2u);
+    EXPECT_EQ(Written(), ContentXml("<text:p>Hm  A  D</text:p><text:p>Bär über C#</text:p>"));
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(ContentFileTest, OtherDocumentElementIsWrittenBackButNotWalked) {
+    const ContentResult result = Transpose(
+        "<?xml version='1.0'?>\n<office:document-styles><text:p>Am</text:p><e></e>"
+        "</office:document-styles>");
+    EXPECT_EQ(result.status, ContentStatus::Transposed);
+    EXPECT_EQ(result.piecesChanged, 0u);
+    EXPECT_EQ(Written(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-styles>"
+              "<text:p>Am</text:p><e/></office:document-styles>");
+}
+
+TEST_F(ContentFileTest, ParseErrorIsShownAndTheFileKeepsItsBytes) {
+    const std::string broken =
+        "<?xml version=\"1.0\"?>\n<office:document-content>\n"
+        "  <text:p>Am</text:q></office:document-content>";
+    const ContentResult result = Transpose(broken);
+    EXPECT_EQ(result.status, ContentStatus::ParseError);
+    EXPECT_EQ(Written(), broken);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_TRUE(messages_.shown[0].title == u"Error");
+    EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text),
+              "Error in the XML file:\rMessage: mismatched tag\rLine: 3 Character: 15");
+    EXPECT_EQ(messages_.shown[0].icon, MessageIcon::None);
+}
+
+TEST_F(ContentFileTest, MissingOrEmptyContentIsLeftAloneSilently) {
+    EXPECT_EQ(Transpose("").status, ContentStatus::Missing);
+    WriteFile(work_.Path() / "content.xml", "");
+    EXPECT_EQ(Transpose("").status, ContentStatus::Missing);
+    EXPECT_EQ(Written(), "");
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+}  // namespace
+}  // namespace melvane

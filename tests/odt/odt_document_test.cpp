@@ -1,0 +1,293 @@
+// Whole song sheets: built here, transposed, and read back.
+#include <gtest/gtest.h>
+
+#include "odt/odt_document.h"
+#include "odt/odt_text.h"
+#include "odt_fixture.h"
+#include "platform/temp_folder.h"
+#include "platform/utf.h"
+
+namespace melvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_odt;
+
+const NoteTable& Notes() {
+    static const NoteTable notes = BuildNoteTables();
+    return notes;
+}
+
+const std::string kSheet = ContentXml(
+    "<text:h text:outline-level=\"1\">Lied vom Fluss</text:h>"
+    "<text:p text:style-name=\"Chords\">Am<text:tab/>F<text:tab/>C<text:tab/>G</text:p>"
+    "<text:p>Der Fluss ist m\xC3\xBC"
+    "de, <text:span text:style-name=\"B\">weit</text:span> "
+    "und still</text:p>"
+    "<text:p>C<text:s text:c=\"4\"/>G/H<text:line-break/>\xC3\x9C"
+    "ber die Br\xC3\xBC"
+    "cke</text:p>"
+    "<table:table><table:table-row>"
+    "<table:table-cell><text:p>Em7</text:p></table:table-cell>"
+    "<table:table-cell><text:p>A little bird</text:p></table:table-cell>"
+    "</table:table-row></table:table>");
+
+std::vector<std::string> Paragraphs(const fs::path& document) {
+    std::vector<std::u16string> paragraphs;
+    EXPECT_TRUE(ReadOdtParagraphs(document, paragraphs)) << document;
+    std::vector<std::string> utf8;
+    for (const auto& paragraph : paragraphs)
+        utf8.push_back(Utf16ToUtf8(paragraph));
+    return utf8;
+}
+
+std::size_t HiddenFolders(const fs::path& folder) {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        count += entry.path().filename().string().rfind(".hiddenDir", 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+class OdtDocumentTest : public testing::Test {
+  protected:
+    fs::path Sheet(const std::string& content = kSheet, const std::string& name = "Lied.odt") {
+        const fs::path path = files_.Path() / name;
+        WriteZip(path, SongSheet(content));
+        return path;
+    }
+
+    OdtResult Transpose(const fs::path& source, const fs::path& output, std::int64_t steps = 2,
+                        Language language = Language::English) {
+        OdtSettings settings{Notes(), steps, 0, language, true, limits_};
+        return TransposeOdtDocument(source, output, settings, messages_, shell_);
+    }
+
+    std::string OnlyMessage() {
+        EXPECT_EQ(messages_.shown.size(), 1u);
+        return messages_.shown.empty() ? "" : Utf16ToUtf8(messages_.shown[0].text);
+    }
+
+    void ExpectNothingWritten(const fs::path& output) {
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_TRUE(shell_.documents.empty());
+    }
+
+    TempFolder files_{"odt-document-test"};
+    TempFolder temporary_{"odt-temporary"};
+    ScopedTemporaryDirectory useTemporary_{temporary_.Path()};
+    RecordingUserMessages messages_;
+    RecordingShell shell_;
+    ExtractLimits limits_;
+};
+
+TEST_F(OdtDocumentTest, SongSheetIsTransposedEndToEndAndOpened) {
+    const fs::path source = Sheet();
+    const std::string sourceBytes = ReadFile(source);
+    const fs::path output = files_.Path() / "Lied+2.odt";
+    const OdtResult result = Transpose(source, output);
+
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_TRUE(result.outputWritten);
+    EXPECT_EQ(result.content, ContentStatus::Transposed);
+    EXPECT_EQ(result.piecesChanged, 7u);
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(shell_.documents, std::vector<fs::path>{output});
+    EXPECT_EQ(ReadFile(source), sourceBytes);
+
+    EXPECT_EQ(Paragraphs(output), (std::vector<std::string>{"Lied vom Fluss", "Hm\tG\tD\tA",
+                                                            "Der Fluss ist m\xC3\xBC"
+                                                            "de, weit und still",
+                                                            "D    A/C#\n\xC3\x9C"
+                                                            "ber die Br\xC3\xBC"
+                                                            "cke",
+                                                            "F#m7", "A little bird"}));
+    const auto packed = ReadZip(output);
+    ASSERT_EQ(packed.size(), 5u);  // the folder entry is gone
+    EXPECT_EQ(packed[0].name, "mimetype");
+    EXPECT_EQ(packed[0].method, 0);
+    EXPECT_EQ(packed[0].localHeaderOffset, 0u);
+    const auto original = ReadZip(source);
+    for (const char* same :
+         {"mimetype", "styles.xml", "Pictures/cover.png", "META-INF/manifest.xml"}) {
+        EXPECT_EQ(EntryData(packed, same), EntryData(original, same)) << same;
+    }
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
+}
+
+TEST_F(OdtDocumentTest, TransposingBackGivesTheSameText) {
+    const fs::path up = files_.Path() / "up.odt";
+    const fs::path down = files_.Path() / "down.odt";
+    ASSERT_TRUE(Transpose(Sheet(), up, 3).Succeeded());
+    ASSERT_TRUE(Transpose(up, down, -3).Succeeded());
+    EXPECT_EQ(EntryData(ReadZip(down), "content.xml"), kSheet);
+}
+
+TEST_F(OdtDocumentTest, UnreadableSourceIsReportedAndNothingIsWritten) {
+    const fs::path notZip = files_.Path() / "notes.odt";
+    WriteFile(notZip, "Am G C");
+    const std::string whole = ReadFile(Sheet(ContentXml(std::string(300000, 'x'))));
+    const fs::path truncated = files_.Path() / "cut.odt";
+    WriteFile(truncated, whole.substr(0, whole.size() * 2 / 3));
+    for (const fs::path& source : {notZip, truncated, files_.Path() / "missing.odt"}) {
+        messages_.shown.clear();
+        const fs::path output = files_.Path() / "out.odt";
+        const OdtResult result = Transpose(source, output);
+        EXPECT_EQ(result.failure, OdtFailure::SourceUnreadable) << source;
+        EXPECT_FALSE(result.Succeeded());
+        EXPECT_EQ(OnlyMessage(), "The source file [" + source.string() + "] could not be read!");
+        EXPECT_TRUE(messages_.shown[0].title == u"Error");
+        EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
+        ExpectNothingWritten(output);
+    }
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
+}
+
+TEST_F(OdtDocumentTest, MessagesSpeakGerman) {
+    const fs::path notZip = files_.Path() / "notes.odt";
+    WriteFile(notZip, "Am G C");
+    Transpose(notZip, files_.Path() / "out.odt", 2, Language::German);
+    EXPECT_EQ(OnlyMessage(),
+              "Die Quelldatei [" + notZip.string() + "] konnte nicht gelesen werden!");
+    EXPECT_TRUE(messages_.shown[0].title == u"Fehler");
+
+    messages_.shown.clear();
+    Transpose(Sheet(), "", 2, Language::German);
+    EXPECT_EQ(OnlyMessage(), "Die Zieldatei [] konnte nicht erstellt werden!");
+
+    messages_.shown.clear();
+    const fs::path sheet = Sheet();
+    Transpose(sheet, sheet, 2, Language::German);
+    EXPECT_EQ(OnlyMessage(), "Die Zieldatei muss sich von der Quelldatei unterscheiden!");
+}
+
+TEST_F(OdtDocumentTest, UnsafeEntryNameRefusesTheDocument) {
+    const fs::path source = files_.Path() / "evil.odt";
+    std::vector<ZipItem> items = SongSheet(kSheet);
+    items.push_back({"../../escaped.txt", "gotcha"});
+    WriteZip(source, items);
+    const fs::path output = files_.Path() / "out.odt";
+    const OdtResult result = Transpose(source, output);
+    EXPECT_EQ(result.failure, OdtFailure::UnsafeEntry);
+    EXPECT_EQ(OnlyMessage(), "The source file [" + source.string() + "] could not be read!");
+    ExpectNothingWritten(output);
+    EXPECT_FALSE(fs::exists(temporary_.Path().parent_path() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(temporary_.Path() / "escaped.txt"));
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
+}
+
+TEST_F(OdtDocumentTest, DecompressionBeyondTheCapIsRefused) {
+    limits_.maxTotalBytes = 100000;
+    const fs::path source = Sheet(ContentXml(std::string(200000, ' ')));
+    const fs::path output = files_.Path() / "out.odt";
+    EXPECT_EQ(Transpose(source, output).failure, OdtFailure::TooLarge);
+    EXPECT_EQ(OnlyMessage(), "The source file [" + source.string() + "] could not be read!");
+    ExpectNothingWritten(output);
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
+}
+
+TEST_F(OdtDocumentTest, OutputThatNamesTheSourceIsRefused) {
+    const fs::path source = Sheet();
+    const std::string before = ReadFile(source);
+    std::vector<fs::path> sameFile = {source, files_.Path() / "." / "Lied.odt"};
+#ifdef _WIN32
+    // Names differ only in case: the same file on Windows.
+    sameFile.push_back(files_.Path() / "LIED.ODT");
+#else
+    fs::create_symlink(source, files_.Path() / "link.odt");
+    sameFile.push_back(files_.Path() / "link.odt");
+    fs::create_hard_link(source, files_.Path() / "hard.odt");
+    sameFile.push_back(files_.Path() / "hard.odt");
+#endif
+    for (const fs::path& output : sameFile) {
+        messages_.shown.clear();
+        EXPECT_EQ(Transpose(source, output).failure, OdtFailure::SameFile) << output;
+        EXPECT_EQ(OnlyMessage(), "The destination file must differ from the source file!");
+        EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
+        EXPECT_EQ(ReadFile(source), before);
+        EXPECT_TRUE(shell_.documents.empty());
+    }
+}
+
+TEST_F(OdtDocumentTest, EmptyOutputPathGivesTheDestinationMessage) {
+    const OdtResult result = Transpose(Sheet(), fs::path());
+    EXPECT_EQ(result.failure, OdtFailure::OutputNotCreated);
+    EXPECT_EQ(OnlyMessage(), "The destination file [] could not be created!");
+    EXPECT_TRUE(shell_.documents.empty());
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
+}
+
+TEST_F(OdtDocumentTest, FailedOutputLeavesAnExistingFileAndNoPartialOne) {
+    const fs::path source = Sheet();
+    // A folder where the file should go: everything is packed, the last move fails.
+    const fs::path blocked = files_.Path() / "blocked.odt";
+    fs::create_directory(blocked);
+    const auto entriesBefore = std::distance(fs::directory_iterator(files_.Path()), {});
+    EXPECT_EQ(Transpose(source, blocked).failure, OdtFailure::OutputNotCreated);
+    EXPECT_EQ(OnlyMessage(),
+              "The destination file [" + blocked.string() + "] could not be created!");
+    EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}), entriesBefore);
+    EXPECT_TRUE(fs::is_directory(blocked));
+    EXPECT_TRUE(shell_.documents.empty());
+
+    messages_.shown.clear();
+    const fs::path nowhere = files_.Path() / "no-such-folder" / "out.odt";
+    EXPECT_EQ(Transpose(source, nowhere).failure, OdtFailure::OutputNotCreated);
+    EXPECT_EQ(OnlyMessage(),
+              "The destination file [" + nowhere.string() + "] could not be created!");
+}
+
+TEST_F(OdtDocumentTest, ExistingOutputIsReplacedWhole) {
+    const fs::path output = files_.Path() / "Lied+2.odt";
+    WriteFile(output, "an older, longer file that must go entirely" + std::string(100000, '.'));
+    ASSERT_TRUE(Transpose(Sheet(), output).Succeeded());
+    EXPECT_EQ(Paragraphs(output)[1], "Hm\tG\tD\tA");
+}
+
+TEST_F(OdtDocumentTest, BrokenContentGivesTheParseMessageAndAnUnchangedCopy) {
+    const std::string broken = ContentXml("<text:p>Am</text:p>").substr(0, 200) + "<oops";
+    const fs::path source = Sheet(broken);
+    const fs::path output = files_.Path() / "out.odt";
+    const OdtResult result = Transpose(source, output);
+    EXPECT_TRUE(result.outputWritten);
+    EXPECT_EQ(result.content, ContentStatus::ParseError);
+    EXPECT_FALSE(result.Succeeded());
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text).rfind("Error in the XML file:\rMessage: ", 0),
+              0u);
+    EXPECT_EQ(EntryData(ReadZip(output), "content.xml"), broken);
+    EXPECT_EQ(shell_.documents, std::vector<fs::path>{output});
+}
+
+TEST_F(OdtDocumentTest, ContainerWithoutContentIsCopiedSilently) {
+    const fs::path source = files_.Path() / "bare.odt";
+    WriteZip(source, {{"mimetype", "application/vnd.oasis.opendocument.text", false, true},
+                      {"styles.xml", "<s/>"}});
+    const fs::path output = files_.Path() / "out.odt";
+    const OdtResult result = Transpose(source, output);
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_EQ(result.content, ContentStatus::Missing);
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(EntryData(ReadZip(output), "styles.xml"), "<s/>");
+}
+
+TEST_F(OdtDocumentTest, TheCommandLineCanLeaveTheOutputClosed) {
+    OdtSettings settings{Notes(), 2, 1, Language::English, false, limits_};
+    const fs::path output = files_.Path() / "quiet.odt";
+    EXPECT_TRUE(TransposeOdtDocument(Sheet(), output, settings, messages_, shell_).Succeeded());
+    EXPECT_TRUE(shell_.documents.empty());
+    EXPECT_EQ(Paragraphs(output)[1], "Hm\tG\tD\tA");
+}
+
+TEST_F(OdtDocumentTest, RunsDoNotShareAWorkFolder) {
+    // A stale folder from an earlier run with the old fixed name changes nothing.
+    fs::create_directory(temporary_.Path() / ".hiddenDir");
+    WriteFile(temporary_.Path() / ".hiddenDir" / "content.xml", ContentXml("<text:p>X</text:p>"));
+    const fs::path output = files_.Path() / "out.odt";
+    ASSERT_TRUE(Transpose(Sheet(), output).Succeeded());
+    EXPECT_EQ(Paragraphs(output)[1], "Hm\tG\tD\tA");
+    EXPECT_EQ(HiddenFolders(temporary_.Path()), 1u);
+}
+
+}  // namespace
+}  // namespace melvane
