@@ -127,14 +127,7 @@ namespace {
 constexpr bool kWidePaths = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
 }  // namespace
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-    if constexpr (kWidePaths) {
-        const std::u16string wide = Utf8ToUtf16(utf8);
-        return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-    } else {
-        return std::filesystem::path(std::string(utf8));
-    }
-}
+// PathFromUtf8 lives with the rest of the system-specific path help in file_system_*.cpp.
 
 std::string PathToUtf8(const std::filesystem::path& path) {
     if constexpr (kWidePaths) {
