@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "chords/note_table.h"
+#include "cli/document_mode.h"
+#include "cli/options.h"
 #include "platform/shell.h"
 #include "platform/user_messages.h"
 #include "platform/utf.h"
@@ -310,6 +313,41 @@ TEST_F(WordPath, OutputNotOpenedWhenNotWanted) {
                                   /*openOutput=*/false);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(ReadSheet(InFolder(u"Quiet+1.docx")), "Bb\n");
+    EXPECT_TRUE(shell_.documents.empty());
+}
+
+// melvane-cli hands Word documents to this path: one line each, and the exit status.
+TEST_F(WordPath, CommandLineDocuments) {
+    WriteSheet(u"Lied.docx", "C  G\nla\n");
+    WriteSheet(u"Partly.doc", "C\nD\n");
+    std::wstring previous(MAX_PATH + 1, L'\0');
+    previous.resize(GetCurrentDirectoryW(static_cast<DWORD>(previous.size()), previous.data()));
+    ASSERT_TRUE(SetCurrentDirectoryW(Wide(folder_).c_str()));
+    const auto run = [&](const std::vector<std::string>& args, std::string& lines) {
+        const cli::ParsedArguments parsed = cli::ParseArguments(args);
+        EXPECT_TRUE(parsed.ok) << parsed.error;
+        std::ostringstream out;
+        const int status = cli::RunDocumentMode(Notes(), parsed.options, Language::English,
+                                                messages_, shell_, out);
+        lines = out.str();
+        return status;
+    };
+    std::string lines;
+    const int first = run({"--steps", "2", "Lied.docx", "Gone.docx"}, lines);
+    const std::string firstLines = lines;
+    standIn_.FailCalls(L"Range(2).Text =");
+    const int second = run({"--steps", "1", "--flats", "-o", "Out.doc", "Partly.doc"}, lines);
+    SetCurrentDirectoryW(previous.c_str());
+
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(firstLines,
+              "Lied.docx -> Lied+2.docx: 1 paragraph changed\n"
+              "Gone.docx: not transposed: Word could not open it\n");
+    EXPECT_EQ(ReadSheet(InFolder(u"Lied+2.docx")), "D  A\nla\n");
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(lines, "Partly.doc -> Out.doc: 1 paragraph changed, 1 could not be changed\n");
+    EXPECT_EQ(ReadSheet(InFolder(u"Out.doc")), "Db\nD\n");
+    ASSERT_EQ(messages_.shown.size(), 1u);
     EXPECT_TRUE(shell_.documents.empty());
 }
 
