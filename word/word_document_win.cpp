@@ -9,6 +9,7 @@
 #include "chords/transpose.h"
 #include "com/automation.h"
 #include "com/last_error.h"
+#include "platform/file_system.h"
 #include "word/word_commands.h"
 #include "word/word_output_name.h"
 
@@ -47,41 +48,6 @@ std::u16string FullPath(const std::u16string& path) {
         }
         full.resize(length);
     }
-}
-
-class FileHandle {
-  public:
-    explicit FileHandle(const std::wstring& path)
-        : handle_(CreateFileW(path.c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    bool Identify(BY_HANDLE_FILE_INFORMATION& info) const {
-        return handle_ != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle_, &info);
-    }
-
-  private:
-    HANDLE handle_;
-};
-
-// Saving over the source would lose the original chords. Links and other spellings of the same
-// name are caught by comparing the files themselves.
-bool IsSameFile(const std::u16string& a, const std::u16string& b) {
-    if (CompareStringOrdinal(Wide(a).c_str(), -1, Wide(b).c_str(), -1, TRUE) == CSTR_EQUAL) {
-        return true;
-    }
-    BY_HANDLE_FILE_INFORMATION first{};
-    BY_HANDLE_FILE_INFORMATION second{};
-    return FileHandle(Wide(a)).Identify(first) && FileHandle(Wide(b)).Identify(second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
 }
 
 // Word runs on in its own process when merely released: every way out of a run ends it.
@@ -176,7 +142,9 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     WordResult result;
     const std::u16string source = FullPath(sourcePath);
     result.outputPath = FullPath(outputPath.empty() ? WordOutputPath(sourcePath) : outputPath);
-    if (IsSameFile(source, result.outputPath)) {
+    // Saving over the source would lose the original chords.
+    if (IsSameFile(std::filesystem::path(Wide(source)),
+                   std::filesystem::path(Wide(result.outputPath)))) {
         ShowSameFile(messages, language);
         result.failure = WordFailure::SameFile;
         return result;
