@@ -25,9 +25,15 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko install dialogs (nothing here needs them) and no menu entries for the desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # Wine builds the Windows command line from the Unix arguments in the locale's character set;
-# under a locale that is not UTF-8 (CI's plain C) non-ASCII arguments would be mangled.
+# under a locale that is not UTF-8 (CI's plain C) non-ASCII arguments would be mangled. Only the
+# character set is changed: the language the caller asked for (LANG, LC_ALL) still reaches the
+# program, which reads it for its messages.
 if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
-    export LC_ALL=C.UTF-8
+    if [ -n "${LC_ALL:-}" ]; then
+        export LC_MESSAGES=${LC_MESSAGES:-$LC_ALL} LANG=${LANG:-$LC_ALL}
+        unset LC_ALL
+    fi
+    export LC_CTYPE=C.UTF-8
 fi
 
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then

@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf.h"
+
 namespace melvane {
 
 // A path as the user reads it in a message.
 std::u16string PathToText(const std::filesystem::path& path);
 std::filesystem::path PathFromText(std::u16string_view text);
-// A path from UTF-8 bytes, as archives store names.
-std::filesystem::path PathFromUtf8(std::string_view utf8);
 
 // While it lives, the calling thread reads and writes multibyte text as UTF-8, whatever the
 // process locale says. Archive libraries convert entry names through the locale; in the "C"

@@ -35,10 +35,6 @@ std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(EncodeUtf8Lossless(text));
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-    return std::filesystem::path(std::string(utf8));
-}
-
 Utf8TextScope::Utf8TextScope() {
     locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     if (utf8 == static_cast<locale_t>(0)) {

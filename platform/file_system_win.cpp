@@ -76,10 +76,6 @@ std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-    return PathFromText(DecodeUtf8Lossless(utf8));
-}
-
 // Windows hands names over as UTF-16, which needs no locale.
 Utf8TextScope::Utf8TextScope() = default;
 Utf8TextScope::~Utf8TextScope() = default;

@@ -127,12 +127,20 @@ namespace {
 constexpr bool kWidePaths = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
 }  // namespace
 
-// PathFromUtf8 lives with the rest of the system-specific path help in file_system_*.cpp.
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    if constexpr (kWidePaths) {
+        // Malformed bytes stay distinct (as lone surrogates) instead of all becoming U+FFFD.
+        const std::u16string wide = DecodeUtf8Lossless(utf8);
+        return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+    } else {
+        return std::filesystem::path(std::string(utf8));
+    }
+}
 
 std::string PathToUtf8(const std::filesystem::path& path) {
     if constexpr (kWidePaths) {
         const std::wstring wide = path.wstring();
-        return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+        return EncodeUtf8Lossless(std::u16string(wide.begin(), wide.end()));
     } else {
         return path.string();
     }
