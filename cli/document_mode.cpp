@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/output_name.h"
+#include "cli/word_sheet.h"
 #include "odt/odt_document.h"
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
@@ -47,11 +48,7 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
     const std::filesystem::path source = PathFromUtf8(file);
     const std::string extension = LowerCaseExtension(source);
     if (extension == "doc" || extension == "docx") {
-        out << file << ": "
-            << Say(language, "Word documents need Microsoft Word on Windows; not transposed",
-                   "Word-Dokumente brauchen Microsoft Word unter Windows; nicht transponiert")
-            << '\n';
-        return false;
+        return TransposeWordSheet(notes, options, file, language, messages, shell, out);
     }
     if (extension != "odt") {
         out << file << ": "

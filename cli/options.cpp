@@ -168,8 +168,8 @@ std::string UsageText() {
            "Moves every chord symbol (Am, F#7, Bbmaj7, ...) by N semitones and keeps all\n"
            "other text as it is. German note names: H is the note below C; B is read as H.\n"
            "\n"
-           "  FILE...       OpenDocument song sheets (.odt); each is written beside itself\n"
-           "                as NAME+N.odt (NAME-N.odt going down, NAME_.odt for 0)\n"
+           "  FILE...       song sheets (.odt, .doc, .docx); each is written beside itself\n"
+           "                as NAME+N.EXT (NAME-N.EXT going down, NAME_.EXT for 0)\n"
            "  -o OUT        write the one FILE to OUT instead\n"
            "  --steps N     semitones to move, -12 to 12 (0 only respells)\n"
            "  --flats       write the moved notes with flats (Db, Eb, ...); default sharps\n"
@@ -181,7 +181,7 @@ std::string UsageText() {
            "  --version     show the version\n"
            "\n"
            "One line per document tells what was written. Word documents (.doc, .docx)\n"
-           "need Microsoft Word on Windows.\n"
+           "are transposed by Microsoft Word, so they need Word installed on Windows.\n"
            "Exit status: 0 done, 1 a document failed, 2 bad arguments.\n";
 }
 

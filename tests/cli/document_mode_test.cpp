@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <objbase.h>
+#endif
+
 #include <fstream>
 #include <sstream>
 
@@ -18,6 +24,30 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace melvane::testing_odt;
+
+// Word documents are handed to Word where there can be one; the test prefix has none, so they
+// are reported as not started, with Word's start-up message.
+#ifdef _WIN32
+const char kSongDocxLine[] = "Song.docx: not transposed: Microsoft Word could not be started\n";
+const char kLiedDocLine[] =
+    "Lied.doc: nicht transponiert: Microsoft Word konnte nicht gestartet werden\n";
+constexpr std::size_t kWordMessages = 1;
+
+bool RealWordPresent() {
+    CLSID word{};
+    return SUCCEEDED(CLSIDFromProgID(L"Word.application", &word));
+}
+#else
+const char kSongDocxLine[] =
+    "Song.docx: Word documents need Microsoft Word on Windows; not transposed\n";
+const char kLiedDocLine[] =
+    "Lied.doc: Word-Dokumente brauchen Microsoft Word unter Windows; nicht transponiert\n";
+constexpr std::size_t kWordMessages = 0;
+
+bool RealWordPresent() {
+    return false;
+}
+#endif
 
 TEST(ProposeOutputPath, FolderNameMarkerAndLowerCaseExtension) {
     struct Case {
@@ -98,6 +128,9 @@ TEST_F(DocumentModeTest, OutputOptionAndOpening) {
 }
 
 TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
+    if (RealWordPresent()) {
+        GTEST_SKIP() << "Word is installed here; it would be asked to open a stray file";
+    }
     Sheet("Good.odt");
     std::ofstream("Broken.odt") << "not a zip";
     std::ofstream("Song.docx") << "x";
@@ -105,26 +138,28 @@ TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
     EXPECT_EQ(Run({"--steps", "2", "Good.odt", "Broken.odt", "Song.docx", "notes.pdf", "Gone.odt"}),
               1);
     EXPECT_EQ(out_.str(),
-              "Good.odt -> Good+2.odt: 2 text pieces changed\n"
-              "Broken.odt: not transposed: not a readable OpenDocument file\n"
-              "Song.docx: Word documents need Microsoft Word on Windows; not transposed\n"
-              "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
-              "Gone.odt: not transposed: not a readable OpenDocument file\n");
-    ASSERT_EQ(messages_.shown.size(), 2u);
+              std::string("Good.odt -> Good+2.odt: 2 text pieces changed\n"
+                          "Broken.odt: not transposed: not a readable OpenDocument file\n") +
+                  kSongDocxLine +
+                  "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
+                  "Gone.odt: not transposed: not a readable OpenDocument file\n");
+    ASSERT_EQ(messages_.shown.size(), 2u + kWordMessages);
     EXPECT_TRUE(messages_.shown[0].text == u"The source file [Broken.odt] could not be read!");
     EXPECT_FALSE(fs::exists("Broken+2.odt"));
 }
 
 TEST_F(DocumentModeTest, GermanLinesAndMessages) {
+    if (RealWordPresent()) {
+        GTEST_SKIP() << "Word is installed here; it would be asked for a missing file";
+    }
     std::ofstream("Kaputt.odt") << "kein zip";
     Sheet("Gut.odt");
     EXPECT_EQ(Run({"--steps", "1", "Kaputt.odt", "Gut.odt", "Lied.doc"}, Language::German), 1);
     EXPECT_EQ(out_.str(),
-              "Kaputt.odt: nicht transponiert: keine lesbare OpenDocument-Datei\n"
-              "Gut.odt -> Gut+1.odt: 2 Textstücke geändert\n"
-              "Lied.doc: Word-Dokumente brauchen Microsoft Word unter Windows; nicht "
-              "transponiert\n");
-    ASSERT_EQ(messages_.shown.size(), 1u);
+              std::string("Kaputt.odt: nicht transponiert: keine lesbare OpenDocument-Datei\n"
+                          "Gut.odt -> Gut+1.odt: 2 Textstücke geändert\n") +
+                  kLiedDocLine);
+    ASSERT_EQ(messages_.shown.size(), 1u + kWordMessages);
     EXPECT_TRUE(messages_.shown[0].title == u"Fehler");
 }
 

@@ -116,18 +116,4 @@ std::string Narrow(std::wstring_view text) {
     return bytes;
 }
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L"\\/"));
-}
-
 }  // namespace melvane::testing

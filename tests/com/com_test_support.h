@@ -25,7 +25,4 @@ class CheckedAllocator {
 // For test messages: UTF-8 of a wide text.
 std::string Narrow(std::wstring_view text);
 
-// Where the test program lives, for files placed beside it.
-std::wstring ProgramFolder();
-
 }  // namespace melvane::testing

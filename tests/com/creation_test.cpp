@@ -10,66 +10,13 @@
 #include "com/automation.h"
 #include "com/last_error.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/server_registration.h"
 #include "tests/com/test_server.h"
 
 namespace melvane {
 namespace {
 
 using namespace melvane::testing;
-
-constexpr wchar_t kClassesKey[] = L"Software\\Classes\\";
-
-bool SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status =
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
-bool WriteRegistration(HKEY root, const wchar_t* progId, const wchar_t* clsid,
-                       const std::wstring& file) {
-    const std::wstring classKey = std::wstring(kClassesKey) + L"CLSID\\" + clsid;
-    const std::wstring progIdKey = std::wstring(kClassesKey) + progId;
-    return SetText(root, classKey + L"\\InprocServer32", nullptr, file) &&
-           SetText(root, classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-           SetText(root, classKey + L"\\ProgID", nullptr, progId) &&
-           SetText(root, progIdKey + L"\\CLSID", nullptr, clsid);
-}
-
-void RemoveRegistration(HKEY root, const wchar_t* progId, const wchar_t* clsid) {
-    RegDeleteTreeW(root, (std::wstring(kClassesKey) + L"CLSID\\" + clsid).c_str());
-    RegDeleteTreeW(root, (std::wstring(kClassesKey) + progId).c_str());
-}
-
-bool ProgIdResolves(const wchar_t* progId, const wchar_t* clsid) {
-    CLSID found{};
-    CLSID expected{};
-    return SUCCEEDED(CLSIDFromProgID(progId, &found)) &&
-           SUCCEEDED(CLSIDFromString(clsid, &expected)) && IsEqualCLSID(found, expected);
-}
-
-// Per-user registration needs no administrator rights on Windows. Wine's COM reads only the
-// machine's classes, which its private prefix lets a test write; both are removed at the end.
-bool RegisterServer(const wchar_t* progId, const wchar_t* clsid, const std::wstring& file) {
-    if (WriteRegistration(HKEY_CURRENT_USER, progId, clsid, file) &&
-        ProgIdResolves(progId, clsid)) {
-        return true;
-    }
-    RemoveRegistration(HKEY_CURRENT_USER, progId, clsid);
-    return WriteRegistration(HKEY_LOCAL_MACHINE, progId, clsid, file) &&
-           ProgIdResolves(progId, clsid);
-}
-
-void UnregisterServer(const wchar_t* progId, const wchar_t* clsid) {
-    RemoveRegistration(HKEY_CURRENT_USER, progId, clsid);
-    RemoveRegistration(HKEY_LOCAL_MACHINE, progId, clsid);
-}
 
 // The server's objects still alive; -1 while it is not loaded.
 long ServerObjectsAlive() {

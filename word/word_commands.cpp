@@ -1,0 +1,60 @@
+#include "word/word_commands.h"
+
+namespace melvane {
+namespace {
+
+std::u16string Decimal(std::int64_t number) {
+    const std::string digits = std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string Quoted(std::u16string_view text) {
+    std::u16string quoted(1, u'\'');
+    quoted += EscapeCommandText(text);
+    quoted += u'\'';
+    return quoted;
+}
+
+}  // namespace
+
+std::u16string EscapeCommandText(std::u16string_view text) {
+    std::u16string escaped;
+    escaped.reserve(text.size());
+    for (const char16_t c : text) {
+        if (c == u'\'') {
+            escaped += u"$0027";
+        } else if (c == u'$') {
+            escaped += u"$0024";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::u16string OpenDocumentCommand(std::u16string_view path) {
+    return u"Documents\\Open(" + Quoted(path) + u")";
+}
+
+std::u16string ParagraphRangeCommand(std::int64_t index) {
+    return u"Paragraphs('" + Decimal(index) + u"')\\Range";
+}
+
+std::u16string AssignTextCommand(std::u16string_view text) {
+    return u"Text = " + Quoted(text);
+}
+
+std::u16string SaveAsCommand(std::u16string_view path) {
+    return u"ActiveDocument\\SaveAs(" + Quoted(path) + u", " + Decimal(kWordDocumentFormat) +
+           u" As Long)";
+}
+
+std::u16string CloseDocumentCommand() {
+    return u"Close(" + Decimal(kDoNotSaveChanges) + u" As Long)";
+}
+
+std::u16string QuitWordCommand() {
+    return u"Quit(" + Decimal(kDoNotSaveChanges) + u" As Long)";
+}
+
+}  // namespace melvane

@@ -1,0 +1,50 @@
+// A Word song sheet (.doc, .docx) transposed by remote-controlling an installed Microsoft Word:
+// Word opens the document, each paragraph is read, transposed and written back where it
+// changed, and Word saves the copy under the output name and quits. Windows only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "chords/note_table.h"
+#include "platform/shell.h"
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+struct WordSettings {
+    const NoteTable& notes;
+    std::int64_t steps = 0;
+    int spelling = 0;  // 0 sharps, 1 flats
+    Language language = Language::English;
+    bool openOutput = true;  // open the saved copy with its default application
+};
+
+enum class WordFailure {
+    None,
+    SameFile,    // the output would replace the source
+    NotStarted,  // Word could not be created
+    NotOpened,   // Word could not open the source
+    NotRead,     // Word did not say how many paragraphs there are
+    NotSaved,    // Word could not save the copy
+};
+
+struct WordResult {
+    int status = 0;  // 1 when the document was processed and saved, else 0
+    WordFailure failure = WordFailure::None;
+    std::u16string outputPath;   // where the copy was saved (or was to be)
+    std::size_t paragraphs = 0;  // as Word counted them
+    std::size_t changed = 0;     // written back transposed
+    std::size_t failed = 0;      // could not be read or written back; left as they were
+};
+
+// Transposes `sourcePath` into a copy at `outputPath` (for an empty one, the source's name with
+// "_NEU" before the extension). Relative paths are taken from this process's working folder.
+// Failures are shown through `messages` in the settings' language where they happen; the source
+// is never changed. Word is ended and every object released on every path.
+WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u16string& outputPath,
+                                 const WordSettings& settings, UserMessages& messages,
+                                 Shell& shell);
+
+}  // namespace melvane
