@@ -2,6 +2,9 @@
 
 #include "odt/odt_document.h"
 #include "platform/file_system.h"
+#ifdef _WIN32
+#include "word/word_document.h"
+#endif
 
 namespace melvane {
 
@@ -13,8 +16,20 @@ bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
 }
 
 bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
-    (void)request;
+#ifdef _WIN32
+    const WordSettings settings{table_, request.steps, request.spelling, request.language};
+    return melvane::TransposeWordDocument(request.source, request.output, settings, messages_,
+                                          shell_)
+               .status == 1;
+#else
+    // Word is reached through COM automation, which only Windows has.
+    messages_.Show({Localized(request.language, u"Error", u"Fehler"),
+                    Localized(request.language,
+                              u"Word documents need Microsoft Word on Windows.",
+                              u"Word-Dokumente brauchen Microsoft Word unter Windows."),
+                    MessageIcon::Error});
     return false;
+#endif
 }
 
 }  // namespace melvane
