@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 STEPS ?= 2
 
 .PHONY: all deps build asan fuzz windows demo demo-text test test-linux test-asan test-fuzz \
-        test-windows bench format clean
+        test-windows run screenshots bench bench-window format clean
 
 all: build
 
@@ -81,6 +81,28 @@ test-fuzz: fuzz
 # every Wine process of the run shares the same display.
 test-windows: windows
 	xvfb-run -a -s "-nolisten tcp" ctest --preset windows -j $(JOBS)
+
+# The window. On Windows it starts as it is; elsewhere under Wine (on the current display, or an
+# invisible one when there is none).
+run: windows
+ifeq ($(OS),Windows_NT)
+	build/windows/bin/Melvane.exe
+else
+	cmake/wine-run.sh build/windows/bin/Melvane.exe
+endif
+
+# Start-up of the window under Wine: process start to the first painted face.
+bench-window: windows
+	bench/window_startup.sh
+
+# Pictures of the window in both languages for README.md, made by the program itself.
+screenshots: windows
+	@mkdir -p docs
+	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
+	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en.png" --language en
+	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
+	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-de.png" --language de \
+	    --document 'C:\Lieder\Der Leuchtturm.odt' --steps 3
 
 bench: build
 	build/linux/bin/transpose_bench

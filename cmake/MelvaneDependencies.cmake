@@ -25,6 +25,7 @@ if(WIN32)
     # Without it pcre2.h declares the functions as DLL imports.
     target_compile_definitions(PkgConfig::PCRE2_16 INTERFACE PCRE2_STATIC)
 endif()
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 

@@ -48,7 +48,11 @@ if [ ! -f "$prefix/.ready" ]; then
     exec 9>"$prefix.lock"
     flock 9
     if [ ! -f "$prefix/.ready" ]; then
-        if ! { wineboot --init && wineserver -w; } >"$prefix.log" 2>&1; then
+        # Windows left to the X window manager make every hide or close wait up to two
+        # seconds for one that is not there (Xvfb); Wine then manages them itself.
+        if ! { wineboot --init && wineserver -w &&
+               wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+               wineserver -w; } >"$prefix.log" 2>&1; then
             cat "$prefix.log" >&2
             echo "wine-run: could not create the Wine prefix" >&2
             exit 125

@@ -1,0 +1,287 @@
+#include "app/controller.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace melvane {
+namespace {
+
+#ifdef _WIN32
+constexpr std::u16string_view kSeparators = u"\\/";
+#else
+constexpr std::u16string_view kSeparators = u"/";
+#endif
+
+std::u16string Decimal(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
+std::u16string StepMarker(std::int64_t steps) {
+    if (steps <= 0) {
+        return steps == 0 ? std::u16string(1, u'_') : Decimal(steps);
+    }
+    std::u16string marker(1, u'+');
+    marker += Decimal(steps);
+    return marker;
+}
+
+std::u16string TrimBlanks(std::u16string_view text) {
+    const std::size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+        return {};
+    }
+    const std::size_t last = text.find_last_not_of(u' ');
+    return std::u16string(text.substr(first, last - first + 1));
+}
+
+void ShowInformation(UserMessages& messages, Language language, const std::u16string& english,
+                     const std::u16string& german) {
+    messages.Show({u"Information", Localized(language, english, german), MessageIcon::Information});
+}
+
+// Sets the flag when the point is inside and clears it when outside; true when it changed.
+bool TrackHover(HotArea& area, int x, int y) {
+    const int inside = HitTest(area, x, y) ? 1 : 0;
+    if (inside == area.hover) {
+        return false;
+    }
+    area.hover = inside;
+    return true;
+}
+
+}  // namespace
+
+std::u16string DirectoryPart(std::u16string_view path) {
+    const std::size_t separator = path.find_last_of(kSeparators);
+    return separator == std::u16string_view::npos ? std::u16string()
+                                                  : std::u16string(path.substr(0, separator + 1));
+}
+
+std::u16string FilePart(std::u16string_view path) {
+    const std::size_t separator = path.find_last_of(kSeparators);
+    return std::u16string(separator == std::u16string_view::npos ? path
+                                                                 : path.substr(separator + 1));
+}
+
+std::u16string LowerCaseExtension(std::u16string_view path) {
+    const std::u16string file = FilePart(path);
+    const std::size_t dot = file.find_last_of(u'.');
+    if (dot == std::u16string::npos) {
+        return {};
+    }
+    std::u16string extension = file.substr(dot + 1);
+    for (char16_t& c : extension) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return extension;
+}
+
+bool IsSupportedExtension(std::u16string_view extension) {
+    return extension == u"doc" || extension == u"docx" || extension == u"odt";
+}
+
+std::int64_t LeadingNumber(std::u16string_view text) {
+    std::size_t i = text.find_first_not_of(u" \t");
+    if (i == std::u16string_view::npos) {
+        return 0;
+    }
+    bool negative = false;
+    if (text[i] == u'-' || text[i] == u'+') {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 10 - 1;
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = std::min(kLimit, value * 10 + (text[i] - u'0'));
+    }
+    return negative ? -value : value;
+}
+
+Controller::Controller(ControllerState& state, const ControllerServices& services)
+    : state_(state), services_(services) {
+    state_.areas = LayoutHotAreas(state_.UiLanguage, state_.areas);
+}
+
+void Controller::HandleCanvasEvent(CanvasEvent event, int x, int y) {
+    if (event == CanvasEvent::LeftClick) {
+        HandleClick(x, y);
+    } else {
+        HandleMove(x, y);
+    }
+}
+
+void Controller::HandleClick(int x, int y) {
+    HotAreas& areas = state_.areas;
+    bool changed = false;
+    // Each test stands on its own, in this order; only the remove corner and the drop zone
+    // (which contains it) exclude each other.
+    if (HitTest(areas.stepUp, x, y)) {
+        SetStep(state_.StepValue + 1);
+        changed = true;
+    }
+    if (HitTest(areas.stepDown, x, y)) {
+        SetStep(state_.StepValue - 1);
+        changed = true;
+    }
+    if (HitTest(areas.sharpOption, x, y)) {
+        state_.SpellingChoice = 0;
+        changed = true;
+    }
+    if (HitTest(areas.flatOption, x, y)) {
+        state_.SpellingChoice = 1;
+        changed = true;
+    }
+    if (HitTest(areas.germanFlag, x, y)) {
+        state_.UiLanguage = Language::German;
+        changed = true;
+    }
+    if (HitTest(areas.englishFlag, x, y)) {
+        state_.UiLanguage = Language::English;
+        changed = true;
+    }
+    if (HitTest(areas.webLink, x, y)) {
+        services_.shell.OpenWebAddress(std::u16string(kWebAddress));
+        changed = true;
+    }
+    if (HitTest(areas.removeFile, x, y) && !state_.SourcePath.empty()) {
+        ResetForm();
+        changed = true;
+    } else if (HitTest(areas.dropZone, x, y)) {
+        AskForDocument();
+        changed = true;
+    }
+    if (HitTest(areas.transposeButton, x, y)) {
+        if (TransposeAction() == 1) {
+            ResetForm();
+        }
+        changed = true;
+    }
+    // Neither text field keeps the caret after a click on the face.
+    services_.focusSink.Focus();
+    if (changed) {
+        Redraw();
+    }
+}
+
+void Controller::HandleMove(int x, int y) {
+    HotAreas& areas = state_.areas;
+    bool changed = false;
+    for (HotArea* area : {&areas.dropZone, &areas.stepUp, &areas.stepDown, &areas.transposeButton,
+                          &areas.webLink}) {
+        changed = TrackHover(*area, x, y) || changed;
+    }
+    if (changed) {
+        Redraw();
+    }
+}
+
+void Controller::HandleWindowPointer(int x, int y) {
+    if (TrackHover(state_.areas.dropZone, x, y)) {
+        Redraw();
+    }
+}
+
+void Controller::HandleStepEdit() {
+    const std::u16string text = services_.stepField.Text();
+    state_.StepValue = std::clamp(LeadingNumber(text), -kMaxSteps, kMaxSteps);
+    const std::u16string shown = Decimal(state_.StepValue);
+    // Writing the same text again would only report another change.
+    if (shown != text) {
+        services_.stepField.SetText(shown);
+    }
+    RefreshOutputName();
+}
+
+void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
+    if (!paths.empty() && ChooseDocument(paths.front())) {
+        Redraw();
+    }
+}
+
+bool Controller::ChooseDocument(const std::u16string& path) {
+    // Anything but a Word or OpenDocument file is ignored; the form keeps its document.
+    if (!IsSupportedExtension(LowerCaseExtension(path))) {
+        return false;
+    }
+    state_.SourcePath = path;
+    state_.SourceName = FilePart(path);
+    RefreshOutputName();
+    return true;
+}
+
+void Controller::AskForDocument() {
+    const bool german = state_.UiLanguage == Language::German;
+    const std::u16string title = german ? u"Datei auswählen" : u"Select file";
+    const std::u16string filters =
+        german ? u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|"
+                 u"Word Dateien (doc, docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt"
+               : u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|"
+                 u"Word files (doc, docx)|*.doc;*.docx|Open Office files (odt)|*.odt";
+    const std::u16string chosen =
+        services_.fileDialog.AskForFile(title, filters, state_.SourcePath);
+    if (!chosen.empty()) {
+        ChooseDocument(chosen);
+    }
+}
+
+void Controller::SetStep(std::int64_t steps) {
+    state_.StepValue = std::clamp(steps, -kMaxSteps, kMaxSteps);
+    services_.stepField.SetText(Decimal(state_.StepValue));
+    RefreshOutputName();
+}
+
+void Controller::RefreshOutputName() {
+    if (state_.SourcePath.empty()) {
+        services_.outputNameField.SetText(u"");
+        return;
+    }
+    const std::u16string& source = state_.SourcePath;
+    const std::u16string extension = LowerCaseExtension(source);
+    const std::u16string marker = StepMarker(state_.StepValue);
+    const std::u16string file = FilePart(source);
+    const std::u16string stem = file.substr(0, file.size() - extension.size() - 1);
+    services_.outputNameField.SetText(DirectoryPart(source) + stem + marker + u"." + extension);
+    services_.outputNameField.SelectAll();
+}
+
+void Controller::ResetForm() {
+    state_.SourcePath.clear();
+    state_.SourceName.clear();
+    state_.OutputPath.clear();
+    state_.StepValue = 0;
+    state_.SpellingChoice = 0;
+    services_.outputNameField.SetText(u"");
+    services_.stepField.SetText(u"0");
+}
+
+int Controller::TransposeAction() {
+    const Language language = state_.UiLanguage;
+    if (state_.SourcePath.empty()) {
+        ShowInformation(services_.messages, language, u"Please select or drop a sourcefile!",
+                        u"Bitte wählen Sie eine Quelldatei aus!");
+        return 0;
+    }
+    if (state_.StepValue == 0) {
+        ShowInformation(services_.messages, language, u"Please input a transpose value!",
+                        u"Bitte geben Sie einen Wert ein, um den das Sheet transponiert werden "
+                        u"soll!");
+        return 0;
+    }
+    const std::u16string extension = LowerCaseExtension(state_.SourcePath);
+    state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
+    const TransposeRequest request{state_.SourcePath, state_.OutputPath, state_.StepValue,
+                                   state_.SpellingChoice, language};
+    if (extension == u"doc" || extension == u"docx") {
+        services_.documents.TransposeWordDocument(request);
+    } else if (extension == u"odt") {
+        services_.documents.TransposeOdtDocument(request);
+    }
+    return 1;
+}
+
+}  // namespace melvane

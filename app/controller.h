@@ -1,0 +1,103 @@
+// What the window does when the user clicks, moves the pointer, edits the step, drops a file or
+// starts the transposition. Everything here works on ControllerState and on small interfaces,
+// so the behaviour is the same whatever draws the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/controller_state.h"
+#include "app/face.h"
+#include "platform/shell.h"
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+class EditField {
+  public:
+    virtual ~EditField() = default;
+    virtual std::u16string Text() const = 0;
+    virtual void SetText(const std::u16string& text) = 0;
+    virtual void SelectAll() = 0;
+    virtual void Focus() = 0;
+};
+
+class FileDialog {
+  public:
+    virtual ~FileDialog() = default;
+    // Modal open-file dialog. `filters` is "label|pattern|label|pattern...", the first pair
+    // preselected. Returns the chosen path, or an empty text when the user cancelled.
+    virtual std::u16string AskForFile(const std::u16string& title, const std::u16string& filters,
+                                      const std::u16string& defaultFile) = 0;
+};
+
+// One transposition as the document paths receive it.
+struct TransposeRequest {
+    std::u16string source;
+    std::u16string output;
+    std::int64_t steps = 0;
+    int spelling = 0;
+    Language language = Language::English;
+};
+
+class DocumentPaths {
+  public:
+    virtual ~DocumentPaths() = default;
+    // Both report their own failures to the user; the result only says whether it worked.
+    virtual bool TransposeWordDocument(const TransposeRequest& request) = 0;
+    virtual bool TransposeOdtDocument(const TransposeRequest& request) = 0;
+};
+
+struct ControllerServices {
+    EditField& outputNameField;
+    EditField& stepField;
+    EditField& focusSink;
+    Canvas& canvas;
+    FileDialog& fileDialog;
+    UserMessages& messages;
+    Shell& shell;
+    DocumentPaths& documents;
+};
+
+enum class CanvasEvent { LeftClick, PointerMove };
+
+class Controller {
+  public:
+    Controller(ControllerState& state, const ControllerServices& services);
+
+    // A left click (reported on release) or a pointer movement at canvas coordinates.
+    void HandleCanvasEvent(CanvasEvent event, int x, int y);
+    // The step field's text changed.
+    void HandleStepEdit();
+    // The pointer moved over the window outside the canvas's own events (client coordinates).
+    void HandleWindowPointer(int x, int y);
+    // Files dropped on the window; the first is taken.
+    void HandleDrop(const std::vector<std::u16string>& paths);
+
+    // 1 when the input passed the checks and the document was handed on, 0 otherwise.
+    int TransposeAction();
+    void RefreshOutputName();
+    void ResetForm();
+    void Redraw() { RedrawCanvas(state_, services_.canvas); }
+
+  private:
+    void HandleClick(int x, int y);
+    void HandleMove(int x, int y);
+    bool ChooseDocument(const std::u16string& path);
+    void AskForDocument();
+    void SetStep(std::int64_t steps);
+
+    ControllerState& state_;
+    ControllerServices services_;
+};
+
+// Path pieces as the window shows them. Separators are "\" and "/" on Windows, "/" elsewhere.
+std::u16string DirectoryPart(std::u16string_view path);  // up to and including the separator
+std::u16string FilePart(std::u16string_view path);
+std::u16string LowerCaseExtension(std::u16string_view path);  // text after the file's last dot
+bool IsSupportedExtension(std::u16string_view lowerCaseExtension);
+// The leading decimal number of a text, 0 when it has none; saturates instead of overflowing.
+std::int64_t LeadingNumber(std::u16string_view text);
+
+}  // namespace melvane

@@ -1,0 +1,25 @@
+// The document paths as the window reaches them: one request, the services it reports to.
+#pragma once
+
+#include "app/controller.h"
+#include "chords/note_table.h"
+#include "platform/shell.h"
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+class DocumentDispatch : public DocumentPaths {
+  public:
+    DocumentDispatch(const NoteTable& table, UserMessages& messages, Shell& shell)
+        : table_(table), messages_(messages), shell_(shell) {}
+
+    bool TransposeWordDocument(const TransposeRequest& request) override;
+    bool TransposeOdtDocument(const TransposeRequest& request) override;
+
+  private:
+    const NoteTable& table_;
+    UserMessages& messages_;
+    Shell& shell_;
+};
+
+}  // namespace melvane

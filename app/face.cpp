@@ -1,0 +1,133 @@
+#include "app/face.h"
+
+namespace melvane {
+
+const std::u16string_view kInfoLine = u"Melvane 1.1 \u2013 chords up and down";
+const std::u16string_view kWebAddress = u"https://melvane.org";
+
+namespace {
+
+// Where the file name goes inside the drop zone, and where it wraps.
+constexpr int kNameLeft = 35;
+constexpr int kNameTop = 172;
+constexpr int kNameWrapMargin = 20;
+
+constexpr HotArea Area(int left, int top, int right, int bottom) {
+    return HotArea{left, top, right, bottom, 0};
+}
+
+void KeepHover(HotArea& area, const HotArea& previous) {
+    area.hover = previous.hover;
+}
+
+// One character for drawing: a surrogate pair stays together.
+std::size_t CharacterLength(std::u16string_view text, std::size_t i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+        return 2;
+    }
+    return 1;
+}
+
+void DrawSourceName(const ControllerState& state, Canvas& canvas) {
+    const HotArea& zone = state.areas.dropZone;
+    const int lineHeight = canvas.TextHeight(u"AqQ") + 2;
+    int x = kNameLeft;
+    int y = kNameTop;
+    const std::u16string_view name = state.SourceName;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = CharacterLength(name, i);
+        const std::u16string_view character = name.substr(i, length);
+        const int width = canvas.TextWidth(character);
+        if (x + width > zone.right - kNameWrapMargin) {
+            x = kNameLeft;
+            y += lineHeight;
+        }
+        canvas.DrawText(x, y, character, kAccentColour);
+        x += width;
+        i += length;
+    }
+}
+
+}  // namespace
+
+HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
+    HotAreas areas;
+    areas.germanFlag = Area(528, 22, 556, 40);
+    areas.englishFlag = Area(556, 22, 584, 40);
+    areas.stepUp = Area(274, 168, 286, 178);
+    areas.stepDown = Area(274, 235, 286, 245);
+    areas.sharpOption = Area(410, 182, 480, 200);
+    areas.flatOption = Area(410, 212, 480, 230);
+    areas.dropZone = Area(30, 167, 200, 337);
+    // The remove corner: right - 16, top + 4, 16 x 16.
+    areas.removeFile = Area(184, 171, 200, 187);
+    // Both buttons end at the same right edge; the German caption needs more room.
+    areas.transposeButton =
+        language == Language::German ? Area(360, 364, 569, 401) : Area(407, 364, 569, 401);
+    areas.webLink = Area(30, 366, 230, 398);
+
+    KeepHover(areas.stepUp, previous.stepUp);
+    KeepHover(areas.stepDown, previous.stepDown);
+    KeepHover(areas.dropZone, previous.dropZone);
+    KeepHover(areas.transposeButton, previous.transposeButton);
+    KeepHover(areas.webLink, previous.webLink);
+    return areas;
+}
+
+void RedrawCanvas(ControllerState& state, Canvas& canvas) {
+    if (!canvas.BeginDrawing()) {
+        return;
+    }
+    const int row = static_cast<int>(state.UiLanguage);
+    const bool german = state.UiLanguage == Language::German;
+    state.areas = LayoutHotAreas(state.UiLanguage, state.areas);
+    const HotAreas& areas = state.areas;
+    const auto draw = [&](int slot, int x, int y) { canvas.DrawPicture({row, slot}, x, y); };
+
+    draw(kBackgroundSlot, 0, 0);
+    draw(kHeadingSlot, 30, 20);
+
+    draw(german ? kGermanFlagActiveSlot : kGermanFlagInactiveSlot, 528, 22);
+    draw(german ? kEnglishFlagInactiveSlot : kEnglishFlagActiveSlot, 556, 22);
+
+    draw(kDropCaptionSlot, 30, 140);
+    draw(kStepCaptionSlot, 260, 140);
+
+    draw(areas.stepUp.hover ? kStepUpHoverSlot : kStepUpSlot, 274, 168);
+    draw(kStepFrameSlot, 262, 188);
+    draw(kStepLabelSlot, 306, 197);
+    draw(areas.stepDown.hover ? kStepDownHoverSlot : kStepDownSlot, 274, 235);
+
+    draw(kSpellingCaptionSlot, 408, 140);
+    draw(state.SpellingChoice == 0 ? kMarkerSelectedSlot : kMarkerSlot, 410, 182);
+    draw(kSharpLabelSlot, 438, 182);
+    draw(state.SpellingChoice == 1 ? kMarkerSelectedSlot : kMarkerSlot, 410, 212);
+    draw(kFlatLabelSlot, 438, 212);
+
+    const HotArea& zone = areas.dropZone;
+    if (state.SourcePath.empty()) {
+        draw(zone.hover ? kDropPromptHoverSlot : kDropPromptSlot, zone.left, zone.top);
+    } else {
+        const int size = zone.right - zone.left;
+        canvas.FillBox(zone.left, zone.top, size, size, kAccentColour);
+        canvas.FillBox(zone.left + 1, zone.top + 1, size - 2, size - 2, kWhite);
+        DrawSourceName(state, canvas);
+        canvas.DrawPicture({0, kRemoveIconSlot}, areas.removeFile.left, areas.removeFile.top);
+    }
+
+    draw(kOutputCaptionSlot, 260, 282);
+    draw(kOutputFrameSlot, 260, 300);
+
+    const HotArea& button = areas.transposeButton;
+    draw(button.hover ? kTransposeHoverSlot : kTransposeSlot, button.left, button.top);
+
+    const Rgb infoColour = areas.webLink.hover ? kInfoHoverColour : kInfoColour;
+    canvas.DrawText(30, 366, kInfoLine, infoColour);
+    canvas.DrawText(30, 382, kWebAddress, infoColour);
+
+    canvas.EndDrawing();
+}
+
+}  // namespace melvane

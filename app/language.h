@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+// The starting language from a Windows language identifier: German for every German-speaking
+// region, English for everything else.
+constexpr Language ChooseLanguage(std::uint16_t languageId) {
+    constexpr std::uint16_t kPrimaryLanguageMask = 0x3FF;
+    constexpr std::uint16_t kLangGerman = 0x07;
+    return (languageId & kPrimaryLanguageMask) == kLangGerman ? Language::German
+                                                              : Language::English;
+}
+
+}  // namespace melvane

@@ -1,0 +1,85 @@
+// The Melvane window: a fixed face drawn on one canvas, two small edit fields on top of it,
+// and a hidden field that takes the caret after clicks on the face.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "app/controller.h"
+#include "app/pictures.h"
+#include "app/win32_canvas_win.h"
+#include "app/win32_services_win.h"
+
+namespace melvane {
+
+// Control ids.
+inline constexpr int kMainWindowId = 0;
+inline constexpr int kCanvasId = 6;
+inline constexpr int kOutputNameFieldId = 7;
+inline constexpr int kStepFieldId = 8;
+inline constexpr int kFocusSinkId = 9;
+
+// What the window reports to and hands work to. A null `messages` or `fileDialog` means the
+// window's own message boxes and open-file dialog.
+struct WindowServices {
+    Shell& shell;
+    DocumentPaths& documents;
+    UserMessages* messages = nullptr;
+    FileDialog* fileDialog = nullptr;
+};
+
+class MainWindow {
+  public:
+    MainWindow(const ImageSet& images, Language language, const WindowServices& services);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window and its controls and draws the face. False when Windows refused.
+    bool Create(HINSTANCE instance, int showCommand);
+    // Runs until the window is closed.
+    int RunEventLoop();
+
+    HWND Handle() const { return window_; }
+    HWND CanvasHandle() const { return canvas_; }
+    HWND StepFieldHandle() const { return stepField_.Handle(); }
+    HWND OutputNameFieldHandle() const { return outputNameField_.Handle(); }
+    HWND FocusSinkHandle() const { return focusSink_.Handle(); }
+    ControllerState& State() { return state_; }
+    Controller& Actions() { return *controller_; }
+    const Win32Canvas& Face() const { return *face_; }
+    MessageBoxes& OwnMessageBoxes() { return messageBoxes_; }
+    // Called once, when the face has been painted on screen for the first time.
+    void OnFirstPaint(std::function<void()> callback) { onFirstPaint_ = std::move(callback); }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleControlColour(HDC dc);
+    void HandleDrop(HDROP drop);
+    HWND CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
+                         DWORD extendedStyle, HWND parent);
+
+    const ImageSet& images_;
+    WindowServices services_;
+    ControllerState state_;
+    HFONT font_ = nullptr;
+    HBRUSH fieldBrush_ = nullptr;
+    HWND window_ = nullptr;
+    HWND canvas_ = nullptr;
+    Win32EditField outputNameField_;
+    Win32EditField stepField_;
+    Win32EditField focusSink_;
+    MessageBoxes messageBoxes_;
+    Win32FileDialog fileDialog_;
+    std::unique_ptr<Win32Canvas> face_;
+    std::unique_ptr<Controller> controller_;
+    bool pressedOnCanvas_ = false;
+    std::function<void()> onFirstPaint_;
+};
+
+}  // namespace melvane

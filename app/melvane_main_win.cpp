@@ -1,0 +1,182 @@
+// Melvane.exe: start-up, the window, and a snapshot mode that saves a picture of the window.
+#include <objbase.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/document_dispatch.h"
+#include "app/language.h"
+#include "app/main_window_win.h"
+#include "app/pictures.h"
+#include "chords/note_table.h"
+#include "platform/shell.h"
+
+namespace melvane {
+namespace {
+
+struct StartOptions {
+    std::wstring snapshot;  // save a picture of the window here and end
+    std::wstring document;  // a document to show as chosen
+    std::wstring steps;
+    std::wstring startupReport;  // write the time to the first painted face here and end
+    int language = -1;           // -1: from the user's language
+};
+
+StartOptions ReadOptions() {
+    StartOptions options;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (args == nullptr) {
+        return options;
+    }
+    for (int i = 1; i + 1 < count; i += 2) {
+        const std::wstring name = args[i];
+        const std::wstring value = args[i + 1];
+        if (name == L"--snapshot") {
+            options.snapshot = value;
+        } else if (name == L"--document") {
+            options.document = value;
+        } else if (name == L"--startup-report") {
+            options.startupReport = value;
+        } else if (name == L"--steps") {
+            options.steps = value;
+        } else if (name == L"--language") {
+            options.language = value == L"de" ? 1 : 0;
+        }
+    }
+    LocalFree(args);
+    return options;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Milliseconds since the process was created.
+double MillisecondsSinceStart() {
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;  // 100 ns units
+}
+
+// Copies what the window shows on screen (face and fields) into a PNG file.
+bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
+    for (int i = 0; i < 20; ++i) {
+        PumpMessages();
+        Sleep(25);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kFaceWidth;
+    info.bmiHeader.biHeight = -kFaceHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory == nullptr || bitmap == nullptr) {
+        if (memory)
+            DeleteDC(memory);
+        if (bitmap)
+            DeleteObject(bitmap);
+        return false;
+    }
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    HDC screen = GetDC(window.Handle());
+    BitBlt(memory, 0, 0, kFaceWidth, kFaceHeight, screen, 0, 0, SRCCOPY);
+    ReleaseDC(window.Handle(), screen);
+    GdiFlush();
+
+    Picture picture{kFaceWidth, kFaceHeight,
+                    std::vector<std::uint8_t>(kFaceWidth * kFaceHeight * 4)};
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < kFaceWidth * kFaceHeight; ++i) {
+        picture.rgba[i * 4 + 0] = static_cast<std::uint8_t>(pixels[i] >> 16);
+        picture.rgba[i * 4 + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
+        picture.rgba[i * 4 + 2] = static_cast<std::uint8_t>(pixels[i]);
+        picture.rgba[i * 4 + 3] = 255;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+
+    std::vector<std::uint8_t> png;
+    if (!EncodePng(picture, png)) {
+        return false;
+    }
+    std::ofstream out(std::filesystem::path(file), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+}  // namespace melvane
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    using namespace melvane;
+    // COM serves the Word path; it is up before anything else and down after the window.
+    const HRESULT com = CoInitialize(nullptr);
+    int exitCode = 0;
+    {
+        const StartOptions options = ReadOptions();
+        const NoteTable table = BuildNoteTables();
+        ImageSet images;
+        if (!LoadImageSet(images)) {
+            MessageBoxW(nullptr, L"The program's pictures could not be loaded.", L"Melvane",
+                        MB_OK | MB_ICONERROR);
+            exitCode = 1;
+        } else {
+            const Language language = options.language >= 0
+                                          ? static_cast<Language>(options.language)
+                                          : ChooseLanguage(GetUserDefaultLangID());
+            MessageBoxes messages;
+            const std::unique_ptr<Shell> shell = CreateSystemShell();
+            DocumentDispatch documents(table, messages, *shell);
+            MainWindow window(images, language, WindowServices{*shell, documents, &messages});
+            if (!options.startupReport.empty()) {
+                const std::filesystem::path report(options.startupReport);
+                window.OnFirstPaint([report] {
+                    std::ofstream(report)
+                        << "first painted face after " << MillisecondsSinceStart() << " ms\n";
+                    PostQuitMessage(0);
+                });
+            }
+            if (!window.Create(instance, options.snapshot.empty() ? showCommand : SW_SHOWNORMAL)) {
+                MessageBoxW(nullptr, L"The window could not be created.", L"Melvane",
+                            MB_OK | MB_ICONERROR);
+                exitCode = 1;
+            } else {
+                messages.SetOwner(window.Handle());
+                if (options.snapshot.empty()) {
+                    exitCode = window.RunEventLoop();
+                } else {
+                    // The document goes in as a drop brings it, the step as if typed.
+                    if (!options.document.empty()) {
+                        window.Actions().HandleDrop(
+                            {std::u16string(options.document.begin(), options.document.end())});
+                    }
+                    if (!options.steps.empty()) {
+                        SetWindowTextW(window.StepFieldHandle(), options.steps.c_str());
+                    }
+                    exitCode = SaveSnapshot(window, options.snapshot) ? 0 : 1;
+                }
+            }
+        }
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return exitCode;
+}

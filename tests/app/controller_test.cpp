@@ -1,0 +1,297 @@
+#include "app/controller.h"
+
+#include <gtest/gtest.h>
+
+#include "app_fakes.h"
+
+namespace melvane {
+namespace {
+
+using fakes::ControllerRig;
+using fakes::NativePath;
+
+const std::u16string kSong = NativePath({u"Songs", u"Hymn.DOCX"});
+
+TEST(StepArrows, StopAtTheLimitsAndRewriteFieldAndProposal) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({kSong});
+    for (int i = 0; i < 14; ++i)
+        rig.Click(rig.state.areas.stepUp);
+    EXPECT_EQ(rig.state.StepValue, 12);
+    EXPECT_TRUE(rig.step.text == u"12");
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"Songs", u"Hymn+12.docx"}));
+
+    for (int i = 0; i < 30; ++i)
+        rig.Click(rig.state.areas.stepDown);
+    EXPECT_EQ(rig.state.StepValue, -12);
+    EXPECT_TRUE(rig.step.text == u"-12");
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"Songs", u"Hymn-12.docx"}));
+    EXPECT_GT(rig.outputName.selectAllCount, 0);
+}
+
+TEST(StepField, TypedValuesAreClampedAndShownBack) {
+    struct Case {
+        std::u16string typed;
+        std::int64_t value;
+        std::u16string shown;
+    };
+    const Case cases[] = {{u"99", 12, u"12"},    {u"", 0, u"0"},
+                          {u"7", 7, u"7"},       {u"05", 5, u"5"},
+                          {u"3x", 3, u"3"},      {u"x3", 0, u"0"},
+                          {u"-40", -12, u"-12"}, {u"99999999999999999999999", 12, u"12"}};
+    for (const Case& c : cases) {
+        ControllerRig rig;
+        rig.TypeStep(c.typed);
+        EXPECT_EQ(rig.state.StepValue, c.value);
+        EXPECT_TRUE(rig.step.text == c.shown);
+    }
+}
+
+TEST(StepField, AnUnchangedValueIsNotWrittenAgain) {
+    ControllerRig rig;
+    const int before = rig.step.setCount;
+    rig.TypeStep(u"4");
+    EXPECT_EQ(rig.step.setCount, before);
+}
+
+TEST(OutputProposal, MarksTheStepBeforeALowerCaseExtension) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({NativePath({u"Lieder", u"song.ODT"})});
+    EXPECT_TRUE(rig.state.SourceName == u"song.ODT");
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"Lieder", u"song_.odt"}));
+    rig.TypeStep(u"3");
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"Lieder", u"song+3.odt"}));
+    rig.Click(rig.state.areas.stepDown);
+    rig.Click(rig.state.areas.stepDown);
+    rig.Click(rig.state.areas.stepDown);
+    rig.Click(rig.state.areas.stepDown);
+    rig.Click(rig.state.areas.stepDown);
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"Lieder", u"song-2.odt"}));
+}
+
+TEST(OutputProposal, KeepsDotsInsideTheName) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({NativePath({u"a.b", u"my.song.v2.docx"})});
+    EXPECT_TRUE(rig.outputName.text == NativePath({u"a.b", u"my.song.v2_.docx"}));
+}
+
+TEST(Documents, OnlyWordAndOpenDocumentFilesAreTaken) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({NativePath({u"x", u"first.doc"})});
+    const int framesBefore = rig.canvas.frames;
+    for (const auto* path : {u"song.pdf", u"song", u"songodt", u"song.odt.bak", u"odt"}) {
+        rig.controller.HandleDrop({NativePath({u"y", path})});
+    }
+    EXPECT_TRUE(rig.state.SourcePath == NativePath({u"x", u"first.doc"}));
+    EXPECT_EQ(rig.canvas.frames, framesBefore);
+#ifndef _WIN32
+    // A backslash is part of a file name here, not a separator.
+    rig.controller.HandleDrop({u"/tmp/odd\\name.odt"});
+    EXPECT_TRUE(rig.state.SourceName == u"odd\\name.odt");
+#endif
+}
+
+TEST(Documents, ADropOfSeveralFilesTakesTheFirst) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({NativePath({u"a.odt"}), NativePath({u"b.docx"})});
+    EXPECT_TRUE(rig.state.SourcePath == NativePath({u"a.odt"}));
+    rig.controller.HandleDrop({});
+    EXPECT_TRUE(rig.state.SourcePath == NativePath({u"a.odt"}));
+}
+
+TEST(Documents, TheDialogSpeaksTheCurrentLanguageAndCancelChangesNothing) {
+    ControllerRig rig;
+    rig.dialog.answer = u"";
+    rig.Click(rig.state.areas.dropZone);
+    ASSERT_EQ(rig.dialog.calls.size(), 1u);
+    EXPECT_TRUE(rig.dialog.calls[0].title == u"Select file");
+    EXPECT_TRUE(rig.dialog.calls[0].filters ==
+                u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|Word files (doc, docx)|"
+                u"*.doc;*.docx|Open Office files (odt)|*.odt");
+    EXPECT_TRUE(rig.state.SourcePath.empty());
+
+    rig.Click(rig.state.areas.germanFlag);
+    rig.dialog.answer = NativePath({u"Lieder", u"Lied für Chor.odt"});
+    rig.Click(rig.state.areas.dropZone);
+    ASSERT_EQ(rig.dialog.calls.size(), 2u);
+    EXPECT_TRUE(rig.dialog.calls[1].title == u"Datei auswählen");
+    EXPECT_TRUE(rig.dialog.calls[1].filters ==
+                u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|Word Dateien (doc, "
+                u"docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt");
+    EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");
+
+    // The current document is the dialog's default; another type is ignored.
+    rig.dialog.answer = NativePath({u"x.txt"});
+    rig.Click(rig.state.areas.dropZone);
+    EXPECT_TRUE(rig.dialog.calls[2].defaultFile == NativePath({u"Lieder", u"Lied für Chor.odt"}));
+    EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");
+}
+
+TEST(RemoveCorner, ClearsAChosenDocumentOrElseOpensTheDialog) {
+    ControllerRig rig;
+    rig.Click(rig.state.areas.removeFile);
+    EXPECT_EQ(rig.dialog.calls.size(), 1u);
+
+    rig.controller.HandleDrop({kSong});
+    rig.TypeStep(u"5");
+    rig.Click(rig.state.areas.flatOption);
+    rig.Click(rig.state.areas.removeFile);
+    EXPECT_EQ(rig.dialog.calls.size(), 1u);
+    EXPECT_TRUE(rig.state.SourcePath.empty());
+    EXPECT_EQ(rig.state.StepValue, 0);
+    EXPECT_EQ(rig.state.SpellingChoice, 0);
+    EXPECT_TRUE(rig.outputName.text.empty());
+    EXPECT_TRUE(rig.step.text == u"0");
+}
+
+TEST(TransposeAction, AsksForADocumentFirst) {
+    for (Language language : {Language::English, Language::German}) {
+        ControllerRig rig;
+        rig.state.UiLanguage = language;
+        rig.TypeStep(u"2");
+        EXPECT_EQ(rig.controller.TransposeAction(), 0);
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_TRUE(rig.messages.shown[0].title == u"Information");
+        EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::Information);
+        EXPECT_TRUE(rig.messages.shown[0].text == (language == Language::German
+                                                       ? u"Bitte wählen Sie eine Quelldatei aus!"
+                                                       : u"Please select or drop a sourcefile!"));
+        EXPECT_EQ(rig.state.StepValue, 2);
+    }
+}
+
+TEST(TransposeAction, AStepOfZeroKeepsTheDocument) {
+    for (Language language : {Language::English, Language::German}) {
+        ControllerRig rig;
+        rig.state.UiLanguage = language;
+        rig.controller.HandleDrop({kSong});
+        rig.Click(rig.state.areas.transposeButton);
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_TRUE(rig.messages.shown[0].text ==
+                    (language == Language::German
+                         ? u"Bitte geben Sie einen Wert ein, um den das Sheet transponiert "
+                           u"werden soll!"
+                         : u"Please input a transpose value!"));
+        EXPECT_TRUE(rig.state.SourcePath == kSong);
+        EXPECT_TRUE(rig.documents.word.empty());
+    }
+}
+
+TEST(TransposeAction, HandsTheDocumentToItsPathWithTheTrimmedOutputName) {
+    ControllerRig rig;
+    rig.controller.HandleDrop({kSong});
+    rig.TypeStep(u"3");
+    rig.Click(rig.state.areas.flatOption);
+    rig.Click(rig.state.areas.germanFlag);
+    rig.outputName.text = u"  " + NativePath({u"out", u"new.docx"}) + u"  ";
+    rig.Click(rig.state.areas.transposeButton);
+
+    ASSERT_EQ(rig.documents.word.size(), 1u);
+    EXPECT_TRUE(rig.documents.odt.empty());
+    const TransposeRequest& request = rig.documents.word[0];
+    EXPECT_TRUE(request.source == kSong);
+    EXPECT_TRUE(request.output == NativePath({u"out", u"new.docx"}));
+    EXPECT_EQ(request.steps, 3);
+    EXPECT_EQ(request.spelling, 1);
+    EXPECT_EQ(request.language, Language::German);
+    EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST(TransposeAction, TheFormIsEmptyAfterEveryAttemptEvenAFailedOne) {
+    ControllerRig rig;
+    rig.documents.succeed = false;
+    rig.controller.HandleDrop({NativePath({u"song.odt"})});
+    rig.Click(rig.state.areas.stepUp);
+    rig.Click(rig.state.areas.flatOption);
+    rig.outputName.text.clear();
+    rig.Click(rig.state.areas.transposeButton);
+
+    ASSERT_EQ(rig.documents.odt.size(), 1u);
+    EXPECT_TRUE(rig.documents.odt[0].output.empty());
+    EXPECT_TRUE(rig.state.SourcePath.empty());
+    EXPECT_EQ(rig.state.StepValue, 0);
+    EXPECT_EQ(rig.state.SpellingChoice, 0);
+    EXPECT_TRUE(rig.step.text == u"0");
+    EXPECT_TRUE(rig.outputName.text.empty());
+    EXPECT_EQ(rig.state.UiLanguage, Language::English);
+}
+
+TEST(CanvasClicks, OptionsFlagsAndLinkChangeWhatTheySay) {
+    ControllerRig rig;
+    rig.Click(rig.state.areas.flatOption);
+    EXPECT_EQ(rig.state.SpellingChoice, 1);
+    rig.Click(rig.state.areas.sharpOption);
+    EXPECT_EQ(rig.state.SpellingChoice, 0);
+    rig.Click(rig.state.areas.germanFlag);
+    EXPECT_EQ(rig.state.UiLanguage, Language::German);
+    rig.Click(rig.state.areas.englishFlag);
+    EXPECT_EQ(rig.state.UiLanguage, Language::English);
+    rig.Click(rig.state.areas.webLink);
+    ASSERT_EQ(rig.shell.addresses.size(), 1u);
+    EXPECT_TRUE(rig.shell.addresses[0] == kWebAddress);
+}
+
+TEST(CanvasClicks, EveryClickLeavesTheCaretInTheHiddenFieldAndRedrawsOnlyOnChange) {
+    ControllerRig rig;
+    const int frames = rig.canvas.frames;
+    rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, 5, 5);  // nothing there
+    EXPECT_EQ(rig.focusSink.focusCount, 1);
+    EXPECT_EQ(rig.canvas.frames, frames);
+    rig.Click(rig.state.areas.flatOption);
+    EXPECT_EQ(rig.focusSink.focusCount, 2);
+    EXPECT_EQ(rig.canvas.frames, frames + 1);
+}
+
+TEST(CanvasClicks, EdgesBelongToTheArea) {
+    ControllerRig rig;
+    const HotArea up = rig.state.areas.stepUp;
+    rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, up.right, up.bottom);
+    rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, up.left, up.top);
+    EXPECT_EQ(rig.state.StepValue, 2);
+    rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, up.right + 1, up.top);
+    rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, up.left, up.top - 1);
+    EXPECT_EQ(rig.state.StepValue, 2);
+}
+
+TEST(Hover, FollowsThePointerAndRedrawsOnlyWhenAFlagChanges) {
+    ControllerRig rig;
+    const HotArea button = rig.state.areas.transposeButton;
+    const int frames = rig.canvas.frames;
+    rig.controller.HandleCanvasEvent(CanvasEvent::PointerMove, button.left, button.top);
+    EXPECT_EQ(rig.state.areas.transposeButton.hover, 1);
+    EXPECT_EQ(rig.canvas.frames, frames + 1);
+    rig.controller.HandleCanvasEvent(CanvasEvent::PointerMove, button.left + 1, button.top + 1);
+    EXPECT_EQ(rig.canvas.frames, frames + 1);
+    rig.controller.HandleCanvasEvent(CanvasEvent::PointerMove, 0, 0);
+    EXPECT_EQ(rig.state.areas.transposeButton.hover, 0);
+    EXPECT_EQ(rig.canvas.frames, frames + 2);
+
+    // Flags and options do not track the pointer.
+    const HotArea flag = rig.state.areas.germanFlag;
+    rig.controller.HandleCanvasEvent(CanvasEvent::PointerMove, flag.left, flag.top);
+    EXPECT_EQ(rig.state.areas.germanFlag.hover, 0);
+    EXPECT_EQ(rig.canvas.frames, frames + 2);
+}
+
+TEST(Hover, TheWindowsOwnPointerNotificationOnlyMovesTheDropZone) {
+    ControllerRig rig;
+    const HotArea zone = rig.state.areas.dropZone;
+    const HotArea link = rig.state.areas.webLink;
+    rig.controller.HandleWindowPointer(zone.left + 3, zone.top + 3);
+    EXPECT_EQ(rig.state.areas.dropZone.hover, 1);
+    rig.controller.HandleWindowPointer(link.left, link.top);
+    EXPECT_EQ(rig.state.areas.dropZone.hover, 0);
+    EXPECT_EQ(rig.state.areas.webLink.hover, 0);
+}
+
+TEST(PathParts, SplitAtTheLastSeparatorAndTheLastDot) {
+    const std::u16string path = NativePath({u"a.dir", u"Song.Final.DocX"});
+    EXPECT_TRUE(FilePart(path) == u"Song.Final.DocX");
+    EXPECT_TRUE(DirectoryPart(path) + FilePart(path) == path);
+    EXPECT_TRUE(LowerCaseExtension(path) == u"docx");
+    EXPECT_TRUE(LowerCaseExtension(NativePath({u"a.dir", u"README"})).empty());
+    EXPECT_TRUE(DirectoryPart(u"plain.odt").empty());
+}
+
+}  // namespace
+}  // namespace melvane
