@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/document_dispatch.h"
-#include "app/language.h"
+#include "platform/language.h"
 #include "app/main_window_win.h"
 #include "app/pictures.h"
 #include "chords/note_table.h"
@@ -140,7 +140,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         } else {
             const Language language = options.language >= 0
                                           ? static_cast<Language>(options.language)
-                                          : ChooseLanguage(GetUserDefaultLangID());
+                                          : UserDefaultLanguage();
             MessageBoxes messages;
             const std::unique_ptr<Shell> shell = CreateSystemShell();
             DocumentDispatch documents(table, messages, *shell);

@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/program.h"
 #include "cli/text_mode.h"
+#include "platform/language.h"
 #include "platform/shell.h"
 #include "platform/user_messages.h"
 
@@ -36,8 +37,9 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
             return 0;
         }
         case cli::Mode::Documents: {
-            const Language language = options.language.value_or(cli::LanguageFromLocale(
-                std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+            const Language language = options.language.value_or(
+                cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                        std::getenv("LANG"), UserDefaultLanguage()));
             const NoteTable table = BuildNoteTables();
             StderrUserMessages messages;
             const std::unique_ptr<Shell> shell = CreateSystemShell();

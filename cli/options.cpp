@@ -42,14 +42,15 @@ bool ParseSteps(const std::string& text, int& steps) {
     return true;
 }
 
-Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang,
+                            Language fallback) {
     for (const char* value : {lcAll, lcMessages, lang}) {
         if (value != nullptr && *value != '\0') {
             return std::string_view(value).substr(0, 2) == "de" ? Language::German
                                                                 : Language::English;
         }
     }
-    return Language::English;
+    return fallback;
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {

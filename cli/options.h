@@ -34,8 +34,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 bool ParseSteps(const std::string& text, int& steps);
 
 // German when the locale the environment sets for messages (LC_ALL, else LC_MESSAGES, else
-// LANG; the first that is set and not empty) starts with "de", English otherwise.
-Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
+// LANG; the first that is set and not empty) starts with "de", English otherwise; `fallback`
+// when none is set (on Windows, where they rarely are, the user's language).
+Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang,
+                            Language fallback = Language::English);
 
 std::string UsageText();
 std::string VersionText();

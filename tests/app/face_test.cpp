@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/language.h"
+#include "platform/language.h"
 #include "app_fakes.h"
 
 namespace melvane {

@@ -129,6 +129,9 @@ TEST(LanguageFromLocale, GermanWhenTheDecidingVariableStartsWithDe) {
             << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
             << (c.lang ? c.lang : "-");
     }
+    // Only when nothing is set does the system's own language decide.
+    EXPECT_EQ(LanguageFromLocale(nullptr, "", nullptr, Language::German), Language::German);
+    EXPECT_EQ(LanguageFromLocale(nullptr, nullptr, "C", Language::German), Language::English);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace melvane {
 
-// The starting language from a Windows language identifier: German for every German-speaking
+// The language from a Windows language identifier: German for every German-speaking
 // region, English for everything else.
 constexpr Language ChooseLanguage(std::uint16_t languageId) {
     constexpr std::uint16_t kPrimaryLanguageMask = 0x3FF;
@@ -14,5 +14,9 @@ constexpr Language ChooseLanguage(std::uint16_t languageId) {
     return (languageId & kPrimaryLanguageMask) == kLangGerman ? Language::German
                                                               : Language::English;
 }
+
+// The user's own language as the system keeps it: the Windows user language; English where the
+// system has no such setting (elsewhere the environment's locale says it).
+Language UserDefaultLanguage();
 
 }  // namespace melvane
