@@ -1,9 +1,11 @@
 #include "app/face.h"
 
+#include "platform/project.h"
+
 namespace melvane {
 
 const std::u16string_view kInfoLine = u"Melvane 1.1 \u2013 chords up and down";
-const std::u16string_view kWebAddress = u"https://melvane.org";
+const std::u16string_view kWebAddress = kProjectAddress;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/project.h"
+
 namespace melvane {
 namespace {
 
@@ -139,7 +141,8 @@ std::wstring ResultText(std::int64_t code, std::wstring_view extraText) {
     }
     return L"Unknown error. (Code : Hex " + HexCode(code) +
            L"). Please report this error code to the Melvane developers on the project's issue "
-           L"page.";
+           L"page, " +
+           std::wstring(kIssuesAddress.begin(), kIssuesAddress.end()) + L".";
 }
 
 std::int64_t LastErrorCode() {

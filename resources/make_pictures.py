@@ -604,7 +604,7 @@ ARIAL_STAND_INS = (
     "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",  # Arial's metrics
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
 )
-INFO_LINES = ("Melvane v1.1 \u2013 sample information line", "https://example.org/melvane")
+INFO_LINES = ("Melvane 1.1 \u2013 chords up and down", "https://melvane.org")
 SAMPLE_NAME = "Amazing Grace (Gitarrenfassung, Chorheft 2024).docx"
 
 

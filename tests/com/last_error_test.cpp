@@ -85,7 +85,7 @@ TEST(LastError, UnknownCodesAskForAReport) {
     const std::wstring start = L"Unknown error. (Code : Hex 8ABCDEF0). ";
     ASSERT_EQ(text.substr(0, start.size()), start);
     EXPECT_NE(text.find(L"report"), std::wstring::npos);
-    EXPECT_NE(text.find(L"issue page"), std::wstring::npos);
+    EXPECT_NE(text.find(L"issue page, https://melvane.org/issues."), std::wstring::npos);
     // A success code other than 0 and 1 is no known row either.
     EXPECT_EQ(ResultText(2).substr(0, 36), L"Unknown error. (Code : Hex 00000002)");
 }
