@@ -24,8 +24,7 @@ bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
 #else
     // Word is reached through COM automation, which only Windows has.
     messages_.Show({Localized(request.language, u"Error", u"Fehler"),
-                    Localized(request.language,
-                              u"Word documents need Microsoft Word on Windows.",
+                    Localized(request.language, u"Word documents need Microsoft Word on Windows.",
                               u"Word-Dokumente brauchen Microsoft Word unter Windows."),
                     MessageIcon::Error});
     return false;

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/document_dispatch.h"
-#include "platform/language.h"
 #include "app/main_window_win.h"
 #include "app/pictures.h"
 #include "chords/note_table.h"
+#include "platform/language.h"
 #include "platform/shell.h"
 
 namespace melvane {

@@ -15,12 +15,12 @@ const melvane::NoteTable& Table() {
     return table;
 }
 
-const char16_t* const kChords[] = {u"Am", u"C", u"G", u"F", u"Em7", u"Dsus4", u"Hm", u"F#m",
-                                   u"Bbmaj7", u"E7", u"C/G", u"Gadd9", u"D", u"A"};
-const char16_t* const kWords[] = {u"the",   u"river", u"runs",  u"down", u"to",    u"a",
-                                  u"sea",   u"of",    u"light", u"and",  u"I",     u"will",
-                                  u"follow", u"from", u"dream", u"Herz", u"über",  u"Bäume",
-                                  u"Ev'ry", u"night", u"A",     u"home", u"again", u"Gloria"};
+const char16_t* const kChords[] = {u"Am",  u"C",      u"G",  u"F",   u"Em7",   u"Dsus4", u"Hm",
+                                   u"F#m", u"Bbmaj7", u"E7", u"C/G", u"Gadd9", u"D",     u"A"};
+const char16_t* const kWords[] = {u"the",    u"river", u"runs",  u"down", u"to",    u"a",
+                                  u"sea",    u"of",    u"light", u"and",  u"I",     u"will",
+                                  u"follow", u"from",  u"dream", u"Herz", u"über",  u"Bäume",
+                                  u"Ev'ry",  u"night", u"A",     u"home", u"again", u"Gloria"};
 
 std::u16string LyricLine(std::mt19937& rng) {
     std::u16string line;
@@ -69,7 +69,8 @@ std::vector<std::u16string> LyricsOnly(std::size_t bytes) {
 
 void RunLines(benchmark::State& state, const std::vector<std::u16string>& lines) {
     std::size_t bytes = 0;
-    for (const auto& line : lines) bytes += line.size();
+    for (const auto& line : lines)
+        bytes += line.size();
     for (auto _ : state) {
         for (const auto& line : lines) {
             benchmark::DoNotOptimize(melvane::TransposeText(Table(), line, 2, 0));
@@ -94,7 +95,8 @@ BENCHMARK(BM_LyricsOnly)->Unit(benchmark::kMillisecond);
 void BM_OnePiece(benchmark::State& state) {
     const auto lines = MixedSheet(static_cast<std::size_t>(state.range(0)));
     std::u16string piece;
-    for (const auto& line : lines) piece += line;
+    for (const auto& line : lines)
+        piece += line;
     for (auto _ : state) {
         benchmark::DoNotOptimize(melvane::TransposeText(Table(), piece, 2, 0));
     }
@@ -105,7 +107,8 @@ BENCHMARK(BM_OnePiece)->Arg(1 << 20)->Arg(2 << 20)->Unit(benchmark::kMillisecond
 // Worst case for the article bookkeeping: every line is "A" followed by a word.
 void BM_OnePieceOfArticles(benchmark::State& state) {
     std::u16string piece;
-    while (piece.size() < static_cast<std::size_t>(state.range(0))) piece += u"A C D little ";
+    while (piece.size() < static_cast<std::size_t>(state.range(0)))
+        piece += u"A C D little ";
     for (auto _ : state) {
         benchmark::DoNotOptimize(melvane::TransposeText(Table(), piece, 2, 0));
     }

@@ -2,6 +2,8 @@
 
 namespace melvane {
 
-Language UserDefaultLanguage() { return Language::English; }
+Language UserDefaultLanguage() {
+    return Language::English;
+}
 
 }  // namespace melvane

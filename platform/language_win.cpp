@@ -4,6 +4,8 @@
 
 namespace melvane {
 
-Language UserDefaultLanguage() { return ChooseLanguage(GetUserDefaultLangID()); }
+Language UserDefaultLanguage() {
+    return ChooseLanguage(GetUserDefaultLangID());
+}
 
 }  // namespace melvane

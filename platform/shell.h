@@ -9,7 +9,7 @@
 namespace melvane {
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // Starts the default application for the document's type and returns without waiting.
     // A failure is silent for the user; the result only tells the caller.
@@ -22,7 +22,7 @@ std::unique_ptr<Shell> CreateSystemShell();
 
 // Records what would have been opened.
 class RecordingShell : public Shell {
-public:
+  public:
     bool OpenDocument(const std::filesystem::path& document) override {
         documents.push_back(document);
         return true;

@@ -12,7 +12,8 @@ void StderrUserMessages::Show(const UserMessage& message) {
     std::u16string flat;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'\r') {
-            while (i + 1 < text.size() && (text[i + 1] == u'\r' || text[i + 1] == u'\n')) ++i;
+            while (i + 1 < text.size() && (text[i + 1] == u'\r' || text[i + 1] == u'\n'))
+                ++i;
             flat += u' ';
         } else {
             flat += text[i];

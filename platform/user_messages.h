@@ -25,7 +25,7 @@ struct UserMessage {
 };
 
 class UserMessages {
-public:
+  public:
     virtual ~UserMessages() = default;
     // Shows the message and returns when the user has seen it (a modal box returns on OK).
     virtual void Show(const UserMessage& message) = 0;
@@ -33,14 +33,14 @@ public:
 
 // Keeps every message instead of showing it.
 class RecordingUserMessages : public UserMessages {
-public:
+  public:
     void Show(const UserMessage& message) override { shown.push_back(message); }
     std::vector<UserMessage> shown;
 };
 
 // Writes each message to standard error as "title: text" in UTF-8, line breaks as newlines.
 class StderrUserMessages : public UserMessages {
-public:
+  public:
     void Show(const UserMessage& message) override;
 };
 

@@ -9,7 +9,9 @@ namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEscapeBase = 0xDC00;  // escaped byte b becomes U+DC00 + b (b >= 0x80)
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the well-formed UTF-8 sequence at bytes[i] and its code point, or 0 when the bytes
 // there are not one (overlong forms, surrogates and values above U+10FFFF included).
@@ -22,24 +24,30 @@ std::size_t DecodeOne(std::string_view bytes, std::size_t i, char32_t& codePoint
         return 1;
     }
     if (lead >= 0xC2 && lead <= 0xDF) {
-        if (left < 2 || !IsContinuation(byte(1))) return 0;
+        if (left < 2 || !IsContinuation(byte(1)))
+            return 0;
         codePoint = (char32_t{lead} & 0x1F) << 6 | (byte(1) & 0x3F);
         return 2;
     }
     if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left < 3 || !IsContinuation(byte(1)) || !IsContinuation(byte(2))) return 0;
-        if (lead == 0xE0 && byte(1) < 0xA0) return 0;  // overlong
-        if (lead == 0xED && byte(1) >= 0xA0) return 0;  // surrogate
-        codePoint = (char32_t{lead} & 0x0F) << 12 | (char32_t{byte(1)} & 0x3F) << 6 |
-                    (byte(2) & 0x3F);
+        if (left < 3 || !IsContinuation(byte(1)) || !IsContinuation(byte(2)))
+            return 0;
+        if (lead == 0xE0 && byte(1) < 0xA0)
+            return 0;  // overlong
+        if (lead == 0xED && byte(1) >= 0xA0)
+            return 0;  // surrogate
+        codePoint =
+            (char32_t{lead} & 0x0F) << 12 | (char32_t{byte(1)} & 0x3F) << 6 | (byte(2) & 0x3F);
         return 3;
     }
     if (lead >= 0xF0 && lead <= 0xF4) {
         if (left < 4 || !IsContinuation(byte(1)) || !IsContinuation(byte(2)) ||
             !IsContinuation(byte(3)))
             return 0;
-        if (lead == 0xF0 && byte(1) < 0x90) return 0;  // overlong
-        if (lead == 0xF4 && byte(1) >= 0x90) return 0;  // above U+10FFFF
+        if (lead == 0xF0 && byte(1) < 0x90)
+            return 0;  // overlong
+        if (lead == 0xF4 && byte(1) >= 0x90)
+            return 0;  // above U+10FFFF
         codePoint = (char32_t{lead} & 0x07) << 18 | (char32_t{byte(1)} & 0x3F) << 12 |
                     (char32_t{byte(2)} & 0x3F) << 6 | (byte(3) & 0x3F);
         return 4;
@@ -82,9 +90,9 @@ std::u16string Decode(std::string_view bytes, bool escapeInvalid) {
         char32_t cp = 0;
         const std::size_t used = DecodeOne(bytes, i, cp);
         if (used == 0) {
-            out.push_back(escapeInvalid
-                              ? static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i]))
-                              : kReplacement);
+            out.push_back(escapeInvalid ? static_cast<char16_t>(
+                                              kEscapeBase + static_cast<unsigned char>(bytes[i]))
+                                        : kReplacement);
             ++i;
         } else {
             AppendCodePoint(out, cp);
@@ -118,10 +126,18 @@ std::string Encode(std::u16string_view text, bool unescape) {
 
 }  // namespace
 
-std::u16string DecodeUtf8Lossless(std::string_view bytes) { return Decode(bytes, true); }
-std::string EncodeUtf8Lossless(std::u16string_view text) { return Encode(text, true); }
-std::u16string Utf8ToUtf16(std::string_view bytes) { return Decode(bytes, false); }
-std::string Utf16ToUtf8(std::u16string_view text) { return Encode(text, false); }
+std::u16string DecodeUtf8Lossless(std::string_view bytes) {
+    return Decode(bytes, true);
+}
+std::string EncodeUtf8Lossless(std::u16string_view text) {
+    return Encode(text, true);
+}
+std::u16string Utf8ToUtf16(std::string_view bytes) {
+    return Decode(bytes, false);
+}
+std::string Utf16ToUtf8(std::u16string_view text) {
+    return Encode(text, false);
+}
 
 namespace {
 constexpr bool kWidePaths = std::is_same_v<std::filesystem::path::value_type, wchar_t>;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/language.h"
 #include "app_fakes.h"
+#include "platform/language.h"
 
 namespace melvane {
 namespace {

@@ -29,7 +29,8 @@ std::u16string ReferenceTranspose(std::u16string w, int steps, int spelling) {
             continue;
         }
         std::size_t q = p + 1;
-        while (q < w.size() && ContinuesToken(w[q])) ++q;
+        while (q < w.size() && ContinuesToken(w[q]))
+            ++q;
         std::u16string token = w.substr(p, q - p);
         const std::u16string subject = token + u" ";
         int row = 0;
@@ -80,15 +81,16 @@ std::u16string RandomText(std::mt19937& rng, const std::vector<std::u16string>& 
                           std::size_t maxFragments) {
     std::u16string text;
     const std::size_t count = rng() % (maxFragments + 1);
-    for (std::size_t k = 0; k < count; ++k) text += fragments[rng() % fragments.size()];
+    for (std::size_t k = 0; k < count; ++k)
+        text += fragments[rng() % fragments.size()];
     return text;
 }
 
 TEST(TransposeTextReference, AgreesOnRandomChordHeavyText) {
     const std::vector<std::u16string> fragments = {
-        u"A",    u"B",    u"C",    u"D", u"E",  u"F",  u"G",  u"H",      u"b",      u"#",
-        u"m",    u"7",    u"maj7", u"add9", u"sus4", u"add1", u"sus", u"/", u" ", u"  ",
-        u"\t",   u"\r",   u"\n",   u"x", u"(",  u"\u00E4", u"\u00A0", u"\u00DF", u"Am", u"Bb"};
+        u"A",  u"B",  u"C",    u"D",    u"E",    u"F",      u"G",      u"H",      u"b",  u"#",
+        u"m",  u"7",  u"maj7", u"add9", u"sus4", u"add1",   u"sus",    u"/",      u" ",  u"  ",
+        u"\t", u"\r", u"\n",   u"x",    u"(",    u"\u00E4", u"\u00A0", u"\u00DF", u"Am", u"Bb"};
     std::mt19937 rng(2024);
     for (int i = 0; i < 30000; ++i) {
         const std::u16string text = RandomText(rng, fragments, 24);
@@ -102,9 +104,20 @@ TEST(TransposeTextReference, AgreesOnRandomChordHeavyText) {
 
 TEST(TransposeTextReference, AgreesOnLongTokensAndArticles) {
     // Long tokens exercise the shortened pattern search; many "A"s the restoration bookkeeping.
-    const std::vector<std::u16string> fragments = {u"A", u"A ", u"x", u"yz ", u"Cm7", u"maj7",
-                                                   u"add2", u"sus9", u"H", u"b", u"#", u"/",
-                                                   u"Ebm7maj7add2sus4", u"////"};
+    const std::vector<std::u16string> fragments = {u"A",
+                                                   u"A ",
+                                                   u"x",
+                                                   u"yz ",
+                                                   u"Cm7",
+                                                   u"maj7",
+                                                   u"add2",
+                                                   u"sus9",
+                                                   u"H",
+                                                   u"b",
+                                                   u"#",
+                                                   u"/",
+                                                   u"Ebm7maj7add2sus4",
+                                                   u"////"};
     std::mt19937 rng(99);
     for (int i = 0; i < 5000; ++i) {
         const std::u16string text = RandomText(rng, fragments, 80);

@@ -37,31 +37,31 @@ TEST_P(TransposeTextCases, GivesTheExpectedText) {
     EXPECT_TRUE(Transpose(c.text, c.steps, c.spelling) == c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MovesNotes, TransposeTextCases,
-    testing::Values(TextCase{u"Am  G  C", 2, 0, u"Hm  A  D"}, TextCase{u"F#7", 2, 0, u"G#7"},
-                    TextCase{u"Bb", 2, 0, u"C"}, TextCase{u"Hm", 2, 0, u"C#m"},
-                    TextCase{u"A", 1, 0, u"A#"}, TextCase{u"A", 1, 1, u"Bb"},
-                    TextCase{u"E", 1, 0, u"F"}, TextCase{u"C", -1, 1, u"H"},
-                    TextCase{u"Db", -1, 1, u"C"}, TextCase{u"F", -1, 1, u"E"},
-                    TextCase{u"Bbmaj7 Ebsus4", 1, 1, u"Hmaj7 Esus4"},
-                    TextCase{u"Cm7add9 G7sus4", 5, 0, u"Fm7add9 C7sus4"},
-                    TextCase{u"G#m D#7", 3, 5, u"Hm Gb7"}));
+INSTANTIATE_TEST_SUITE_P(MovesNotes, TransposeTextCases,
+                         testing::Values(TextCase{u"Am  G  C", 2, 0, u"Hm  A  D"},
+                                         TextCase{u"F#7", 2, 0, u"G#7"},
+                                         TextCase{u"Bb", 2, 0, u"C"}, TextCase{u"Hm", 2, 0, u"C#m"},
+                                         TextCase{u"A", 1, 0, u"A#"}, TextCase{u"A", 1, 1, u"Bb"},
+                                         TextCase{u"E", 1, 0, u"F"}, TextCase{u"C", -1, 1, u"H"},
+                                         TextCase{u"Db", -1, 1, u"C"}, TextCase{u"F", -1, 1, u"E"},
+                                         TextCase{u"Bbmaj7 Ebsus4", 1, 1, u"Hmaj7 Esus4"},
+                                         TextCase{u"Cm7add9 G7sus4", 5, 0, u"Fm7add9 C7sus4"},
+                                         TextCase{u"G#m D#7", 3, 5, u"Hm Gb7"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    RespellsAtZero, TransposeTextCases,
-    testing::Values(TextCase{u"B", 0, 0, u"H"}, TextCase{u"B H", 1, 0, u"C C"},
-                    TextCase{u"C#", 0, 1, u"Db"}, TextCase{u"Eb", 0, 0, u"D#"},
-                    TextCase{u"C D# F#m Bb B", 12, 0, u"C D# F#m A# H"},
-                    TextCase{u"C D# F#m Bb B", -12, 1, u"C Eb Gbm Bb H"}));
+INSTANTIATE_TEST_SUITE_P(RespellsAtZero, TransposeTextCases,
+                         testing::Values(TextCase{u"B", 0, 0, u"H"}, TextCase{u"B H", 1, 0, u"C C"},
+                                         TextCase{u"C#", 0, 1, u"Db"}, TextCase{u"Eb", 0, 0, u"D#"},
+                                         TextCase{u"C D# F#m Bb B", 12, 0, u"C D# F#m A# H"},
+                                         TextCase{u"C D# F#m Bb B", -12, 1, u"C Eb Gbm Bb H"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Tokens, TransposeTextCases,
     testing::Values(TextCase{u"C/G", 2, 0, u"D/A"}, TextCase{u"\rAm", 2, 0, u"\rHm"},
-                    TextCase{u"Am\r\nC", 2, 0, u"Hm\r\nD"}, TextCase{u"\tG\t\tD", 2, 0, u"\tA\t\tE"},
-                    TextCase{u"(Am)", 2, 0, u"(Am)"}, TextCase{u"Am,", 2, 0, u"Am,"},
-                    TextCase{u"Am.", 2, 0, u"Am."}, TextCase{u"[Am]", 2, 0, u"[Am]"},
-                    TextCase{u"|Am", 2, 0, u"|Hm"}, TextCase{u"Bär", 2, 0, u"Bär"},
+                    TextCase{u"Am\r\nC", 2, 0, u"Hm\r\nD"},
+                    TextCase{u"\tG\t\tD", 2, 0, u"\tA\t\tE"}, TextCase{u"(Am)", 2, 0, u"(Am)"},
+                    TextCase{u"Am,", 2, 0, u"Am,"}, TextCase{u"Am.", 2, 0, u"Am."},
+                    TextCase{u"[Am]", 2, 0, u"[Am]"}, TextCase{u"|Am", 2, 0, u"|Hm"},
+                    TextCase{u"Bär", 2, 0, u"Bär"},
                     TextCase{u"Öl Für Gäste", 2, 0, u"Öl Für Gäste"},
                     TextCase{u"EVE", 2, 0, u"F#VF#"}, TextCase{u"Eßen E", 2, 0, u"F#ßen F#"},
                     TextCase{u"A////", 3, 0, u"C////"}, TextCase{u"C\u00A0G", 2, 0, u"D\u00A0A"},
@@ -70,26 +70,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     TheWordA, TransposeTextCases,
-    testing::Values(TextCase{u"A little bird", 2, 0, u"A little bird"},
-                    TextCase{u"A", 2, 0, u"H"}, TextCase{u"A /", 2, 0, u"H /"},
-                    TextCase{u"A\nlittle", 2, 0, u"H\nlittle"},
-                    TextCase{u"A\tlittle", 2, 0, u"H\tlittle"},
-                    TextCase{u"A\rlittle", 2, 0, u"H\rlittle"},
-                    TextCase{u"A C little", 2, 0, u"A D little"},
-                    TextCase{u"A A little", 2, 0, u"H A little"},
-                    TextCase{u"A  G  D\nA little", 2, 0, u"H  A  E\nA little"},
-                    // The article is put back exactly as it stood, with what followed it.
-                    TextCase{u"(A little", 2, 0, u"(A little"},
-                    TextCase{u"\"A little\"", 2, 0, u"\"A little\""},
-                    TextCase{u"A/little", 2, 0, u"A/little"},
-                    TextCase{u"A\u00A0little", 1, 1, u"A\u00A0little"},
-                    TextCase{u"A   little", 2, 0, u"A   little"}));
+    testing::Values(
+        TextCase{u"A little bird", 2, 0, u"A little bird"}, TextCase{u"A", 2, 0, u"H"},
+        TextCase{u"A /", 2, 0, u"H /"}, TextCase{u"A\nlittle", 2, 0, u"H\nlittle"},
+        TextCase{u"A\tlittle", 2, 0, u"H\tlittle"}, TextCase{u"A\rlittle", 2, 0, u"H\rlittle"},
+        TextCase{u"A C little", 2, 0, u"A D little"}, TextCase{u"A A little", 2, 0, u"H A little"},
+        TextCase{u"A  G  D\nA little", 2, 0, u"H  A  E\nA little"},
+        // The article is put back exactly as it stood, with what followed it.
+        TextCase{u"(A little", 2, 0, u"(A little"},
+        TextCase{u"\"A little\"", 2, 0, u"\"A little\""}, TextCase{u"A/little", 2, 0, u"A/little"},
+        TextCase{u"A\u00A0little", 1, 1, u"A\u00A0little"},
+        TextCase{u"A   little", 2, 0, u"A   little"}));
 
 TEST(TransposeText, BAndHAreOneNoteAtEveryStepInBothSpellings) {
-    const std::u16string sharps[] = {u"C", u"C#", u"D", u"D#", u"E",  u"F",
-                                     u"F#", u"G", u"G#", u"A", u"A#", u"H"};
-    const std::u16string flats[] = {u"C", u"Db", u"D", u"Eb", u"E",  u"F",
-                                    u"Gb", u"G", u"Ab", u"A", u"Bb", u"H"};
+    const std::u16string sharps[] = {u"C",  u"C#", u"D",  u"D#", u"E",  u"F",
+                                     u"F#", u"G",  u"G#", u"A",  u"A#", u"H"};
+    const std::u16string flats[] = {u"C",  u"Db", u"D",  u"Eb", u"E",  u"F",
+                                    u"Gb", u"G",  u"Ab", u"A",  u"Bb", u"H"};
     for (int steps = -12; steps <= 12; ++steps) {
         for (int spelling = 0; spelling <= 1; ++spelling) {
             SCOPED_TRACE(testing::Message() << "steps " << steps << " spelling " << spelling);
@@ -116,13 +113,12 @@ TEST(ShiftNoteIndex, WrapsOnceAroundTheOctave) {
 
 // A random chord line in one spelling, the way a musician types it.
 std::u16string RandomChordLine(std::mt19937& rng, int spelling) {
-    static const std::vector<std::u16string> sharps = {u"C",  u"C#", u"D", u"D#", u"E", u"F",
-                                                       u"F#", u"G",  u"G#", u"A", u"A#", u"H"};
-    static const std::vector<std::u16string> flats = {u"C",  u"Db", u"D", u"Eb", u"E", u"F",
-                                                      u"Gb", u"G",  u"Ab", u"A", u"Bb", u"H"};
-    static const std::vector<std::u16string> suffixes = {u"",     u"m",    u"7",     u"m7",
-                                                         u"maj7", u"sus4", u"add9",  u"m7add9",
-                                                         u"7sus4", u"/"};
+    static const std::vector<std::u16string> sharps = {u"C",  u"C#", u"D",  u"D#", u"E",  u"F",
+                                                       u"F#", u"G",  u"G#", u"A",  u"A#", u"H"};
+    static const std::vector<std::u16string> flats = {u"C",  u"Db", u"D",  u"Eb", u"E",  u"F",
+                                                      u"Gb", u"G",  u"Ab", u"A",  u"Bb", u"H"};
+    static const std::vector<std::u16string> suffixes = {
+        u"", u"m", u"7", u"m7", u"maj7", u"sus4", u"add9", u"m7add9", u"7sus4", u"/"};
     const auto& names = spelling == 0 ? sharps : flats;
     std::u16string line;
     const int chords = 1 + static_cast<int>(rng() % 6);
@@ -157,7 +153,8 @@ std::vector<std::u16string> Tokens(std::u16string_view text) {
             continue;
         }
         std::size_t end = p + 1;
-        while (end < text.size() && ContinuesToken(text[end])) ++end;
+        while (end < text.size() && ContinuesToken(text[end]))
+            ++end;
         tokens.emplace_back(text.substr(p, end - p));
         p = end;
     }
@@ -167,7 +164,8 @@ std::vector<std::u16string> Tokens(std::u16string_view text) {
 bool AnyCellMatches(const std::u16string& token) {
     for (int column = 0; column <= 1; ++column)
         for (int row = 1; row <= kNoteRows; ++row)
-            if (Table().Cell(row, column).pattern.Search(token + u" ")) return true;
+            if (Table().Cell(row, column).pattern.Search(token + u" "))
+                return true;
     return false;
 }
 
@@ -178,7 +176,8 @@ TEST(TransposeText, ArbitraryTextKeepsItsTokensAndEveryUnrecognisedOne) {
     for (int i = 0; i < 3000; ++i) {
         std::u16string text;
         const std::size_t length = rng() % 40;
-        for (std::size_t k = 0; k < length; ++k) text += alphabet[rng() % alphabet.size()];
+        for (std::size_t k = 0; k < length; ++k)
+            text += alphabet[rng() % alphabet.size()];
         const int steps = static_cast<int>(rng() % 25) - 12;
         const std::u16string result = Transpose(text, steps, static_cast<int>(rng() % 2));
 

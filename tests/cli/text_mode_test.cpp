@@ -29,16 +29,20 @@ TEST(TextMode, AnArticleAtTheEndOfALineStaysAChord) {
 TEST(TextMode, UmlautsAndMalformedBytesPassThroughUnchanged) {
     EXPECT_EQ(Filter("Bär \xC3\xBC D\n", 2), "Bär \xC3\xBC E\n");
     // A malformed byte ends a token like any other non-ASCII character, but may start one.
-    EXPECT_EQ(Filter("C \xFF\xFEG\x80 Am\n\xC3", 1, 1), "Db \xFF\xFE" "Ab\x80 Bbm\n\xC3");
+    EXPECT_EQ(Filter("C \xFF\xFEG\x80 Am\n\xC3", 1, 1),
+              "Db \xFF\xFE"
+              "Ab\x80 Bbm\n\xC3");
     EXPECT_EQ(Filter("\xE4 \xC3\x28 E\n", 1), "\xE4 \xC3\x28 F\n");
 }
 
 TEST(TextMode, LinesLongerThanOneReadAreKeptWhole) {
     std::string line;
-    for (int i = 0; i < 30000; ++i) line += "C ";
+    for (int i = 0; i < 30000; ++i)
+        line += "C ";
     line += "A little\n";
     std::string expected;
-    for (int i = 0; i < 30000; ++i) expected += "D ";
+    for (int i = 0; i < 30000; ++i)
+        expected += "D ";
     expected += "A little\n";
     EXPECT_EQ(Filter(line + line, 2), expected + expected);
 }

@@ -16,9 +16,8 @@ TEST(Utf, DecodesAndEncodesEveryPlane) {
 
 TEST(Utf, LosslessPairKeepsMalformedBytes) {
     const std::string malformed[] = {
-        "\xFF",           "a\x80z",         "\xC3",          "\xC0\xAF",  // lone, stray, cut, overlong
-        "\xED\xA0\x80",   "\xF4\x90\x80\x80", "\xE2\x82",    "ok\xF0\x9F\x98",
-        std::string("\0\xFE", 2)};
+        "\xFF",         "a\x80z",           "\xC3",     "\xC0\xAF",  // lone, stray, cut, overlong
+        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "ok\xF0\x9F\x98", std::string("\0\xFE", 2)};
     for (const std::string& bytes : malformed) {
         EXPECT_EQ(EncodeUtf8Lossless(DecodeUtf8Lossless(bytes)), bytes);
     }
