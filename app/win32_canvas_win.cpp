@@ -117,18 +117,19 @@ void Win32Canvas::DrawText(int x, int y, std::u16string_view text, Rgb colour) {
     TextOutW(dc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
 }
 
-int Win32Canvas::TextWidth(std::u16string_view text) {
+SIZE Win32Canvas::Extent(std::u16string_view text) const {
     const std::wstring wide = Wide(text);
     SIZE size{};
     GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
-    return size.cx;
+    return size;
+}
+
+int Win32Canvas::TextWidth(std::u16string_view text) {
+    return Extent(text).cx;
 }
 
 int Win32Canvas::TextHeight(std::u16string_view text) {
-    const std::wstring wide = Wide(text);
-    SIZE size{};
-    GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
-    return size.cy;
+    return Extent(text).cy;
 }
 
 }  // namespace melvane

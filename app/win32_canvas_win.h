@@ -35,6 +35,8 @@ class Win32Canvas : public Canvas {
     int TextHeight(std::u16string_view text) override;
 
   private:
+    SIZE Extent(std::u16string_view text) const;
+
     const ImageSet& images_;
     HFONT font_;
     HWND window_ = nullptr;

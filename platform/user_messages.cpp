@@ -7,7 +7,7 @@
 namespace melvane {
 
 void StderrUserMessages::Show(const UserMessage& message) {
-    std::u16string text = message.text;
+    const std::u16string& text = message.text;
     // "\r\r" separates paragraphs in a box; on a terminal one line per paragraph reads better.
     std::u16string flat;
     for (std::size_t i = 0; i < text.size(); ++i) {
