@@ -1,0 +1,60 @@
+// One document's chords moved with the sheet in view: every line is read first to learn how
+// the sheet writes its chords (lower-case minor, German names, B or H), then each line is
+// transposed. The classic recognition (TransposeText on each piece alone) is one mode of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chords/note_table.h"
+
+namespace melvane {
+
+enum class Recognition {
+    SheetAware,  // the default: reads the sheet's conventions and its chord lines
+    Classic,     // TransposeText on every piece of text on its own
+};
+
+// How B-natural is written when the sheet itself does not tell (no H, no bare B).
+enum class NoteNaming {
+    Auto,     // the reader's convention: German when the messages are German
+    German,   // H
+    English,  // B
+};
+
+struct TransposeSettings {
+    std::int64_t steps = 0;
+    int spelling = 0;  // 0 sharps, 1 flats
+    Recognition recognition = Recognition::SheetAware;
+    NoteNaming naming = NoteNaming::Auto;
+    bool germanReader = false;  // the messages are German: Auto falls back to German names
+};
+
+class SheetTransposer {
+  public:
+    SheetTransposer(const NoteTable& table, const TransposeSettings& settings);
+
+    // Pass 1: every line of the document, in document order. A line is a paragraph's text up
+    // to a line break, without the break itself.
+    void Learn(std::u16string_view line);
+
+    // Pass 2: one line given as its pieces, in order (text nodes, runs: whatever the document
+    // keeps apart); together they are the line. Returns each piece's new text, one per piece.
+    // A chord that spans pieces is rewritten in the piece holding the first changed character
+    // and removed from the later ones; spaces that keep columns change only within one piece.
+    // Classic mode transposes every piece on its own.
+    std::vector<std::u16string> TransposeLine(const std::vector<std::u16string_view>& pieces) const;
+
+    // A line that is one piece.
+    std::u16string TransposeLine(std::u16string_view line) const;
+
+    const TransposeSettings& Settings() const { return settings_; }
+
+  private:
+    const NoteTable& table_;
+    TransposeSettings settings_;
+};
+
+}  // namespace melvane
