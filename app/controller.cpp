@@ -274,8 +274,12 @@ int Controller::TransposeAction() {
     }
     const std::u16string extension = LowerCaseExtension(state_.SourcePath);
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
-    const TransposeRequest request{state_.SourcePath, state_.OutputPath, state_.StepValue,
-                                   state_.SpellingChoice, language};
+    TransposeSettings transpose;
+    transpose.steps = state_.StepValue;
+    transpose.spelling = state_.SpellingChoice;
+    transpose.recognition = state_.recognition;
+    transpose.germanReader = language == Language::German;
+    const TransposeRequest request{state_.SourcePath, state_.OutputPath, transpose, language};
     if (extension == u"doc" || extension == u"docx") {
         services_.documents.TransposeWordDocument(request);
     } else if (extension == u"odt") {

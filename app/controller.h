@@ -36,8 +36,7 @@ class FileDialog {
 struct TransposeRequest {
     std::u16string source;
     std::u16string output;
-    std::int64_t steps = 0;
-    int spelling = 0;
+    TransposeSettings transpose;
     Language language = Language::English;
 };
 

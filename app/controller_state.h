@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "chords/sheet.h"
 #include "platform/user_messages.h"
 
 namespace melvane {
@@ -41,6 +42,7 @@ struct ControllerState {
     std::int64_t StepValue = 0;  // semitones, always -12..12
     int SpellingChoice = 0;      // 0 sharps, 1 flats
     Language UiLanguage = Language::English;
+    Recognition recognition = Recognition::SheetAware;  // Melvane.exe --classic: Classic
     HotAreas areas;
 };
 

@@ -9,7 +9,7 @@
 namespace melvane {
 
 bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
-    const OdtSettings settings{table_, request.steps, request.spelling, request.language};
+    const OdtSettings settings{table_, request.transpose, request.language};
     const OdtResult result = melvane::TransposeOdtDocument(
         PathFromText(request.source), PathFromText(request.output), settings, messages_, shell_);
     return result.Succeeded();
@@ -17,7 +17,7 @@ bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
 
 bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
 #ifdef _WIN32
-    const WordSettings settings{table_, request.steps, request.spelling, request.language};
+    const WordSettings settings{table_, request.transpose, request.language};
     return melvane::TransposeWordDocument(request.source, request.output, settings, messages_,
                                           shell_)
                .status == 1;

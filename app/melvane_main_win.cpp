@@ -23,6 +23,7 @@ struct StartOptions {
     std::wstring steps;
     std::wstring startupReport;  // write the time to the first painted face here and end
     int language = -1;           // -1: from the user's language
+    bool classic = false;        // --classic: every text piece on its own, chords by the table
 };
 
 StartOptions ReadOptions() {
@@ -32,9 +33,16 @@ StartOptions ReadOptions() {
     if (args == nullptr) {
         return options;
     }
-    for (int i = 1; i + 1 < count; i += 2) {
+    for (int i = 1; i < count; ++i) {
         const std::wstring name = args[i];
-        const std::wstring value = args[i + 1];
+        if (name == L"--classic") {
+            options.classic = true;
+            continue;
+        }
+        if (i + 1 >= count) {
+            break;
+        }
+        const std::wstring value = args[++i];
         if (name == L"--snapshot") {
             options.snapshot = value;
         } else if (name == L"--document") {
@@ -145,6 +153,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             const std::unique_ptr<Shell> shell = CreateSystemShell();
             DocumentDispatch documents(table, messages, *shell);
             MainWindow window(images, language, WindowServices{*shell, documents, &messages});
+            if (options.classic) {
+                window.State().recognition = Recognition::Classic;
+            }
             if (!options.startupReport.empty()) {
                 const std::filesystem::path report(options.startupReport);
                 window.OnFirstPaint([report] {

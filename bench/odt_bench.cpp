@@ -171,7 +171,8 @@ const NoteTable& Notes() {
 bool TransposeOnce(const fs::path& source, const fs::path& output) {
     RecordingUserMessages messages;
     RecordingShell shell;
-    const OdtSettings settings{Notes(), 2, 0, Language::English, false};
+    OdtSettings settings{Notes(), {}, Language::English, false};
+    settings.transpose.steps = 2;
     return TransposeOdtDocument(source, output, settings, messages, shell).Succeeded();
 }
 

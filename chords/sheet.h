@@ -33,6 +33,15 @@ struct TransposeSettings {
     bool germanReader = false;  // the messages are German: Auto falls back to German names
 };
 
+// The classic scan with these steps and spelling.
+inline TransposeSettings ClassicSettings(std::int64_t steps, int spelling) {
+    TransposeSettings settings;
+    settings.steps = steps;
+    settings.spelling = spelling;
+    settings.recognition = Recognition::Classic;
+    return settings;
+}
+
 class SheetTransposer {
   public:
     SheetTransposer(const NoteTable& table, const TransposeSettings& settings);

@@ -60,7 +60,7 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
 
     const std::filesystem::path output =
         options.output ? PathFromUtf8(*options.output) : ProposeOutputPath(source, options.steps);
-    const OdtSettings settings{notes, options.steps, options.spelling, language,
+    const OdtSettings settings{notes, TransposeSettingsFor(options, language), language,
                                options.openOutput};
     const OdtResult result = TransposeOdtDocument(source, output, settings, messages, shell);
     if (!result.outputWritten) {

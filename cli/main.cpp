@@ -29,8 +29,12 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
             return 0;
         case cli::Mode::Text: {
             std::ios::sync_with_stdio(false);
+            const Language language = options.language.value_or(
+                cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                        std::getenv("LANG"), UserDefaultLanguage()));
             const NoteTable table = BuildNoteTables();
-            if (!cli::RunTextMode(table, std::cin, std::cout, options.steps, options.spelling)) {
+            if (!cli::RunTextMode(table, std::cin, std::cout,
+                                  cli::TransposeSettingsFor(options, language))) {
                 std::cerr << "melvane-cli: could not write the output\n";
                 return 1;
             }

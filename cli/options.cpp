@@ -90,6 +90,20 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             options.spelling = 1;
         } else if (arg == "--sharps") {
             options.spelling = 0;
+        } else if (arg == "--classic") {
+            options.recognition = Recognition::Classic;
+        } else if (Names(arg, "--names")) {
+            std::string value;
+            if (!TakeValue(args, i, "--names", value)) {
+                return fail("--names needs german or english");
+            }
+            if (value == "german") {
+                options.naming = NoteNaming::German;
+            } else if (value == "english") {
+                options.naming = NoteNaming::English;
+            } else {
+                return fail("--names must be german or english, not '" + value + "'");
+            }
         } else if (arg == "--open") {
             options.openOutput = true;
         } else if (Names(arg, "--steps")) {
@@ -161,19 +175,36 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return result;
 }
 
+TransposeSettings TransposeSettingsFor(const Options& options, Language language) {
+    TransposeSettings settings;
+    settings.steps = options.steps;
+    settings.spelling = options.spelling;
+    settings.recognition = options.recognition;
+    settings.naming = options.naming;
+    settings.germanReader = language == Language::German;
+    return settings;
+}
+
 std::string UsageText() {
-    return "Usage: melvane-cli --steps N [--flats] [--lang en|de] [--open] [-o OUT] FILE...\n"
-           "       melvane-cli --text --steps N [--flats]\n"
+    return "Usage: melvane-cli --steps N [--flats] [--classic] [--names german|english]\n"
+           "                  [--lang en|de] [--open] [-o OUT] FILE...\n"
+           "       melvane-cli --text --steps N [--flats] [--classic] [--names german|english]\n"
            "       melvane-cli --print FILE...\n"
            "\n"
-           "Moves every chord symbol (Am, F#7, Bbmaj7, ...) by N semitones and keeps all\n"
-           "other text as it is. German note names: H is the note below C; B is read as H.\n"
+           "Moves every chord symbol (Am, F#7, Bbmaj7, fis, Cis, Dm7b5, ...) by N semitones\n"
+           "and keeps all other text as it is. The whole sheet is read first: chord lines,\n"
+           "lower-case and German note names, and whether it writes H or B are taken from it.\n"
            "\n"
            "  FILE...       song sheets (.odt, .doc, .docx); each is written beside itself\n"
            "                as NAME+N.EXT (NAME-N.EXT going down, NAME_.EXT for 0)\n"
            "  -o OUT        write the one FILE to OUT instead\n"
            "  --steps N     semitones to move, -12 to 12 (0 only respells)\n"
            "  --flats       write the moved notes with flats (Db, Eb, ...); default sharps\n"
+           "  --classic     the classic scan: the table's chords only, piece by piece,\n"
+           "                H for B-natural, B read as H\n"
+           "  --names german|english\n"
+           "                write B-natural as H (german) or B (english) where the sheet\n"
+           "                does not show it; default from the messages' language\n"
            "  --lang en|de  language of the messages; default from LC_ALL / LANG\n"
            "  --open        open each written document with its default application\n"
            "  --text        read UTF-8 text from standard input, write it to standard output\n"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "chords/sheet.h"
 #include "platform/user_messages.h"
 
 namespace melvane::cli {
@@ -14,11 +15,13 @@ enum class Mode { Help, Version, Text, Documents, Print };
 struct Options {
     Mode mode = Mode::Help;
     int steps = 0;
-    int spelling = 0;                   // 0 sharps, 1 flats
-    std::optional<Language> language;   // --lang; otherwise the environment decides
-    bool openOutput = false;            // --open
-    std::optional<std::string> output;  // -o OUT, for exactly one document
-    std::vector<std::string> files;     // documents, as given
+    int spelling = 0;                                   // 0 sharps, 1 flats
+    Recognition recognition = Recognition::SheetAware;  // --classic
+    NoteNaming naming = NoteNaming::Auto;               // --names german|english
+    std::optional<Language> language;                   // --lang; otherwise the environment decides
+    bool openOutput = false;                            // --open
+    std::optional<std::string> output;                  // -o OUT, for exactly one document
+    std::vector<std::string> files;                     // documents, as given
 };
 
 struct ParsedArguments {
@@ -38,6 +41,10 @@ bool ParseSteps(const std::string& text, int& steps);
 // when none is set (on Windows, where they rarely are, the user's language).
 Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang,
                             Language fallback = Language::English);
+
+// What the chord engine needs from the options; `language` is the messages' language, which
+// decides B or H where the sheet does not.
+TransposeSettings TransposeSettingsFor(const Options& options, Language language);
 
 std::string UsageText();
 std::string VersionText();

@@ -5,12 +5,17 @@
 #include <ostream>
 
 #include "chords/note_table.h"
+#include "chords/sheet.h"
 
 namespace melvane::cli {
 
-// Transposes `in` line by line (each line with its line ending is one piece of text) into
-// `out`. Bytes that are not valid UTF-8 come out unchanged. False when writing failed.
-bool RunTextMode(const NoteTable& table, std::istream& in, std::ostream& out, int steps,
-                 int spelling);
+// Transposes `in` into `out`; bytes that are not valid UTF-8 come out unchanged. False when
+// writing failed.
+//
+// Sheet-aware: the whole input is read first and learned line by line (a line ends at a line
+// feed; a carriage return before it stays with the line end), then every line is transposed.
+// Classic: streamed, each line with its line ending one piece of text.
+bool RunTextMode(const NoteTable& table, std::istream& in, std::ostream& out,
+                 const TransposeSettings& settings);
 
 }  // namespace melvane::cli

@@ -42,7 +42,7 @@ bool TransposeWordSheet(const NoteTable& notes, const Options& options, const st
     const std::filesystem::path source = PathFromUtf8(file);
     const std::filesystem::path output =
         options.output ? PathFromUtf8(*options.output) : ProposeOutputPath(source, options.steps);
-    const WordSettings settings{notes, options.steps, options.spelling, language,
+    const WordSettings settings{notes, TransposeSettingsFor(options, language), language,
                                 options.openOutput};
     const WordResult result =
         TransposeWordDocument(PathToText(source), PathToText(output), settings, messages, shell);

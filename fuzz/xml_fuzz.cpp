@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     melvane::XmlDocument& document = loaded.document;
     if (document.DocumentElement() != melvane::kNoXmlNode) {
-        melvane::WalkTextNodes(document, document.DocumentElement(),
-                               melvane::ChordShift{notes, steps, steps & 1});
+        melvane::WalkTextNodes(
+            document, document.DocumentElement(),
+            melvane::ChordShift{notes, melvane::ClassicSettings(steps, steps & 1)});
     }
     const std::string once = melvane::XmlToBytes(document);
     melvane::XmlLoadResult again = melvane::LoadXmlBytes(once);

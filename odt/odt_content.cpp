@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "chords/sheet.h"
 #include "chords/transpose.h"
 #include "odt/xml_reader.h"
 #include "odt/xml_writer.h"
@@ -29,7 +30,8 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
         return 0;
     }
     if (document.ChildCount(node) == 0) {
-        std::u16string moved = TransposeText(shift.notes, text, shift.steps, shift.spelling);
+        std::u16string moved =
+            TransposeText(shift.notes, text, shift.transpose.steps, shift.transpose.spelling);
         if (moved == text) {
             return 0;
         }
@@ -49,7 +51,9 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
         std::size_t newLength = length;
         const bool candidate = MayHoldChord(run);
         const std::u16string moved =
-            candidate ? TransposeText(shift.notes, run, shift.steps, shift.spelling) : u"";
+            candidate
+                ? TransposeText(shift.notes, run, shift.transpose.steps, shift.transpose.spelling)
+                : u"";
         if (candidate && moved != run) {
             if (changed++ == 0) {
                 result.assign(old.substr(0, position));
@@ -79,6 +83,249 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
     return changed;
 }
 
+// ---- sheet-aware: the document as lines -------------------------------------------------
+
+// One piece of a line: run `run` of a node's text (the text before its first child is run 0),
+// or text that only stands for an element (a tab, spaces), which is never written back.
+struct LinePiece {
+    XmlNodeId node = kNoXmlNode;
+    std::size_t run = 0;
+    std::size_t start = 0;  // in the node's text, or in the line's own text for stand-ins
+    std::size_t length = 0;
+};
+
+struct Line {
+    std::size_t firstPiece = 0;
+    std::size_t pieceCount = 0;
+};
+
+bool IsParagraph(std::u16string_view name) {
+    return name == u"text:p" || name == u"text:h";
+}
+
+// The spaces a text:s element stands for: text:c, 1 when absent or unreadable.
+std::size_t SpaceCount(const XmlDocument& document, XmlNodeId node) {
+    for (std::size_t i = 0; i < document.AttributeCount(node); ++i) {
+        const XmlAttributeView attribute = document.Attribute(node, i);
+        if (attribute.name != u"text:c") {
+            continue;
+        }
+        std::size_t count = 0;
+        for (char16_t c : attribute.value) {
+            if (c < u'0' || c > u'9') {
+                return 1;
+            }
+            // A document may claim any count; a song sheet line never needs more.
+            count = std::min<std::size_t>(count * 10 + (c - u'0'), 1024);
+        }
+        return count == 0 ? 1 : count;
+    }
+    return 1;
+}
+
+// Collects the lines of content.xml in document order. Text of "text:" elements outside any
+// paragraph makes a line per run.
+class LineCollector {
+  public:
+    explicit LineCollector(const XmlDocument& document) : document_(document) {}
+
+    void Collect(XmlNodeId top) {
+        // Explicit stacks: a deeply nested file must not exhaust the call stack.
+        struct Frame {
+            XmlNodeId node;
+            XmlNodeId nextChild;
+            std::size_t run;
+            std::size_t position;  // in the node's text
+            bool paragraph;
+        };
+        std::vector<Frame> frames;
+        const auto enter = [&](XmlNodeId node) {
+            const bool paragraph = IsParagraph(document_.Name(node));
+            if (paragraph) {
+                open_.emplace_back();
+            }
+            frames.push_back({node, document_.FirstChild(node), 0, 0, paragraph});
+        };
+        enter(top);
+        while (!frames.empty()) {
+            Frame& frame = frames.back();
+            const std::u16string& text = document_.Text(frame.node);
+            if (frame.nextChild == kNoXmlNode) {
+                TakeRun(frame.node, frame.run, frame.position, text.size() - frame.position);
+                if (frame.paragraph) {
+                    EndLine();
+                    open_.pop_back();
+                }
+                frames.pop_back();
+                continue;
+            }
+            const XmlNodeId child = frame.nextChild;
+            const std::size_t length =
+                std::min(document_.Offset(child), text.size() - frame.position);
+            TakeRun(frame.node, frame.run, frame.position, length);
+            frame.position += length;
+            ++frame.run;
+            frame.nextChild = document_.NextSibling(child);
+
+            const std::u16string_view name = document_.Name(child);
+            if (!open_.empty() && name == u"text:line-break") {
+                EndLine();
+            } else if (!open_.empty() && name == u"text:tab") {
+                StandIn(u"\t", 1);
+            } else if (!open_.empty() && name == u"text:s") {
+                StandIn(u" ", SpaceCount(document_, child));
+            } else {
+                enter(child);  // the reference to `frame` is not used after this
+            }
+        }
+    }
+
+    const std::vector<LinePiece>& Pieces() const { return pieces_; }
+    const std::vector<Line>& Lines() const { return lines_; }
+
+    // The text of one piece.
+    std::u16string_view TextOf(const LinePiece& piece) const {
+        if (piece.node == kNoXmlNode) {
+            return std::u16string_view(standIns_).substr(piece.start, piece.length);
+        }
+        return std::u16string_view(document_.Text(piece.node)).substr(piece.start, piece.length);
+    }
+
+  private:
+    void TakeRun(XmlNodeId node, std::size_t run, std::size_t start, std::size_t length) {
+        if (!IsTextName(document_.Name(node))) {
+            return;
+        }
+        if (open_.empty()) {
+            if (length > 0) {
+                lines_.push_back({pieces_.size(), 1});
+                pieces_.push_back({node, run, start, length});
+            }
+            return;
+        }
+        open_.back().push_back({node, run, start, length});
+    }
+
+    void StandIn(std::u16string_view text, std::size_t count) {
+        const std::size_t start = standIns_.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            standIns_.append(text);
+        }
+        open_.back().push_back({kNoXmlNode, 0, start, standIns_.size() - start});
+    }
+
+    void EndLine() {
+        std::vector<LinePiece>& line = open_.back();
+        if (!line.empty()) {
+            lines_.push_back({pieces_.size(), line.size()});
+            pieces_.insert(pieces_.end(), line.begin(), line.end());
+            line.clear();
+        }
+    }
+
+    const XmlDocument& document_;
+    std::vector<std::vector<LinePiece>> open_;  // the line being built, per open paragraph
+    std::vector<LinePiece> pieces_;
+    std::vector<Line> lines_;
+    std::u16string standIns_;
+};
+
+bool MayHoldAnyChord(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) {
+        return (c >= u'A' && c <= u'H') || (c >= u'a' && c <= u'h');
+    });
+}
+
+struct NewRun {
+    XmlNodeId node;
+    std::size_t run;
+    std::u16string text;
+};
+
+// Rewrites one node's text with some of its runs replaced; children keep their places.
+void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, const NewRun* last) {
+    const std::u16string_view old = document.Text(node);
+    std::u16string result;
+    result.reserve(old.size() + 16);
+    std::size_t position = 0;
+    std::size_t run = 0;
+    const auto takeRun = [&](std::size_t length) {
+        length = std::min(length, old.size() - position);
+        const std::size_t before = result.size();
+        if (first != last && first->run == run) {
+            result += first->text;
+            ++first;
+        } else {
+            result += old.substr(position, length);
+        }
+        position += length;
+        ++run;
+        return result.size() - before;
+    };
+    std::vector<std::size_t> offsets;
+    for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
+         child = document.NextSibling(child)) {
+        offsets.push_back(takeRun(document.Offset(child)));
+    }
+    takeRun(old.size() - position);
+    document.SetText(node, std::move(result));
+    std::size_t index = 0;
+    for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
+         child = document.NextSibling(child)) {
+        document.SetOffset(child, offsets[index++]);
+    }
+}
+
+std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& shift) {
+    LineCollector collector(document);
+    collector.Collect(top);
+    const std::vector<LinePiece>& pieces = collector.Pieces();
+
+    SheetTransposer sheet(shift.notes, shift.transpose);
+    std::u16string line;
+    std::vector<std::u16string_view> texts;
+    const auto gather = [&](const Line& at) {
+        texts.clear();
+        line.clear();
+        for (std::size_t i = at.firstPiece; i < at.firstPiece + at.pieceCount; ++i) {
+            texts.push_back(collector.TextOf(pieces[i]));
+            line.append(texts.back());
+        }
+    };
+    for (const Line& at : collector.Lines()) {
+        gather(at);
+        sheet.Learn(line);
+    }
+
+    std::vector<NewRun> changes;
+    for (const Line& at : collector.Lines()) {
+        gather(at);
+        if (!MayHoldAnyChord(line)) {
+            continue;
+        }
+        std::vector<std::u16string> moved = sheet.TransposeLine(texts);
+        for (std::size_t i = 0; i < moved.size(); ++i) {
+            const LinePiece& piece = pieces[at.firstPiece + i];
+            if (piece.node != kNoXmlNode && moved[i] != texts[i]) {
+                changes.push_back({piece.node, piece.run, std::move(moved[i])});
+            }
+        }
+    }
+    // A node's runs can belong to different lines (a span around a line break).
+    std::stable_sort(changes.begin(), changes.end(), [](const NewRun& a, const NewRun& b) {
+        return a.node != b.node ? a.node < b.node : a.run < b.run;
+    });
+    for (std::size_t i = 0; i < changes.size();) {
+        std::size_t end = i;
+        while (end < changes.size() && changes[end].node == changes[i].node) {
+            ++end;
+        }
+        ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end);
+        i = end;
+    }
+    return changes.size();
+}
+
 std::u16string ParseErrorText(const XmlParseError& error) {
     const auto number = [](std::uint64_t value) {
         const std::string digits = std::to_string(value);
@@ -91,6 +338,9 @@ std::u16string ParseErrorText(const XmlParseError& error) {
 }  // namespace
 
 std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShift& shift) {
+    if (shift.transpose.recognition == Recognition::SheetAware) {
+        return WalkLines(document, node, shift);
+    }
     std::size_t changed = 0;
     std::vector<std::size_t> offsets;
     // An explicit stack: a deeply nested file must not exhaust the call stack.

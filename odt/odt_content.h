@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "chords/note_table.h"
+#include "chords/sheet.h"
 #include "odt/xml_document.h"
 #include "platform/user_messages.h"
 
@@ -13,14 +14,18 @@ namespace melvane {
 
 struct ChordShift {
     const NoteTable& notes;
-    std::int64_t steps = 0;
-    int spelling = 0;  // 0 sharps, 1 flats
+    TransposeSettings transpose;
 };
 
 // Transposes the text of every node below and including `node` whose name starts with "text:".
 // Each run of a node's text between two of its children (and before the first, after the last)
-// is one piece: chords never join across a tab or line-break element, and every child stays
-// between the same two runs. Returns how many pieces changed.
+// is one piece, and every child stays between the same two runs. Returns how many pieces
+// changed.
+//
+// Classic recognition transposes every piece on its own. Sheet-aware recognition reads lines:
+// a paragraph's text up to each line break, with a tab element as a tab and a space element as
+// its spaces; every line is learned first, then each line is transposed and the pieces that
+// changed are written back.
 std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShift& shift);
 
 enum class ContentStatus {

@@ -77,8 +77,8 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
         return result;
     }
 
-    const ContentResult content = TransposeContentXml(
-        work.Path(), ChordShift{settings.notes, settings.steps, settings.spelling}, messages);
+    const ContentResult content =
+        TransposeContentXml(work.Path(), ChordShift{settings.notes, settings.transpose}, messages);
     result.content = content.status;
     result.piecesChanged = content.piecesChanged;
     if (content.status == ContentStatus::Failed || !RepackOdtContainer(output, entries)) {

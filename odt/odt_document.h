@@ -16,8 +16,7 @@ namespace melvane {
 
 struct OdtSettings {
     const NoteTable& notes;
-    std::int64_t steps = 0;
-    int spelling = 0;  // 0 sharps, 1 flats
+    TransposeSettings transpose;
     Language language = Language::English;
     bool openOutput = true;  // open the written document with its default application
     ExtractLimits limits = {};

@@ -83,10 +83,20 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::u16string Decode(std::string_view bytes, bool escapeInvalid) {
-    std::u16string out;
-    out.reserve(bytes.size());
+void AppendDecoded(std::u16string& out, std::string_view bytes, bool escapeInvalid) {
+    out.reserve(out.size() + bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        // Song sheets are mostly ASCII: a run of it is copied without decoding.
+        std::size_t ascii = i;
+        while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) {
+            ++ascii;
+        }
+        if (ascii > i) {
+            out.append(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(ascii));
+            i = ascii;
+            continue;
+        }
         char32_t cp = 0;
         const std::size_t used = DecodeOne(bytes, i, cp);
         if (used == 0) {
@@ -99,6 +109,11 @@ std::u16string Decode(std::string_view bytes, bool escapeInvalid) {
             i += used;
         }
     }
+}
+
+std::u16string Decode(std::string_view bytes, bool escapeInvalid) {
+    std::u16string out;
+    AppendDecoded(out, bytes, escapeInvalid);
     return out;
 }
 
@@ -106,6 +121,16 @@ std::string Encode(std::u16string_view text, bool unescape) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        std::size_t ascii = i;
+        while (ascii < text.size() && text[ascii] < 0x80) {
+            ++ascii;
+        }
+        if (ascii > i) {
+            out.append(text.begin() + static_cast<std::ptrdiff_t>(i),
+                       text.begin() + static_cast<std::ptrdiff_t>(ascii));
+            i = ascii - 1;
+            continue;
+        }
         const char16_t unit = text[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
@@ -128,6 +153,9 @@ std::string Encode(std::u16string_view text, bool unescape) {
 
 std::u16string DecodeUtf8Lossless(std::string_view bytes) {
     return Decode(bytes, true);
+}
+void AppendUtf8Lossless(std::u16string& out, std::string_view bytes) {
+    AppendDecoded(out, bytes, true);
 }
 std::string EncodeUtf8Lossless(std::u16string_view text) {
     return Encode(text, true);

@@ -12,6 +12,8 @@ namespace melvane {
 // out, so malformed input survives unchanged. Valid UTF-8 never produces lone surrogates.
 std::u16string DecodeUtf8Lossless(std::string_view bytes);
 std::string EncodeUtf8Lossless(std::u16string_view text);
+// DecodeUtf8Lossless appended to `out`.
+void AppendUtf8Lossless(std::u16string& out, std::string_view bytes);
 
 // Plain conversions for names and messages: malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view bytes);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "chords/note_table.h"
+#include "chords/sheet.h"
 #include "platform/shell.h"
 #include "platform/user_messages.h"
 
@@ -15,8 +16,7 @@ namespace melvane {
 
 struct WordSettings {
     const NoteTable& notes;
-    std::int64_t steps = 0;
-    int spelling = 0;  // 0 sharps, 1 flats
+    TransposeSettings transpose;
     Language language = Language::English;
     bool openOutput = true;  // open the saved copy with its default application
 };

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "chords/sheet.h"
 #include "chords/transpose.h"
 #include "com/automation.h"
 #include "com/last_error.h"
@@ -105,10 +109,89 @@ void ShowSameFile(UserMessages& messages, Language language) {
                    MessageIcon::Error});
 }
 
-// Transposes every paragraph Word lists; one that cannot be reached, read or written back is
-// left as it was and counted.
+// A paragraph's lines end at the paragraph mark and at manual line breaks (U+000B).
+template <typename EachLine>
+void ForEachLine(std::u16string_view paragraph, EachLine&& eachLine) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= paragraph.size(); ++i) {
+        if (i == paragraph.size() || paragraph[i] == u'\r' || paragraph[i] == u'\v') {
+            eachLine(start, paragraph.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+}
+
+std::u16string TransposeParagraph(const SheetTransposer& sheet, std::u16string_view paragraph) {
+    std::u16string result;
+    result.reserve(paragraph.size() + 8);
+    std::size_t copied = 0;
+    ForEachLine(paragraph, [&](std::size_t start, std::u16string_view line) {
+        result.append(paragraph.substr(copied, start - copied));
+        result += sheet.TransposeLine(line);
+        copied = start + line.size();
+    });
+    result.append(paragraph.substr(std::min(copied, paragraph.size())));
+    return result;
+}
+
+// Writes one paragraph's new text; false when Word would not take it.
+bool WriteParagraph(AutomationHandle& document, std::int64_t i, const std::u16string& newText) {
+    AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
+    if (LastErrorCode() != 0 || !range) {
+        return false;
+    }
+    return SUCCEEDED(range->AssignProperty(Wide(AssignTextCommand(newText))));
+}
+
+// Sheet-aware: every paragraph is read first, so the whole sheet is learned before the first
+// one is written. A paragraph that cannot be reached, read or written back is left as it was
+// and counted.
+void TransposeSheet(AutomationHandle& document, std::int64_t count, const WordSettings& settings,
+                    WordResult& result) {
+    std::vector<std::optional<std::u16string>> texts;
+    texts.reserve(static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 20)));
+    SheetTransposer sheet(settings.notes, settings.transpose);
+    for (std::int64_t i = 1; i <= count; ++i) {
+        AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
+        if (LastErrorCode() != 0 || !range) {
+            ++result.failed;
+            texts.emplace_back();
+            continue;
+        }
+        std::u16string text = Utf16(range->QueryText(Wide(kReadTextCommand)));
+        if (LastCallFailed()) {
+            ++result.failed;
+            texts.emplace_back();
+            continue;
+        }
+        ForEachLine(text, [&](std::size_t, std::u16string_view line) { sheet.Learn(line); });
+        texts.emplace_back(std::move(text));
+    }
+    for (std::int64_t i = 1; i <= count; ++i) {
+        const std::optional<std::u16string>& oldText = texts[static_cast<std::size_t>(i - 1)];
+        if (!oldText) {
+            continue;
+        }
+        const std::u16string newText = TransposeParagraph(sheet, *oldText);
+        if (newText == *oldText) {
+            continue;
+        }
+        if (WriteParagraph(document, i, newText)) {
+            ++result.changed;
+        } else {
+            ++result.failed;
+        }
+    }
+}
+
+// Classic: every paragraph is transposed on its own as it is read. One that cannot be reached,
+// read or written back is left as it was and counted.
 void TransposeParagraphs(AutomationHandle& document, std::int64_t count,
                          const WordSettings& settings, WordResult& result) {
+    if (settings.transpose.recognition == Recognition::SheetAware) {
+        TransposeSheet(document, count, settings, result);
+        return;
+    }
     for (std::int64_t i = 1; i <= count; ++i) {
         AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
         if (LastErrorCode() != 0 || !range) {
@@ -120,8 +203,8 @@ void TransposeParagraphs(AutomationHandle& document, std::int64_t count,
             ++result.failed;
             continue;
         }
-        const std::u16string newText =
-            TransposeText(settings.notes, oldText, settings.steps, settings.spelling);
+        const std::u16string newText = TransposeText(
+            settings.notes, oldText, settings.transpose.steps, settings.transpose.spelling);
         if (newText == oldText) {
             continue;
         }

@@ -191,8 +191,10 @@ TEST(TransposeAction, HandsTheDocumentToItsPathWithTheTrimmedOutputName) {
     const TransposeRequest& request = rig.documents.word[0];
     EXPECT_TRUE(request.source == kSong);
     EXPECT_TRUE(request.output == NativePath({u"out", u"new.docx"}));
-    EXPECT_EQ(request.steps, 3);
-    EXPECT_EQ(request.spelling, 1);
+    EXPECT_EQ(request.transpose.steps, 3);
+    EXPECT_EQ(request.transpose.spelling, 1);
+    EXPECT_EQ(request.transpose.recognition, Recognition::SheetAware);
+    EXPECT_TRUE(request.transpose.germanReader);
     EXPECT_EQ(request.language, Language::German);
     EXPECT_TRUE(rig.messages.shown.empty());
 }

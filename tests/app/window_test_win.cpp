@@ -141,7 +141,7 @@ TEST_F(WindowTest, TheTransposeButtonHandsOverTheDocumentAndEmptiesTheForm) {
     ClickArea(Areas().transposeButton);
     ASSERT_EQ(documents_.odt.size(), 1u);
     EXPECT_TRUE(documents_.odt[0].output == u"C:\\Songs\\song+1.odt");
-    EXPECT_EQ(documents_.odt[0].spelling, 1);
+    EXPECT_EQ(documents_.odt[0].transpose.spelling, 1);
     EXPECT_TRUE(window_->State().SourcePath.empty());
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"0");
     EXPECT_EQ(WindowText(window_->OutputNameFieldHandle()), L"");

@@ -1,7 +1,8 @@
 # Every build writes the same bytes: the bundled song sheet, copied under a name with spaces and
 # an umlaut and given to melvane-cli as a full path (on Windows with its drive letter and
 # backslashes), must come out with exactly the content.xml kept in golden/.
-# Variables: CLI, EMULATOR (empty, or the runner for a cross-built program), WORK, EXAMPLE, GOLDEN.
+# Variables: CLI, EMULATOR (empty, or the runner for a cross-built program), WORK, EXAMPLE, GOLDEN,
+# MODE (melvane-cli's recognition option, e.g. --classic; may be empty).
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/Lieder" "${WORK}/unpacked")
 file(COPY_FILE "${EXAMPLE}" "${WORK}/Lieder/Lieder für Chor.odt")
@@ -12,7 +13,7 @@ if(EMULATOR)
     string(REPLACE "/" "\\" source "Z:${source}")
 endif()
 
-execute_process(COMMAND ${EMULATOR} "${CLI}" --steps 2 "${source}"
+execute_process(COMMAND ${EMULATOR} "${CLI}" ${MODE} --lang de --steps 2 "${source}"
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "melvane-cli failed (${status}):\n${out}\n${err}")

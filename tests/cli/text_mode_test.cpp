@@ -11,7 +11,7 @@ std::string Filter(const std::string& input, int steps, int spelling = 0) {
     static const NoteTable table = BuildNoteTables();
     std::istringstream in(input);
     std::ostringstream out;
-    EXPECT_TRUE(RunTextMode(table, in, out, steps, spelling));
+    EXPECT_TRUE(RunTextMode(table, in, out, ClassicSettings(steps, spelling)));
     return out.str();
 }
 

@@ -31,7 +31,7 @@ Walked Walk(const std::string& xml, std::int64_t steps, int spelling = 0) {
     EXPECT_EQ(loaded.status, XmlLoadStatus::Loaded) << xml;
     Walked walked;
     walked.changed = WalkTextNodes(loaded.document, loaded.document.DocumentElement(),
-                                   ChordShift{Notes(), steps, spelling});
+                                   ChordShift{Notes(), ClassicSettings(steps, spelling)});
     walked.xml = XmlToBytes(loaded.document).substr(sizeof kDeclaration - 1);
     return walked;
 }
@@ -73,7 +73,7 @@ TEST(WalkTextNodes, ChildOffsetsBecomeTheNewRunLengths) {
         LoadXmlBytes("<text:p>C<text:tab/>Dbm7<text:line-break/>la la<text:tab/></text:p>");
     XmlDocument& document = loaded.document;
     const XmlNodeId p = document.DocumentElement();
-    EXPECT_EQ(WalkTextNodes(document, p, ChordShift{Notes(), 1, 0}), 2u);
+    EXPECT_EQ(WalkTextNodes(document, p, ChordShift{Notes(), ClassicSettings(1, 0)}), 2u);
     EXPECT_EQ(Utf16ToUtf8(document.Text(p)), "C#Dm7la la");
     std::vector<std::size_t> offsets;
     for (XmlNodeId child = document.FirstChild(p); child != kNoXmlNode;
@@ -140,7 +140,8 @@ class ContentFileTest : public testing::Test {
         if (!content.empty()) {
             WriteFile(work_.Path() / "content.xml", content);
         }
-        return TransposeContentXml(work_.Path(), ChordShift{Notes(), steps, 0}, messages_);
+        return TransposeContentXml(work_.Path(), ChordShift{Notes(), ClassicSettings(steps, 0)},
+                                   messages_);
     }
     std::string Written() { return ReadFile(work_.Path() / "content.xml"); }
 

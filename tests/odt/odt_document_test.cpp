@@ -59,7 +59,7 @@ class OdtDocumentTest : public testing::Test {
 
     OdtResult Transpose(const fs::path& source, const fs::path& output, std::int64_t steps = 2,
                         Language language = Language::English) {
-        OdtSettings settings{Notes(), steps, 0, language, true, limits_};
+        OdtSettings settings{Notes(), ClassicSettings(steps, 0), language, true, limits_};
         return TransposeOdtDocument(source, output, settings, messages_, shell_);
     }
 
@@ -272,7 +272,7 @@ TEST_F(OdtDocumentTest, ContainerWithoutContentIsCopiedSilently) {
 }
 
 TEST_F(OdtDocumentTest, TheCommandLineCanLeaveTheOutputClosed) {
-    OdtSettings settings{Notes(), 2, 1, Language::English, false, limits_};
+    OdtSettings settings{Notes(), ClassicSettings(2, 1), Language::English, false, limits_};
     const fs::path output = files_.Path() / "quiet.odt";
     EXPECT_TRUE(TransposeOdtDocument(Sheet(), output, settings, messages_, shell_).Succeeded());
     EXPECT_TRUE(shell_.documents.empty());

@@ -116,7 +116,8 @@ class WordPath : public ::testing::Test {
     WordResult Run(const std::u16string& source, const std::u16string& output, int steps,
                    int spelling = 0, Language language = Language::English,
                    bool openOutput = true) {
-        const WordSettings settings{Notes(), steps, spelling, language, openOutput};
+        const WordSettings settings{Notes(), ClassicSettings(steps, spelling), language,
+                                    openOutput};
         return TransposeWordDocument(source, output, settings, messages_, shell_);
     }
 
