@@ -58,6 +58,22 @@ foreach(mode classic english)
     endif()
 endforeach()
 
+# Sheet-aware examples through the program, each a sheet of its own.
+function(check_example steps lang input expected)
+    file(WRITE "${WORK}/example.txt" "${input}")
+    run_cli(0 ARGS --text --steps ${steps} --lang ${lang} INPUT "${WORK}/example.txt")
+    file(READ "${WORK}/stdout" got)
+    if(NOT got STREQUAL expected)
+        message(FATAL_ERROR "'${input}' +${steps}: got '${got}', want '${expected}'")
+    endif()
+endfunction()
+check_example(2 de "| Em | A | D |" "| F#m | H | E |")
+check_example(2 en "| Em | A | D |" "| F#m | B | E |")
+check_example(2 de "(Am)  E.  C*" "(Hm)  F#. D*")
+check_example(2 de "fis  h  e7  A" "gis  cis fis7 H")
+check_example(1 de "C       G         Am     F" "C#      G#        A#m    F#")
+check_example(2 de "THE END [VERSE 1]\nAm Abend\n" "THE END [VERSE 1]\nAm Abend\n")
+
 # Documents: a song sheet built here, transposed beside itself, read back.
 set(DOCS "${WORK}/documents")
 file(REMOVE_RECURSE "${DOCS}")

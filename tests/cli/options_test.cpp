@@ -18,6 +18,27 @@ TEST(ParseArguments, TextModeWithStepsAndSpelling) {
     EXPECT_EQ(parsed.options.spelling, 0);
 }
 
+TEST(ParseArguments, RecognitionAndNoteNames) {
+    auto parsed = ParseArguments({"--text", "--steps", "2"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    TransposeSettings settings = TransposeSettingsFor(parsed.options, Language::German);
+    EXPECT_EQ(settings.recognition, Recognition::SheetAware);
+    EXPECT_EQ(settings.naming, NoteNaming::Auto);
+    EXPECT_TRUE(settings.germanReader);
+
+    parsed = ParseArguments({"--classic", "--names", "english", "--steps", "2", "a.odt"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    settings = TransposeSettingsFor(parsed.options, Language::English);
+    EXPECT_EQ(settings.recognition, Recognition::Classic);
+    EXPECT_EQ(settings.naming, NoteNaming::English);
+    EXPECT_FALSE(settings.germanReader);
+    EXPECT_EQ(settings.steps, 2);
+
+    parsed = ParseArguments({"--text", "--names=german", "--steps", "1"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(parsed.options.naming, NoteNaming::German);
+}
+
 TEST(ParseArguments, HelpAndVersionWinOverEverythingBeforeThem) {
     EXPECT_EQ(ParseArguments({"--text", "--help"}).options.mode, Mode::Help);
     EXPECT_EQ(ParseArguments({"--version"}).options.mode, Mode::Version);
@@ -42,6 +63,8 @@ TEST(ParseArguments, RefusesBadInputWithOneLineNamingIt) {
         {{}, "--text"},
         {{"--text", "--steps", "1", "--bogus"}, "'--bogus'"},
         {{"--text", "--steps", "1", "song.txt"}, "'song.txt'"},
+        {{"--text", "--steps", "1", "--names", "dutch"}, "'dutch'"},
+        {{"--text", "--steps", "1", "--names"}, "--names"},
     };
     for (const Case& c : cases) {
         const auto parsed = ParseArguments(c.args);

@@ -49,3 +49,30 @@ TEST(TextMode, LinesLongerThanOneReadAreKeptWhole) {
 
 }  // namespace
 }  // namespace melvane::cli
+
+namespace melvane::cli {
+namespace {
+
+std::string SheetAware(const std::string& input, int steps) {
+    static const NoteTable table = BuildNoteTables();
+    TransposeSettings settings;
+    settings.steps = steps;
+    settings.germanReader = true;
+    std::istringstream in(input);
+    std::ostringstream out;
+    EXPECT_TRUE(RunTextMode(table, in, out, settings));
+    return out.str();
+}
+
+TEST(TextMode, SheetAwareLearnsTheWholeInputFirst) {
+    // The H on the last line makes the B of the first one a B-flat.
+    EXPECT_EQ(SheetAware("B  C\r\nA little bird\nh", 2), "C  D\r\nA little bird\nc#");
+    EXPECT_EQ(SheetAware("", 2), "");
+    EXPECT_EQ(SheetAware("\n\n", 2), "\n\n");
+    EXPECT_EQ(SheetAware("G A\nlittle\n", 2), "A H\nlittle\n");
+    EXPECT_EQ(SheetAware("Bär \xFF D\n\xC3", 2), "Bär \xFF E\n\xC3");
+    EXPECT_EQ(SheetAware("C \xFF G\n", 2), "D \xFF A\n");
+}
+
+}  // namespace
+}  // namespace melvane::cli

@@ -134,6 +134,53 @@ TEST(WalkTextNodes, TheArticleRuleWorksWithinOneRun) {
               "<text:p>A little bird<text:tab/>H</text:p>");
 }
 
+// Sheet-aware: lines are paragraphs up to each line break, learned in full before any moves.
+TEST(WalkTextNodes, SheetAwareReadsParagraphLines) {
+    const struct {
+        const char* in;
+        const char* out;
+        std::size_t changed;
+    } cases[] = {
+        // A tab element divides the line into parts judged on their own.
+        {"<text:p>Am<text:tab/>F<text:tab/>C<text:tab/>G</text:p>",
+         "<text:p>Hm<text:tab/>G<text:tab/>D<text:tab/>A</text:p>", 4},
+        // A line break ends a line: the lyrics after it keep their article.
+        {"<text:p>C  G<text:line-break/>A little bird</text:p>",
+         "<text:p>D  A<text:line-break/>A little bird</text:p>", 1},
+        // Space elements are spaces; columns are only kept within one piece of text.
+        {"<text:p>E<text:s text:c=\"3\"/>C  D  G</text:p>",
+         "<text:p>F#<text:s text:c=\"3\"/>D  E  A</text:p>", 2},
+        // A chord split by a span: the changed part goes where it starts.
+        {"<text:p><text:span>F</text:span>is  h</text:p>",
+         "<text:p><text:span>G</text:span>is  cis</text:p>", 2},
+        // A span around a line break belongs to two lines.
+        {"<text:p><text:span>Am<text:line-break/>A little</text:span></text:p>",
+         "<text:p><text:span>Hm<text:line-break/>A little</text:span></text:p>", 1},
+        // The sheet writes H in one paragraph, so the bare B of another is B-flat.
+        {"<text:p>h</text:p><text:p>B  C</text:p>", "<text:p>c#</text:p><text:p>C  D</text:p>", 2},
+        // A paragraph inside a note is a line of its own.
+        {"<text:p>Am Abend<text:note><text:note-body><text:p>C  G</text:p></text:note-body>"
+         "</text:note></text:p>",
+         "<text:p>Am Abend<text:note><text:note-body><text:p>D  A</text:p></text:note-body>"
+         "</text:note></text:p>",
+         1},
+        // Lyrics and headings stay.
+        {"<text:h>THE END<text:tab/>[VERSE 1]</text:h>",
+         "<text:h>THE END<text:tab/>[VERSE 1]</text:h>", 0},
+    };
+    for (const auto& c : cases) {
+        XmlLoadResult loaded = LoadXmlBytes(std::string("<office:text>") + c.in + "</office:text>");
+        TransposeSettings settings;
+        settings.steps = 2;
+        settings.germanReader = true;
+        const std::size_t changed = WalkTextNodes(
+            loaded.document, loaded.document.DocumentElement(), ChordShift{Notes(), settings});
+        EXPECT_EQ(XmlToBytes(loaded.document).substr(sizeof kDeclaration - 1),
+                  std::string("<office:text>") + c.out + "</office:text>");
+        EXPECT_EQ(changed, c.changed) << c.in;
+    }
+}
+
 class ContentFileTest : public testing::Test {
   protected:
     ContentResult Transpose(const std::string& content, std::int64_t steps = 2) {
