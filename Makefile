@@ -64,11 +64,15 @@ test-linux: build
 test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
-# Short libFuzzer runs over the transposition and the XML rewrite: enough to catch a crash
-# on fresh input.
+# Short libFuzzer runs over the transposition (classic and both sheet-aware passes) and the
+# XML rewrite: enough to catch a crash on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
+	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/sheet_fuzz ]; then \
+	    set -o pipefail; build/fuzz/bin/sheet_fuzz -max_total_time=20 -max_len=1024 \
 	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
 	fi
 	@if [ -x build/fuzz/bin/xml_fuzz ]; then \

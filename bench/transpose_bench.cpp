@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chords/sheet.h"
 #include "chords/transpose.h"
 
 namespace {
@@ -84,6 +85,46 @@ void BM_MixedSheet(benchmark::State& state) {
     RunLines(state, lines);
 }
 BENCHMARK(BM_MixedSheet)->Unit(benchmark::kMillisecond);
+
+// Sheet-aware, both passes over the same songbook: every line learned, then every line moved.
+void BM_MixedSheetAware(benchmark::State& state) {
+    static const auto lines = MixedSheet(4 << 20);
+    std::size_t bytes = 0;
+    for (const auto& line : lines)
+        bytes += line.size();
+    melvane::TransposeSettings settings;
+    settings.steps = 2;
+    settings.germanReader = true;
+    for (auto _ : state) {
+        melvane::SheetTransposer sheet(Table(), settings);
+        for (const auto& line : lines) {
+            sheet.Learn(line);
+        }
+        for (const auto& line : lines) {
+            benchmark::DoNotOptimize(sheet.TransposeLine(line));
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+}
+BENCHMARK(BM_MixedSheetAware)->Unit(benchmark::kMillisecond);
+
+// Linear in the length of one line: a whole sheet run together as one long line of chords.
+void BM_OneLineSheetAware(benchmark::State& state) {
+    const auto lines = MixedSheet(static_cast<std::size_t>(state.range(0)));
+    std::u16string piece;
+    for (const auto& line : lines) {
+        piece += line;
+        piece.back() = u' ';
+    }
+    melvane::TransposeSettings settings;
+    settings.steps = 2;
+    const melvane::SheetTransposer sheet(Table(), settings);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(sheet.TransposeLine(piece));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(piece.size() * state.iterations()));
+}
+BENCHMARK(BM_OneLineSheetAware)->Arg(1 << 20)->Arg(2 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_LyricsOnly(benchmark::State& state) {
     static const auto lines = LyricsOnly(4 << 20);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 #include "chords/transpose.h"
 
@@ -13,8 +14,22 @@ namespace {
 // Spaces and tabs part tokens; a carriage return or other line-end character is never part of
 // one either, so "\r" before a line feed stays with the line end.
 constexpr bool IsSeparator(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v';
+    return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v');
 }
+
+// A set of ASCII characters, tested by table lookup.
+class AsciiSet {
+  public:
+    constexpr explicit AsciiSet(std::u16string_view characters) {
+        for (char16_t c : characters) {
+            in_[c] = true;
+        }
+    }
+    constexpr bool operator()(char16_t c) const { return c < 128 && in_[c]; }
+
+  private:
+    std::array<bool, 128> in_{};
+};
 
 constexpr bool IsLeadingDecoration(char16_t c) {
     return c == u'(' || c == u'[' || c == u'{' || c == u'|';
@@ -61,18 +76,19 @@ constexpr char16_t kFlatSign = u'\u266D';
 // the songbook shorthand "Cs", "Fs" for the sharps.
 enum class Form : std::uint8_t { None, Sign, Suffix, Short };
 
+// No default values: candidate arrays are filled on the hot path and only read where set.
 struct Note {
-    std::size_t start = 0;  // in the line
-    std::size_t length = 0;
-    char16_t letter = 0;  // upper case, A..H
-    bool lower = false;
-    int accidental = 0;  // -1, 0, +1
-    Form form = Form::None;
+    std::size_t start;  // in the line
+    std::size_t length;
+    char16_t letter;  // upper case, A..H
+    bool lower;
+    int accidental;  // -1, 0, +1
+    Form form;
 };
 
 struct Chord {
-    Note root;
-    Note bass;
+    Note root{};
+    Note bass{};
     bool hasBass = false;
 };
 
@@ -84,8 +100,17 @@ constexpr char16_t Upper(char16_t c) {
     return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
 }
 
-constexpr bool IsOneOf(char16_t c, std::u16string_view set) {
-    return set.find(c) != std::u16string_view::npos;
+// `letters` as bits, A = bit 0.
+constexpr unsigned LetterBits(std::u16string_view letters) {
+    unsigned bits = 0;
+    for (char16_t c : letters) {
+        bits |= 1u << (c - u'A');
+    }
+    return bits;
+}
+
+constexpr bool IsOneOf(char16_t letter, unsigned bits) {
+    return ((bits >> (letter - u'A')) & 1u) != 0;
 }
 
 // The ways a note can be read at s[i], longest first. Returns how many.
@@ -109,9 +134,9 @@ int NoteCandidates(std::u16string_view s, std::size_t i, Grammar grammar,
         if (lower) {
             return 0;
         }
-        if (next == u'#' && IsOneOf(letter, u"CDFGA")) {
+        if (next == u'#' && IsOneOf(letter, LetterBits(u"CDFGA"))) {
             add(2, 1, Form::Sign);
-        } else if (next == u'b' && IsOneOf(letter, u"DEGAB")) {
+        } else if (next == u'b' && IsOneOf(letter, LetterBits(u"DEGAB"))) {
             add(2, -1, Form::Sign);
         }
         add(1, 0, Form::None);
@@ -120,11 +145,11 @@ int NoteCandidates(std::u16string_view s, std::size_t i, Grammar grammar,
     const char16_t after = i + 2 < s.size() ? s[i + 2] : 0;
     if (next == u'i' && after == u's' && letter != u'B') {
         add(3, 1, Form::Suffix);
-    } else if (next == u'e' && after == u's' && IsOneOf(letter, u"CDFG")) {
+    } else if (next == u'e' && after == u's' && IsOneOf(letter, LetterBits(u"CDFG"))) {
         add(3, -1, Form::Suffix);
-    } else if (next == u's' && IsOneOf(letter, u"AE")) {
+    } else if (next == u's' && IsOneOf(letter, LetterBits(u"AE"))) {
         add(2, -1, Form::Suffix);
-    } else if (next == u's' && IsOneOf(letter, u"CDFG")) {
+    } else if (next == u's' && IsOneOf(letter, LetterBits(u"CDFG"))) {
         add(2, 1, Form::Short);
     } else if (next == u'#' || next == kSharpSign) {
         add(2, 1, Form::Sign);
@@ -139,20 +164,65 @@ bool StartsWith(std::u16string_view s, std::size_t i, std::u16string_view what) 
     return s.substr(i, what.size()) == what;
 }
 
-// The longest suffix item at s[i], 0 when none. Longest first keeps "min", "maj", "6/9" and
-// the two-digit numbers whole.
+// The longest suffix item at s[i], 0 when none: m min mi - M maj dim ° aug + ø sus add, the
+// numbers 2 4 5 6 7 9 11 13, 6/9, and the alterations b5 #5 b9 #9 #11 b13 (also with + or -).
+// Longest first keeps "min", "maj", "6/9" and the two-digit numbers whole.
 std::size_t MatchItem(std::u16string_view s, std::size_t i) {
-    static constexpr std::u16string_view kItems[] = {
-        u"6/9", u"min", u"maj", u"dim", u"aug", u"sus", u"add", u"#11", u"+11",
-        u"b13", u"-13", u"mi",  u"11",  u"13",  u"b5",  u"#5",  u"b9",  u"#9",
-        u"+5",  u"-5",  u"+9",  u"-9",  u"m",   u"M",   u"-",   u"°",   u"+",
-        u"ø",   u"2",   u"4",   u"5",   u"6",   u"7",   u"9"};
-    for (std::u16string_view item : kItems) {
-        if (StartsWith(s, i, item)) {
-            return item.size();
-        }
+    if (i >= s.size()) {
+        return 0;
     }
-    return 0;
+    const char16_t next = i + 1 < s.size() ? s[i + 1] : 0;
+    const char16_t after = i + 2 < s.size() ? s[i + 2] : 0;
+    // After an alteration sign: 5, 9, 11 or 13 (13 only flattened, 11 only raised).
+    const auto alteration = [&](bool raises) -> std::size_t {
+        if (next == u'5' || next == u'9') {
+            return 2;
+        }
+        if (next == u'1' && after == (raises ? u'1' : u'3')) {
+            return 3;
+        }
+        return 0;
+    };
+    switch (s[i]) {
+        case u'm':
+            if (next == u'i') {
+                return after == u'n' ? 3 : 2;
+            }
+            return next == u'a' && after == u'j' ? 3 : 1;
+        case u'M':
+        case u'°':
+        case u'ø':
+        case u'2':
+        case u'4':
+        case u'5':
+        case u'7':
+        case u'9':
+            return 1;
+        case u'6':
+            return next == u'/' && after == u'9' ? 3 : 1;
+        case u'1':
+            return next == u'1' || next == u'3' ? 2 : 0;
+        case u'd':
+            return StartsWith(s, i, u"dim") ? 3 : 0;
+        case u'a':
+            return StartsWith(s, i, u"aug") || StartsWith(s, i, u"add") ? 3 : 0;
+        case u's':
+            return StartsWith(s, i, u"sus") ? 3 : 0;
+        case u'#':
+            return alteration(true);
+        case u'b':
+            return alteration(false);
+        case u'+': {
+            const std::size_t length = alteration(true);
+            return length > 0 ? length : 1;
+        }
+        case u'-': {
+            const std::size_t length = alteration(false);
+            return length > 0 ? length : 1;
+        }
+        default:
+            return 0;
+    }
 }
 
 // The end of a run of suffix items from s[i], none directly repeated; a parenthesised run
@@ -201,6 +271,16 @@ std::size_t SkipNarrowSuffix(std::u16string_view s, std::size_t i) {
     return i;
 }
 
+// What may stand right after a note's letter in any chord: an accidental or German suffix, the
+// start of a suffix item, a bass slash, a parenthesis or trailing decoration.
+constexpr bool CanFollowNoteLetter(char16_t c) {
+    constexpr AsciiSet kFollowers(u"#bies" u"mMda2456791+-(" u"/)]}|.,;:*'!");
+    if (c < 0x80) {
+        return kFollowers(c);
+    }
+    return c == kSharpSign || c == kFlatSign || c == u'°' || c == u'ø';
+}
+
 bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
     return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i), s.end(), IsTrailingDecoration);
 }
@@ -208,6 +288,14 @@ bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
 // True when `s` (a token without its leading decoration) is one chord followed by nothing but
 // trailing decoration. Note positions come back relative to `s`.
 bool ParseChord(std::u16string_view s, Grammar grammar, Chord& chord) {
+    // Most tokens are words that do not even start like a chord.
+    if (s.empty()) {
+        return false;
+    }
+    const char16_t first = grammar == Grammar::Broad ? Upper(s[0]) : s[0];
+    if (first < u'A' || first > u'H' || (s.size() > 1 && !CanFollowNoteLetter(s[1]))) {
+        return false;
+    }
     std::array<Note, 3> roots;
     const int rootCount = NoteCandidates(s, 0, grammar, roots);
     for (int r = 0; r < rootCount; ++r) {
@@ -291,6 +379,15 @@ Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chor
     return std::any_of(core.begin(), core.end(), IsLetter) ? Kind::Word : Kind::Other;
 }
 
+// A chord ending in a colon after words is a label: "Part A:".
+Kind ClassifyInPart(std::u16string_view line, Token& token, int wordsBefore) {
+    const Kind kind = Classify(line, token.start, token.end, token.chord);
+    if (kind == Kind::Chord && line[token.end - 1] == u':' && wordsBefore > 0) {
+        return Kind::Label;
+    }
+    return kind;
+}
+
 // The next token in line[from, end), or false at the end.
 bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std::size_t& start,
                std::size_t& tokenEnd) {
@@ -308,9 +405,48 @@ bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std
     return true;
 }
 
+// Where a token stands and what it is; the chord itself is read again when it moves.
+struct TokenSpan {
+    std::size_t start;
+    std::size_t end;
+    Kind kind;
+};
+
+// The tokens of one tab-separated part, kept on the stack for the usual short line.
+class PartTokens {
+  public:
+    void Clear() {
+        count_ = 0;
+        more_.clear();
+    }
+    void Add(const TokenSpan& token) {
+        if (count_ < kKept) {
+            kept_[count_] = token;
+        } else {
+            if (more_.empty()) {
+                more_.assign(kept_, kept_ + kKept);
+            }
+            more_.push_back(token);
+        }
+        ++count_;
+    }
+    std::size_t Size() const { return count_; }
+    const TokenSpan& operator[](std::size_t i) const {
+        return count_ <= kKept ? kept_[i] : more_[i];
+    }
+
+  private:
+    static constexpr std::size_t kKept = 32;
+    TokenSpan kept_[kKept];  // only the first count_ are set
+    std::size_t count_ = 0;
+    std::vector<TokenSpan> more_;
+};
+
 // Calls visit(token, onChordLine) for every chord of the line that moves, left to right.
 template <typename Visit>
 void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
+    PartTokens tokens;
+    Token token;
     std::size_t partStart = 0;
     while (partStart <= line.size()) {
         std::size_t partEnd = line.find(u'\t', partStart);
@@ -319,34 +455,29 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
         }
 
         // Is this a chord line? Words before a label belong to it.
+        tokens.Clear();
         int chords = 0;
         int words = 0;
-        Token token;
         std::size_t at = partStart;
         while (NextToken(line, at, partEnd, token.start, token.end)) {
-            Kind kind = Classify(line, token.start, token.end, token.chord);
-            if (kind == Kind::Chord && line[token.end - 1] == u':' && words > 0) {
-                kind = Kind::Label;
-            }
-            if (kind == Kind::Label) {
+            token.kind = ClassifyInPart(line, token, words);
+            if (token.kind == Kind::Label) {
                 words = 0;
-            } else if (kind == Kind::Chord) {
+            } else if (token.kind == Kind::Chord) {
                 ++chords;
-            } else if (kind == Kind::Word) {
+            } else if (token.kind == Kind::Word) {
                 ++words;
             }
+            tokens.Add({token.start, token.end, token.kind});
         }
         const bool chordLine = chords > 0 && chords > words;
 
-        at = partStart;
-        int wordsSoFar = 0;
-        while (NextToken(line, at, partEnd, token.start, token.end)) {
+        for (std::size_t i = 0; i < tokens.Size(); ++i) {
+            token.start = tokens[i].start;
+            token.end = tokens[i].end;
             if (chordLine) {
-                const Kind kind = Classify(line, token.start, token.end, token.chord);
-                if (kind == Kind::Word) {
-                    ++wordsSoFar;
-                } else if (kind == Kind::Chord &&
-                           !(line[token.end - 1] == u':' && wordsSoFar > 0)) {
+                if (tokens[i].kind == Kind::Chord) {
+                    Classify(line, token.start, token.end, token.chord);
                     visit(token, true);
                 }
                 continue;
@@ -360,16 +491,10 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             }
             ShiftNote(token.chord.root, lead);
             ShiftNote(token.chord.bass, lead);
-            if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0) {
-                // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
-                std::size_t next = token.end;
-                std::size_t nextStart = 0;
-                std::size_t nextEnd = 0;
-                Chord ignored;
-                if (NextToken(line, next, partEnd, nextStart, nextEnd) &&
-                    Classify(line, nextStart, nextEnd, ignored) == Kind::Word) {
-                    continue;
-                }
+            // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
+            if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
+                i + 1 < tokens.Size() && tokens[i + 1].kind == Kind::Word) {
+                continue;
             }
             visit(token, false);
         }
@@ -451,7 +576,7 @@ struct Edit {
 };
 
 // The piece holding line position `position`; pieces hold [starts[i], starts[i+1]).
-std::size_t PieceAt(const std::vector<std::size_t>& starts, std::size_t position) {
+std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
     if (starts.size() <= 2) {
         return 0;
     }
@@ -466,7 +591,7 @@ struct LineEdits {
 
 class Rewriter {
   public:
-    Rewriter(std::u16string_view line, const std::vector<std::size_t>& starts,
+    Rewriter(std::u16string_view line, std::span<const std::size_t> starts,
              const TransposeSettings& settings, const Conventions& conventions, LineEdits& result)
         : line_(line),
           starts_(starts),
@@ -535,6 +660,9 @@ class Rewriter {
 
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece) {
+        if (result_.edits.empty()) {
+            result_.edits.reserve(16);
+        }
         result_.edits.push_back({position, remove, result_.inserted.size(), text.size(), piece});
         result_.inserted.append(text);
     }
@@ -569,7 +697,7 @@ class Rewriter {
     }
 
     std::u16string_view line_;
-    const std::vector<std::size_t>& starts_;
+    std::span<const std::size_t> starts_;
     const TransposeSettings& settings_;
     const Conventions& conventions_;
     LineEdits& result_;
@@ -577,7 +705,7 @@ class Rewriter {
 };
 
 // Piece `index` of the line with the edits applied.
-std::u16string ApplyToPiece(std::u16string_view line, const std::vector<std::size_t>& starts,
+std::u16string ApplyToPiece(std::u16string_view line, std::span<const std::size_t> starts,
                             std::size_t index, const LineEdits& edits, std::size_t& firstEdit) {
     const std::size_t pieceStart = starts[index];
     const std::size_t pieceEnd = starts[index + 1];
@@ -680,7 +808,7 @@ Conventions ConventionsOf(const SheetTransposer& sheet) {
     return conventions;
 }
 
-bool TransposeInto(std::u16string_view line, const std::vector<std::size_t>& starts,
+bool TransposeInto(std::u16string_view line, std::span<const std::size_t> starts,
                    const TransposeSettings& settings, const Conventions& conventions,
                    LineEdits& edits) {
     Rewriter rewriter(line, starts, settings, conventions, edits);
@@ -723,7 +851,7 @@ std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
     if (settings_.recognition == Recognition::Classic) {
         return TransposeText(table_, line, settings_.steps, settings_.spelling);
     }
-    const std::vector<std::size_t> starts{0, line.size()};
+    const std::array<std::size_t, 2> starts{0, line.size()};
     LineEdits edits;
     if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
         return std::u16string(line);

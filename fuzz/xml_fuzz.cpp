@@ -42,9 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     melvane::XmlDocument& document = loaded.document;
     if (document.DocumentElement() != melvane::kNoXmlNode) {
-        melvane::WalkTextNodes(
-            document, document.DocumentElement(),
-            melvane::ChordShift{notes, melvane::ClassicSettings(steps, steps & 1)});
+        // Both recognition modes: the sheet-aware walk rebuilds lines across elements.
+        melvane::TransposeSettings settings = melvane::ClassicSettings(steps, steps & 1);
+        if (data[0] >= 128) {
+            settings.recognition = melvane::Recognition::SheetAware;
+        }
+        melvane::WalkTextNodes(document, document.DocumentElement(),
+                               melvane::ChordShift{notes, settings});
     }
     const std::string once = melvane::XmlToBytes(document);
     melvane::XmlLoadResult again = melvane::LoadXmlBytes(once);
