@@ -87,9 +87,9 @@ struct Note {
 };
 
 struct Chord {
-    Note root{};
-    Note bass{};
-    bool hasBass = false;
+    Note root;
+    Note bass;
+    bool hasBass;
 };
 
 // The broad grammar reads real songbooks; the narrow one is the classic vocabulary, the only
@@ -271,12 +271,13 @@ std::size_t SkipNarrowSuffix(std::u16string_view s, std::size_t i) {
     return i;
 }
 
+constexpr AsciiSet kNoteFollowers(u"#bies" u"mMda2456791+-(" u"/)]}|.,;:*'!");
+
 // What may stand right after a note's letter in any chord: an accidental or German suffix, the
 // start of a suffix item, a bass slash, a parenthesis or trailing decoration.
 constexpr bool CanFollowNoteLetter(char16_t c) {
-    constexpr AsciiSet kFollowers(u"#bies" u"mMda2456791+-(" u"/)]}|.,;:*'!");
     if (c < 0x80) {
-        return kFollowers(c);
+        return kNoteFollowers(c);
     }
     return c == kSharpSign || c == kFlatSign || c == u'°' || c == u'ø';
 }
@@ -333,7 +334,7 @@ struct Token {
     std::size_t start = 0;
     std::size_t end = 0;
     Kind kind = Kind::Other;
-    Chord chord;  // positions in the line, when kind is Chord
+    Chord chord{};  // positions in the line, when kind is Chord
 };
 
 bool IsRepeatCount(std::u16string_view core) {
@@ -405,14 +406,17 @@ bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std
     return true;
 }
 
-// Where a token stands and what it is; the chord itself is read again when it moves.
+// Where a token stands, what it is and, for a chord, how it reads. No default values: a part's
+// tokens are kept in an array that is only read where it was written.
 struct TokenSpan {
     std::size_t start;
     std::size_t end;
     Kind kind;
+    Chord chord;
 };
 
-// The tokens of one tab-separated part, kept on the stack for the usual short line.
+// The tokens of one tab-separated part: the first ones whole on the stack, those of a long
+// part beyond them only by place and kind, their chords read again when asked for.
 class PartTokens {
   public:
     void Clear() {
@@ -423,23 +427,42 @@ class PartTokens {
         if (count_ < kKept) {
             kept_[count_] = token;
         } else {
-            if (more_.empty()) {
-                more_.assign(kept_, kept_ + kKept);
-            }
-            more_.push_back(token);
+            more_.push_back({token.start, token.end, token.kind});
         }
         ++count_;
     }
     std::size_t Size() const { return count_; }
-    const TokenSpan& operator[](std::size_t i) const {
-        return count_ <= kKept ? kept_[i] : more_[i];
+    Kind KindAt(std::size_t i) const { return i < kKept ? kept_[i].kind : more_[i - kKept].kind; }
+    // Token `i` with its chord, when it is one.
+    void Get(std::u16string_view line, std::size_t i, Token& token) const {
+        if (i < kKept) {
+            token.start = kept_[i].start;
+            token.end = kept_[i].end;
+            token.kind = kept_[i].kind;
+            if (token.kind == Kind::Chord) {
+                token.chord = kept_[i].chord;
+            }
+            return;
+        }
+        const Place& place = more_[i - kKept];
+        token.start = place.start;
+        token.end = place.end;
+        token.kind = place.kind;
+        if (token.kind == Kind::Chord) {
+            Classify(line, token.start, token.end, token.chord);
+        }
     }
 
   private:
+    struct Place {
+        std::size_t start;
+        std::size_t end;
+        Kind kind;
+    };
     static constexpr std::size_t kKept = 32;
     TokenSpan kept_[kKept];  // only the first count_ are set
     std::size_t count_ = 0;
-    std::vector<TokenSpan> more_;
+    std::vector<Place> more_;
 };
 
 // Calls visit(token, onChordLine) for every chord of the line that moves, left to right.
@@ -468,16 +491,14 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             } else if (token.kind == Kind::Word) {
                 ++words;
             }
-            tokens.Add({token.start, token.end, token.kind});
+            tokens.Add({token.start, token.end, token.kind, token.chord});
         }
         const bool chordLine = chords > 0 && chords > words;
 
         for (std::size_t i = 0; i < tokens.Size(); ++i) {
-            token.start = tokens[i].start;
-            token.end = tokens[i].end;
+            tokens.Get(line, i, token);
             if (chordLine) {
-                if (tokens[i].kind == Kind::Chord) {
-                    Classify(line, token.start, token.end, token.chord);
+                if (token.kind == Kind::Chord) {
                     visit(token, true);
                 }
                 continue;
@@ -493,7 +514,7 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             ShiftNote(token.chord.bass, lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
             if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
-                i + 1 < tokens.Size() && tokens[i + 1].kind == Kind::Word) {
+                i + 1 < tokens.Size() && tokens.KindAt(i + 1) == Kind::Word) {
                 continue;
             }
             visit(token, false);
@@ -710,6 +731,7 @@ std::u16string ApplyToPiece(std::u16string_view line, std::span<const std::size_
     const std::size_t pieceStart = starts[index];
     const std::size_t pieceEnd = starts[index + 1];
     std::u16string out;
+    out.reserve(pieceEnd - pieceStart + 16);
     std::size_t copied = pieceStart;
     for (std::size_t e = firstEdit; e < edits.edits.size(); ++e) {
         const Edit& edit = edits.edits[e];
