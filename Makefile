@@ -111,6 +111,7 @@ screenshots: windows
 bench: build
 	build/linux/bin/transpose_bench
 	build/linux/bin/odt_bench
+	bench/text_filter.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

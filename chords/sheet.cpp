@@ -271,7 +271,10 @@ std::size_t SkipNarrowSuffix(std::u16string_view s, std::size_t i) {
     return i;
 }
 
-constexpr AsciiSet kNoteFollowers(u"#bies" u"mMda2456791+-(" u"/)]}|.,;:*'!");
+constexpr AsciiSet kNoteFollowers(
+    u"#bies"
+    u"mMda2456791+-("
+    u"/)]}|.,;:*'!");
 
 // What may stand right after a note's letter in any chord: an accidental or German suffix, the
 // start of a suffix item, a bass slash, a parenthesis or trailing decoration.

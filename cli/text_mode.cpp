@@ -1,6 +1,6 @@
 #include "cli/text_mode.h"
 
-#include <iterator>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,51 +48,58 @@ bool RunClassic(const NoteTable& table, std::istream& in, std::ostream& out, std
     return static_cast<bool>(out);
 }
 
+// The whole of `in`. A file's size is asked first, so the text is read into place once.
+std::string ReadAll(std::istream& in) {
+    std::string input;
+    std::streambuf* buffer = in.rdbuf();
+    const auto size = buffer->pubseekoff(0, std::ios::end, std::ios::in);
+    if (size > 0 && buffer->pubseekoff(0, std::ios::beg, std::ios::in) == 0) {
+        input.reserve(static_cast<std::size_t>(size) + 1);
+    }
+    std::vector<char> block(1 << 16);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        input.append(block.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    return input;
+}
+
 bool RunSheetAware(const NoteTable& table, std::istream& in, std::ostream& out,
                    const TransposeSettings& settings) {
-    const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string input = ReadAll(in);
+    // Decoded once; a line feed never occurs inside a UTF-8 sequence, so the text has its line
+    // feeds where the bytes have theirs.
+    std::u16string decoded;
+    AppendUtf8Lossless(decoded, input);
+    const std::u16string_view text = decoded;
 
-    // Every line decoded once into one text; a line feed never occurs inside a UTF-8 sequence.
-    struct Line {
-        std::size_t byteStart, byteLength, textStart, textLength;
-    };
-    std::vector<Line> lines;
-    std::u16string text;
-    text.reserve(input.size());
-    for (std::size_t start = 0; start <= input.size();) {
-        std::size_t end = input.find('\n', start);
-        if (end == std::string::npos) {
-            end = input.size();
-        }
-        const std::size_t textStart = text.size();
-        AppendUtf8Lossless(text, std::string_view(input).substr(start, end - start));
-        lines.push_back({start, end - start, textStart, text.size() - textStart});
+    SheetTransposer sheet(table, settings);
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(u'\n', start), text.size());
+        sheet.Learn(text.substr(start, end - start));
         start = end + 1;
     }
 
-    SheetTransposer sheet(table, settings);
-    const std::u16string_view all = text;
-    for (const Line& line : lines) {
-        sheet.Learn(all.substr(line.textStart, line.textLength));
-    }
-
-    std::string result;
-    result.reserve(input.size() + input.size() / 16);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
-        const std::u16string_view old = all.substr(line.textStart, line.textLength);
+    // Unchanged lines go out as the very bytes that came in, written in runs.
+    const auto write = [&out](std::string_view bytes) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    };
+    std::size_t copied = 0;  // bytes of `input` already written or standing for it
+    std::size_t byteStart = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(u'\n', start), text.size());
+        const std::size_t byteEnd = std::min(input.find('\n', byteStart), input.size());
+        const std::u16string_view old = text.substr(start, end - start);
         const std::u16string moved = sheet.TransposeLine(old);
-        if (moved == old) {
-            // Unchanged lines go out as the very bytes that came in.
-            result.append(input, line.byteStart, line.byteLength);
-        } else {
-            result += EncodeUtf8Lossless(moved);
+        if (moved != old) {
+            write(std::string_view(input).substr(copied, byteStart - copied));
+            write(EncodeUtf8Lossless(moved));
+            copied = byteEnd;
         }
-        if (line.byteStart + line.byteLength < input.size()) {
-            result += '\n';
-        }
+        start = end + 1;
+        byteStart = byteEnd + 1;
     }
-    out.write(result.data(), static_cast<std::streamsize>(result.size()));
+    write(std::string_view(input).substr(copied));
     out.flush();
     return static_cast<bool>(out);
 }
