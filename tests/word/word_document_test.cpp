@@ -193,6 +193,26 @@ TEST_F(WordPath, SheetTransposedWithSharpsAndFlats) {
     }
 }
 
+// Sheet-aware: every paragraph is read before any is written, so the H of one line makes the B
+// of the same sheet a B-flat, and columns are kept.
+TEST_F(WordPath, SheetAwareLearnsTheWholeDocumentFirst) {
+    const std::u16string source = WriteSheet(u"Aware.docx", kSheet);
+    const std::u16string output = InFolder(u"Aware+2.docx");
+    TransposeSettings transpose;
+    transpose.steps = 2;
+    const WordResult result = TransposeWordDocument(
+        source, output, WordSettings{Notes(), transpose, Language::English, false}, messages_,
+        shell_);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.changed, 3u);
+    EXPECT_EQ(ReadSheet(output),
+              "Amazing Grace\n"
+              "D  A  Hm  G\n"
+              "Ein Lied für Bär\n"
+              "C#7 F# Cmaj7   C\n"
+              "G#m  D#7  Fsus4\n");
+}
+
 // The whole conversation with Word for a small sheet, in order.
 TEST_F(WordPath, CommandsWordReceives) {
     const std::u16string source = WriteSheet(u"Short.doc", "C\nla la\n");
