@@ -14,7 +14,8 @@ namespace {
 // Spaces and tabs part tokens; a carriage return or other line-end character is never part of
 // one either, so "\r" before a line feed stays with the line end.
 constexpr bool IsSeparator(char16_t c) {
-    return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v');
+    // Bits 9 (tab), 10 (line feed), 11 (line tabulation), 13 (carriage return), 32 (space).
+    return c <= u' ' && ((0x100002E00ull >> c) & 1u) != 0;
 }
 
 // A set of ASCII characters, tested by table lookup.
@@ -291,15 +292,16 @@ bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
 
 // True when `s` (a token without its leading decoration) is one chord followed by nothing but
 // trailing decoration. Note positions come back relative to `s`.
-bool ParseChord(std::u16string_view s, Grammar grammar, Chord& chord) {
-    // Most tokens are words that do not even start like a chord.
+// Most tokens are words that do not even start like a chord.
+inline bool MayBeChord(std::u16string_view s, Grammar grammar) {
     if (s.empty()) {
         return false;
     }
     const char16_t first = grammar == Grammar::Broad ? Upper(s[0]) : s[0];
-    if (first < u'A' || first > u'H' || (s.size() > 1 && !CanFollowNoteLetter(s[1]))) {
-        return false;
-    }
+    return first >= u'A' && first <= u'H' && (s.size() == 1 || CanFollowNoteLetter(s[1]));
+}
+
+bool ParseChordAfterCheck(std::u16string_view s, Grammar grammar, Chord& chord) {
     std::array<Note, 3> roots;
     const int rootCount = NoteCandidates(s, 0, grammar, roots);
     for (int r = 0; r < rootCount; ++r) {
@@ -321,6 +323,10 @@ bool ParseChord(std::u16string_view s, Grammar grammar, Chord& chord) {
         }
     }
     return false;
+}
+
+inline bool ParseChord(std::u16string_view s, Grammar grammar, Chord& chord) {
+    return MayBeChord(s, grammar) && ParseChordAfterCheck(s, grammar, chord);
 }
 
 // ---- tokens -----------------------------------------------------------------------------
@@ -368,6 +374,11 @@ Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chor
         ShiftNote(chord.root, lead);
         ShiftNote(chord.bass, lead);
         return Kind::Chord;
+    }
+    // The usual lyric word, decided without looking further.
+    if (lead < end && IsLetter(line[lead]) && line[lead] != u'N' && line[lead] != u'x' &&
+        line[lead] != u'X' && line[end - 1] != u':') {
+        return Kind::Word;
     }
     std::size_t coreEnd = end;
     while (coreEnd > lead && IsTrailingDecoration(line[coreEnd - 1])) {
@@ -426,9 +437,15 @@ class PartTokens {
         count_ = 0;
         more_.clear();
     }
-    void Add(const TokenSpan& token) {
+    void Add(const Token& token) {
         if (count_ < kKept) {
-            kept_[count_] = token;
+            TokenSpan& kept = kept_[count_];
+            kept.start = token.start;
+            kept.end = token.end;
+            kept.kind = token.kind;
+            if (token.kind == Kind::Chord) {
+                kept.chord = token.chord;
+            }
         } else {
             more_.push_back({token.start, token.end, token.kind});
         }
@@ -494,7 +511,7 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             } else if (token.kind == Kind::Word) {
                 ++words;
             }
-            tokens.Add({token.start, token.end, token.kind, token.chord});
+            tokens.Add(token);
         }
         const bool chordLine = chords > 0 && chords > words;
 
@@ -592,11 +609,38 @@ void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lowe
 // One change to the line: `remove` characters at `position` give way to inserted[from, +length).
 // The insertion goes to piece `piece`; removals always go to the pieces that hold them.
 struct Edit {
-    std::size_t position = 0;
-    std::size_t remove = 0;
-    std::size_t from = 0;
-    std::size_t length = 0;
-    std::size_t piece = 0;
+    std::size_t position;
+    std::size_t remove;
+    std::size_t from;
+    std::size_t length;
+    std::size_t piece;
+};
+
+// A line's edits: a chord line's few on the stack, a long line's on the heap.
+class EditList {
+  public:
+    void push_back(const Edit& edit) {
+        if (count_ < kInline) {
+            inline_[count_] = edit;
+        } else {
+            if (more_.empty()) {
+                more_.assign(inline_, inline_ + kInline);
+            }
+            more_.push_back(edit);
+        }
+        ++count_;
+    }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const Edit& operator[](std::size_t i) const {
+        return count_ <= kInline ? inline_[i] : more_[i];
+    }
+
+  private:
+    static constexpr std::size_t kInline = 16;
+    Edit inline_[kInline];  // only the first count_ are set
+    std::size_t count_ = 0;
+    std::vector<Edit> more_;
 };
 
 // The piece holding line position `position`; pieces hold [starts[i], starts[i+1]).
@@ -609,7 +653,7 @@ std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
 }
 
 struct LineEdits {
-    std::vector<Edit> edits;
+    EditList edits;
     std::u16string inserted;
 };
 
@@ -684,9 +728,6 @@ class Rewriter {
 
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece) {
-        if (result_.edits.empty()) {
-            result_.edits.reserve(16);
-        }
         result_.edits.push_back({position, remove, result_.inserted.size(), text.size(), piece});
         result_.inserted.append(text);
     }
