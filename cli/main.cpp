@@ -32,7 +32,10 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
             const Language language = options.language.value_or(
                 cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
                                         std::getenv("LANG"), UserDefaultLanguage()));
-            const NoteTable table = BuildNoteTables();
+            // Only the classic scan searches the table's 26 compiled patterns; a sheet-aware
+            // filter starts without compiling them.
+            const NoteTable table =
+                options.recognition == Recognition::Classic ? BuildNoteTables() : NoteTable{};
             if (!cli::RunTextMode(table, std::cin, std::cout,
                                   cli::TransposeSettingsFor(options, language))) {
                 std::cerr << "melvane-cli: could not write the output\n";
