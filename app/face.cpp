@@ -1,10 +1,15 @@
 #include "app/face.h"
 
+#include "melvane_version.h"
 #include "platform/project.h"
 
 namespace melvane {
 
-const std::u16string_view kInfoLine = u"Melvane 1.1 \u2013 chords up and down";
+std::u16string_view InfoLine(Language language) {
+    return language == Language::German
+               ? u"Melvane " MELVANE_VERSION_SHORT u" \u2013 Akkorde auf und ab"
+               : u"Melvane " MELVANE_VERSION_SHORT u" \u2013 chords up and down";
+}
 const std::u16string_view kWebAddress = kProjectAddress;
 
 namespace {
@@ -126,7 +131,7 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
     draw(button.hover ? kTransposeHoverSlot : kTransposeSlot, button.left, button.top);
 
     const Rgb infoColour = areas.webLink.hover ? kInfoHoverColour : kInfoColour;
-    canvas.DrawText(30, 366, kInfoLine, infoColour);
+    canvas.DrawText(30, 366, InfoLine(state.UiLanguage), infoColour);
     canvas.DrawText(30, 382, kWebAddress, infoColour);
 
     canvas.EndDrawing();

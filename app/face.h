@@ -78,7 +78,7 @@ class Canvas {
 // The canvas size and the two lines of the link area.
 inline constexpr int kFaceWidth = 600;
 inline constexpr int kFaceHeight = 430;
-extern const std::u16string_view kInfoLine;
+std::u16string_view InfoLine(Language language);  // names the program and its version
 extern const std::u16string_view kWebAddress;
 
 // The hot areas for a language (the transpose button is wider in German); the hover flags of

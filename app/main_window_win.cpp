@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "melvane_version.h"
+
 namespace melvane {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"MelvaneMainWindow";
 constexpr wchar_t kCanvasClass[] = L"MelvaneCanvas";
-constexpr wchar_t kTitle[] = L"Melvane v1.1";
+constexpr wchar_t kTitle[] = L"Melvane v" MELVANE_VERSION_SHORT;
 constexpr COLORREF kFieldTextColour = RGB(0, 159, 250);
 
 bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC canvasProc) {

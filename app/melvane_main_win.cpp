@@ -11,6 +11,8 @@
 #include "app/main_window_win.h"
 #include "app/pictures.h"
 #include "chords/note_table.h"
+#include "melvane_version.h"
+#include "platform/console.h"
 #include "platform/language.h"
 #include "platform/shell.h"
 
@@ -49,6 +51,17 @@ StartOptions ReadOptions() {
     }
     LocalFree(args);
     return options;
+}
+
+bool AskedForVersion() {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool asked = false;
+    for (int i = 1; args != nullptr && i < count; ++i) {
+        asked = asked || std::wstring_view(args[i]) == L"--version";
+    }
+    LocalFree(args);
+    return asked;
 }
 
 void PumpMessages() {
@@ -126,6 +139,15 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace melvane;
+    if (AskedForVersion()) {
+        // On the console it was started from, or in a box when there is none.
+        constexpr char kVersion[] = "Melvane " MELVANE_VERSION "\n";
+        if (!WriteStandardOutput(kVersion)) {
+            MessageBoxW(nullptr, L"Melvane " MELVANE_VERSION, L"Melvane",
+                        MB_OK | MB_ICONINFORMATION);
+        }
+        return 0;
+    }
     // COM serves the Word path; it is up before anything else and down after the window.
     const HRESULT com = CoInitialize(nullptr);
     int exitCode = 0;

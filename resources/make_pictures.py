@@ -15,6 +15,8 @@ carries the background beneath it and the window can copy it as it is, without b
 import argparse
 import io
 import os
+import re
+import struct
 import sys
 
 DEBIAN_PYTHON = "/usr/bin/python3"
@@ -30,6 +32,7 @@ except ImportError:
     sys.exit("make_pictures: Pillow is missing; install it with: apt-get install -y python3-pil")
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
 OUT_DIR = os.path.join(HERE, "pictures")
 MANIFEST = "manifest.txt"
 
@@ -168,13 +171,14 @@ def fit(text, weight, size, room, what):
 class Pen:
     """Draws on a large image in face pixels, relative to an origin."""
 
-    def __init__(self, image, origin):
+    def __init__(self, image, origin, scale=S):
         self.image = image
+        self.scale = scale
         self.draw = ImageDraw.Draw(image)
         self.ox, self.oy = origin
 
     def point(self, x, y):
-        return ((x + self.ox) * S, (y + self.oy) * S)
+        return ((x + self.ox) * self.scale, (y + self.oy) * self.scale)
 
     def box(self, x0, y0, x1, y1):
         a, b = self.point(x0, y0), self.point(x1, y1)
@@ -187,10 +191,10 @@ class Pen:
     def rounded(self, x0, y0, x1, y1, radius, fill=None, outline=None, width=1.0):
         self.draw.rounded_rectangle(
             self.box(x0, y0, x1, y1),
-            radius=round(radius * S),
+            radius=round(radius * self.scale),
             fill=fill,
             outline=outline,
-            width=round(width * S) if outline else 0,
+            width=round(width * self.scale) if outline else 0,
         )
 
     def ellipse(self, x0, y0, x1, y1, fill=None, outline=None, width=1.0):
@@ -198,14 +202,14 @@ class Pen:
             self.box(x0, y0, x1, y1),
             fill=fill,
             outline=outline,
-            width=round(width * S) if outline else 0,
+            width=round(width * self.scale) if outline else 0,
         )
 
     def polygon(self, points, fill):
         self.draw.polygon([self.point(x, y) for x, y in points], fill=fill)
 
     def line(self, points, fill, width):
-        self.draw.line([self.point(x, y) for x, y in points], fill=fill, width=round(width * S))
+        self.draw.line([self.point(x, y) for x, y in points], fill=fill, width=round(width * self.scale))
         # Round ends and joints; a wide line alone leaves them square.
         r = width / 2
         for x, y in points:
@@ -254,17 +258,21 @@ def cut(face_big, rect, painter, base=None):
 # The pictures
 
 
+def mark(pen, x, y):
+    """The mark, 52 x 52 at (x, y): two beamed notes on an accent tile. Also the icon."""
+    pen.rounded(x, y, x + 52, y + 52, 13, fill=ACCENT)
+    pen.ellipse(x + 13.5, y + 32, x + 23.5, y + 40, fill=WHITE)
+    pen.ellipse(x + 29.5, y + 28, x + 39.5, y + 36, fill=WHITE)
+    pen.rect(x + 21, y + 13, x + 23.5, y + 36, WHITE)
+    pen.rect(x + 37, y + 9, x + 39.5, y + 32, WHITE)
+    pen.polygon([(x + 21, y + 13), (x + 39.5, y + 9), (x + 39.5, y + 14), (x + 21, y + 18)], WHITE)
+
+
 def heading(lang):
     words = WORDS[lang]
 
     def paint(pen, w, h):
-        # The mark: two beamed notes on an accent tile.
-        pen.rounded(0, 4, 52, 56, 13, fill=ACCENT)
-        pen.ellipse(13.5, 36, 23.5, 44, fill=WHITE)
-        pen.ellipse(29.5, 32, 39.5, 40, fill=WHITE)
-        pen.rect(21, 17, 23.5, 40, WHITE)
-        pen.rect(37, 13, 39.5, 36, WHITE)
-        pen.polygon([(21, 17), (39.5, 13), (39.5, 18), (21, 22)], WHITE)
+        mark(pen, 0, 4)
         pen.text(68, 33, "Melvane", "bold", 30, INK)
         for line, baseline in ((words["tagline"], 55), (words["tagline2"], 75)):
             fit(line, "regular", 14.5, w - 69, "heading line")
@@ -572,6 +580,35 @@ def encode(image):
     return best
 
 
+ICON_FILE = os.path.join(HERE, "melvane.ico")
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 96, 128, 256)
+
+
+def icon_image(size):
+    """The mark alone on a transparent square, drawn for this size and reduced like the rest."""
+    big = Image.new("RGBA", (size * S, size * S), (0, 0, 0, 0))
+    mark(Pen(big, (0, 0), scale=size * S / 52), 0, 0)
+    return big.resize((size, size), Image.LANCZOS)
+
+
+def write_icon():
+    """A Windows icon file with a PNG image for each size: the program's icon in Explorer."""
+    images = []
+    for size in ICON_SIZES:
+        buffer = io.BytesIO()
+        icon_image(size).save(buffer, "PNG", optimize=True)
+        images.append((size, buffer.getvalue()))
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries, data = b"", b""
+    for size, png in images:
+        side = 0 if size == 256 else size  # 0 stands for 256
+        entries += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(png), offset + len(data))
+        data += png
+    with open(ICON_FILE, "wb") as f:
+        f.write(header + entries + data)
+
+
 def write_set(pictures):
     os.makedirs(OUT_DIR, exist_ok=True)
     names = {name for _, _, name, _ in pictures}
@@ -604,7 +641,19 @@ ARIAL_STAND_INS = (
     "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",  # Arial's metrics
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
 )
-INFO_LINES = ("Melvane 1.1 \u2013 chords up and down", "https://melvane.org")
+def project_version():
+    """The version as project() in CMakeLists.txt spells it: the one place it is written."""
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
+        found = re.search(r"project\(Melvane VERSION ([0-9]+)\.([0-9]+)\.([0-9]+)", f.read())
+    if not found:
+        fail("CMakeLists.txt names no project version")
+    return found.groups()
+
+
+def info_lines(lang):
+    major, minor, _ = project_version()
+    tagline = "Akkorde auf und ab" if lang == "de" else "chords up and down"
+    return (f"Melvane {major}.{minor} \u2013 {tagline}", "https://melvane.org")
 SAMPLE_NAME = "Amazing Grace (Gitarrenfassung, Chorheft 2024).docx"
 
 
@@ -661,8 +710,9 @@ def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
     x, y, _, _ = BUTTON_AT[lang]
     put(20 if hover else 19, x, y)
     grey = (140, 140, 140) if hover else (170, 170, 170)
-    draw.text(INFO_AREA[:2], INFO_LINES[0], font=arial_font, fill=grey)
-    draw.text((INFO_AREA[0], INFO_AREA[1] + 16), INFO_LINES[1], font=arial_font, fill=grey)
+    lines = info_lines(lang)
+    draw.text(INFO_AREA[:2], lines[0], font=arial_font, fill=grey)
+    draw.text((INFO_AREA[0], INFO_AREA[1] + 16), lines[1], font=arial_font, fill=grey)
     output = SAMPLE_NAME.replace(".docx", f"+{step}.docx") if document else ""
     for (x, y, w, h), text, centred in ((STEP_FIELD, step, True), (NAME_FIELD, output, False)):
         field = Image.new("RGB", (w, h), WHITE)
@@ -706,7 +756,8 @@ def main():
         fail("Pillow cannot shape text (libraqm is missing); install Debian's python3-pil")
     pictures = build()
     write_set(pictures)
-    print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {OUT_DIR}")
+    write_icon()
+    print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {OUT_DIR}, and the icon")
     if args.preview:
         write_preview(read_set(), args.preview)
 
