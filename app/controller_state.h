@@ -34,6 +34,9 @@ struct HotAreas {
     HotArea transposeButton;
 };
 
+// What the keyboard reaches: Tab and Shift+Tab cycle the two fields and the transpose button.
+enum class FocusTarget { None, StepField, OutputNameField, TransposeButton };
+
 struct ControllerState {
     std::u16string SourcePath;   // empty: no document chosen
     std::u16string SourceName;   // file name with extension, shown in the drop zone
@@ -42,6 +45,8 @@ struct ControllerState {
     int SpellingChoice = 0;      // 0 sharps, 1 flats
     Language UiLanguage = Language::English;
     HotAreas areas;
+    FocusTarget focus = FocusTarget::None;
+    bool showMnemonics = false;  // while Alt is held, as Windows underlines access keys
 };
 
 inline constexpr std::int64_t kMaxSteps = 12;

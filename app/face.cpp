@@ -57,6 +57,20 @@ void DrawSourceName(const ControllerState& state, Canvas& canvas) {
     }
 }
 
+// Two pixels wide, one pixel clear of the button all round.
+void DrawFocusRing(Canvas& canvas, const HotArea& button) {
+    constexpr int kGap = 1;
+    constexpr int kWidth = 2;
+    const int left = button.left - kGap - kWidth;
+    const int top = button.top - kGap - kWidth;
+    const int width = button.right - button.left + 2 * (kGap + kWidth);
+    const int height = button.bottom - button.top + 2 * (kGap + kWidth);
+    canvas.FillBox(left, top, width, kWidth, kFocusRingColour);
+    canvas.FillBox(left, top + height - kWidth, width, kWidth, kFocusRingColour);
+    canvas.FillBox(left, top, kWidth, height, kFocusRingColour);
+    canvas.FillBox(left + width - kWidth, top, kWidth, height, kFocusRingColour);
+}
+
 }  // namespace
 
 HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
@@ -109,9 +123,9 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
 
     draw(kSpellingCaptionSlot, 408, 140);
     draw(state.SpellingChoice == 0 ? kMarkerSelectedSlot : kMarkerSlot, 410, 182);
-    draw(kSharpLabelSlot, 438, 182);
+    draw(state.showMnemonics ? kSharpLabelMnemonicSlot : kSharpLabelSlot, 438, 182);
     draw(state.SpellingChoice == 1 ? kMarkerSelectedSlot : kMarkerSlot, 410, 212);
-    draw(kFlatLabelSlot, 438, 212);
+    draw(state.showMnemonics ? kFlatLabelMnemonicSlot : kFlatLabelSlot, 438, 212);
 
     const HotArea& zone = areas.dropZone;
     if (state.SourcePath.empty()) {
@@ -129,6 +143,9 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
 
     const HotArea& button = areas.transposeButton;
     draw(button.hover ? kTransposeHoverSlot : kTransposeSlot, button.left, button.top);
+    if (state.focus == FocusTarget::TransposeButton) {
+        DrawFocusRing(canvas, button);
+    }
 
     const Rgb infoColour = areas.webLink.hover ? kInfoHoverColour : kInfoColour;
     canvas.DrawText(30, 366, InfoLine(state.UiLanguage), infoColour);

@@ -53,7 +53,13 @@ enum PictureSlot : int {
     kRowSlotCount = 25,
     // Not part of either row: the small icon that removes the chosen document.
     kRemoveIconSlot = 25,
+    // The option labels with their access key underlined, shown while Alt is held.
+    kSharpLabelMnemonicSlot = 26,
+    kFlatLabelMnemonicSlot = 27,
+    kSlotCount = 28,
 };
+
+inline constexpr Rgb kFocusRingColour{24, 38, 56};
 
 struct PictureRef {
     int row = 0;  // the language row; 0 for the remove icon

@@ -149,17 +149,108 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
 int MainWindow::RunEventLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Pointer movement over the window's other controls: the drop zone may lose its hover.
-        if (message.message == WM_MOUSEMOVE && message.hwnd != canvas_ && window_ != nullptr &&
-            IsChild(window_, message.hwnd) && controller_) {
-            POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
-            MapWindowPoints(message.hwnd, window_, &point, 1);
-            controller_->HandleWindowPointer(point.x, point.y);
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        Dispatch(message);
     }
     return static_cast<int>(message.wParam);
+}
+
+void MainWindow::ProcessPendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        Dispatch(message);
+    }
+}
+
+void MainWindow::Dispatch(MSG& message) {
+    // Pointer movement over the window's other controls: the drop zone may lose its hover.
+    if (message.message == WM_MOUSEMOVE && message.hwnd != canvas_ && window_ != nullptr &&
+        IsChild(window_, message.hwnd) && controller_) {
+        POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+        MapWindowPoints(message.hwnd, window_, &point, 1);
+        controller_->HandleWindowPointer(point.x, point.y);
+    }
+    if (TranslateKey(message)) {
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+bool MainWindow::TranslateKey(const MSG& message) {
+    if (!controller_ || window_ == nullptr ||
+        (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+        return false;
+    }
+    const auto vk = static_cast<int>(message.wParam);
+    switch (message.message) {
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            if (vk == VK_MENU) {
+                controller_->ShowMnemonics(false);
+                const bool used = altShortcutUsed_;
+                altShortcutUsed_ = false;
+                return used;
+            }
+            return false;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            break;
+        default:
+            return false;
+    }
+    if (vk == VK_MENU) {
+        controller_->ShowMnemonics(true);
+        return false;
+    }
+    KeyPress press;
+    switch (vk) {
+        case VK_TAB:
+            press.key = Key::Tab;
+            break;
+        case VK_RETURN:
+            press.key = Key::Enter;
+            break;
+        case VK_SPACE:
+            press.key = Key::Space;
+            break;
+        case VK_ESCAPE:
+            press.key = Key::Escape;
+            break;
+        case VK_UP:
+            press.key = Key::Up;
+            break;
+        case VK_DOWN:
+            press.key = Key::Down;
+            break;
+        case VK_PRIOR:
+            press.key = Key::PageUp;
+            break;
+        case VK_NEXT:
+            press.key = Key::PageDown;
+            break;
+        case VK_F1:
+            press.key = Key::F1;
+            break;
+        default:
+            if (vk < 'A' || vk > 'Z') {
+                return false;
+            }
+            press.key = Key::Letter;
+            press.letter = static_cast<char16_t>(vk);
+    }
+    press.shift = GetKeyState(VK_SHIFT) < 0;
+    press.control = GetKeyState(VK_CONTROL) < 0;
+    // Bit 29: the Alt key was down when the key was pressed.
+    press.alt = message.message == WM_SYSKEYDOWN && (message.lParam & (1 << 29)) != 0;
+    if (!controller_->HandleKey(press)) {
+        return false;
+    }
+    altShortcutUsed_ = altShortcutUsed_ || press.alt;
+    return true;
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -206,6 +297,11 @@ LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_CTLCOLOREDIT:
             return HandleControlColour(reinterpret_cast<HDC>(wParam));
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE && controller_) {
+                controller_->ShowMnemonics(false);  // Alt may be released elsewhere
+            }
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_CLOSE:
             DestroyWindow(window_);
             return 0;
@@ -268,8 +364,18 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
             return 0;
         case WM_COMMAND:
-            if (LOWORD(wParam) == kStepFieldId && HIWORD(wParam) == EN_CHANGE && controller_) {
+            if (!controller_) {
+                return 0;
+            }
+            if (LOWORD(wParam) == kStepFieldId && HIWORD(wParam) == EN_CHANGE) {
                 controller_->HandleStepEdit();
+            } else if (HIWORD(wParam) == EN_SETFOCUS) {
+                // The caret went into a field by the pointer or by Tab: the ring follows.
+                if (LOWORD(wParam) == kStepFieldId) {
+                    controller_->HandleFocus(FocusTarget::StepField);
+                } else if (LOWORD(wParam) == kOutputNameFieldId) {
+                    controller_->HandleFocus(FocusTarget::OutputNameField);
+                }
             }
             return 0;
         case WM_CTLCOLOREDIT:

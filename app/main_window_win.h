@@ -41,6 +41,8 @@ class MainWindow {
     bool Create(HINSTANCE instance, int showCommand);
     // Runs until the window is closed.
     int RunEventLoop();
+    // Handles whatever is queued as the event loop does, and returns (tests, snapshots).
+    void ProcessPendingMessages();
 
     HWND Handle() const { return window_; }
     HWND CanvasHandle() const { return canvas_; }
@@ -61,6 +63,10 @@ class MainWindow {
     LRESULT HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleControlColour(HDC dc);
     void HandleDrop(HDROP drop);
+    // Keys for the window as a whole, before the field with the caret sees them. True when
+    // the window took the key.
+    bool TranslateKey(const MSG& message);
+    void Dispatch(MSG& message);
     HWND CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
                          DWORD extendedStyle, HWND parent);
 
@@ -79,6 +85,7 @@ class MainWindow {
     std::unique_ptr<Win32Canvas> face_;
     std::unique_ptr<Controller> controller_;
     bool pressedOnCanvas_ = false;
+    bool altShortcutUsed_ = false;  // Alt's release then opens no system menu
     std::function<void()> onFirstPaint_;
 };
 

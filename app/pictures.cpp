@@ -69,7 +69,7 @@ bool LoadImageSet(ImageSet& images) {
         }
         if (embedded.slot == kRemoveIconSlot) {
             images.removeIcon = picture.get();
-        } else if (embedded.slot >= 0 && embedded.slot < kRowSlotCount) {
+        } else if (embedded.slot >= 0 && embedded.slot < kSlotCount) {
             const auto slot = static_cast<std::size_t>(embedded.slot);
             if (embedded.row != 1)
                 images.slots[0][slot] = picture.get();
@@ -82,8 +82,8 @@ bool LoadImageSet(ImageSet& images) {
         return false;
     }
     for (const auto& row : images.slots) {
-        for (int slot = 0; slot < kRowSlotCount; ++slot) {
-            if (row[static_cast<std::size_t>(slot)] == nullptr) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (slot != kRemoveIconSlot && row[static_cast<std::size_t>(slot)] == nullptr) {
                 return false;
             }
         }

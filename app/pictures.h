@@ -24,17 +24,17 @@ bool DecodePng(std::span<const std::uint8_t> bytes, Picture& picture);
 // A PNG file of the picture; false when it could not be encoded.
 bool EncodePng(const Picture& picture, std::vector<std::uint8_t>& bytes);
 
-// Two rows of pictures by slot (row 0 English, row 1 German; 27 places, the last two unused)
-// and the remove icon. Pictures without words are decoded once and shared by both rows.
+// Two rows of pictures by slot (row 0 English, row 1 German; slot 25 unused) and the remove
+// icon. Pictures without words are decoded once and shared by both rows.
 struct ImageSet {
-    std::array<std::array<const Picture*, 27>, 2> slots{};
+    std::array<std::array<const Picture*, kSlotCount>, 2> slots{};
     const Picture* removeIcon = nullptr;
     std::vector<std::unique_ptr<Picture>> storage;
 
     const Picture* Find(PictureRef ref) const {
         if (ref.slot == kRemoveIconSlot)
             return removeIcon;
-        if (ref.row < 0 || ref.row > 1 || ref.slot < 0 || ref.slot >= kRowSlotCount)
+        if (ref.row < 0 || ref.row > 1 || ref.slot < 0 || ref.slot >= kSlotCount)
             return nullptr;
         return slots[static_cast<std::size_t>(ref.row)][static_cast<std::size_t>(ref.slot)];
     }

@@ -14,6 +14,7 @@ carries the background beneath it and the window can copy it as it is, without b
 
 import argparse
 import io
+import math
 import os
 import re
 import struct
@@ -147,15 +148,17 @@ def fail(message):
 _fonts = {}
 
 
-def font(weight, size):
+def font(weight, size, scale=S):
     """Inter at `size` face pixels, opened at the drawing scale."""
-    key = (weight, size)
+    key = (weight, size, scale)
     if key not in _fonts:
         path = os.path.join(FONT_DIR, FONT_FILES[weight])
         if not os.path.exists(path):
             fail(f"font {path} is missing; install it with: apt-get install -y {FONT_PACKAGE}")
         # Raqm shapes with the font's own kerning; the basic layout would ignore it.
-        _fonts[key] = ImageFont.truetype(path, round(size * S), layout_engine=ImageFont.Layout.RAQM)
+        _fonts[key] = ImageFont.truetype(
+            path, round(size * scale), layout_engine=ImageFont.Layout.RAQM
+        )
     return _fonts[key]
 
 
@@ -217,7 +220,11 @@ class Pen:
 
     def text(self, x, baseline, text, weight, size, fill, anchor="ls"):
         self.draw.text(
-            self.point(x, baseline), text, font=font(weight, size), fill=fill, anchor=anchor
+            self.point(x, baseline),
+            text,
+            font=font(weight, size, self.scale),
+            fill=fill,
+            anchor=anchor,
         )
 
 
@@ -225,9 +232,14 @@ def reduce(big):
     return big.resize((big.width // S, big.height // S), Image.LANCZOS)
 
 
-def background_big():
-    big = Image.new("RGB", (FACE_W * S, FACE_H * S))
-    pen = Pen(big, (0, 0))
+def px(value, scale):
+    """A face coordinate in the pixels of a scaled set, rounded as the window rounds it."""
+    return math.floor(value * scale + 0.5)
+
+
+def background_big(scale=1):
+    big = Image.new("RGB", (px(FACE_W, scale) * S, px(FACE_H, scale) * S))
+    pen = Pen(big, (0, 0), S * scale)
     pen.rect(0, 0, FACE_W, FACE_H, BODY_BG)
     pen.rect(0, 0, FACE_W, HEADER_BOTTOM, HEADER_BG)
     pen.rect(0, HEADER_BOTTOM - 1, FACE_W, HEADER_BOTTOM, DIVIDER)
@@ -240,18 +252,24 @@ def background_big():
 MARGIN = 4
 
 
-def cut(face_big, rect, painter, base=None):
-    """Paints over the face at `rect` and returns the reduced picture of that rectangle."""
+def cut(face_big, rect, painter, base=None, scale=1):
+    """Paints over the face at `rect` and returns the reduced picture of that rectangle, in
+    the pixels of the set for `scale`: it spans from the rounded left edge to the rounded right."""
     x, y, w, h = rect
     m = MARGIN
+    left, top = px(x, scale), px(y, scale)
+    width, height = px(x + w, scale) - left, px(y + h, scale) - top
     if base is None:
         if x < m or y < m or x + w + m > FACE_W or y + h + m > FACE_H:
             fail(f"picture at {rect} lies too close to the edge of the face")
-        big = face_big.crop(((x - m) * S, (y - m) * S, (x + w + m) * S, (y + h + m) * S))
+        box = (left - m, top - m, left + width + m, top + height + m)
+        big = face_big.crop(tuple(v * S for v in box))
     else:
-        big = Image.new("RGB", ((w + 2 * m) * S, (h + 2 * m) * S), base)
-    painter(Pen(big, (m, m)), w, h)
-    return reduce(big).crop((m, m, m + w, m + h))
+        big = Image.new("RGB", ((width + 2 * m) * S, (height + 2 * m) * S), base)
+    # The pen's origin: where the picture's own (0, 0) falls in the cut, in face units.
+    origin = ((x * scale - left + m) / scale, (y * scale - top + m) / scale)
+    painter(Pen(big, origin, S * scale), w, h)
+    return reduce(big).crop((m, m, m + width, m + height))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -289,10 +307,14 @@ def caption(text, baseline):
     return paint
 
 
-def label(text, baseline, size):
+def label(text, baseline, size, access_key=False):
+    """With access_key the first letter is underlined, as Windows shows it while Alt is held."""
+
     def paint(pen, w, h):
         fit(text, "medium", size, w, "label")
         pen.text(0, baseline, text, "medium", size, TEXT)
+        if access_key:
+            pen.rect(0.5, baseline + 2, text_width("medium", size, text[0]) - 0.25, baseline + 3.25, TEXT)
 
     return paint
 
@@ -407,9 +429,9 @@ def button(lang, hover):
 def flag(country, active):
     def paint(pen, w, h):
         fw, fh = 24, 16
-        big = Image.new("RGB", (fw * S, fh * S))
+        big = Image.new("RGB", (round(fw * pen.scale), round(fh * pen.scale)))
         if country == "de":
-            stripes = Pen(big, (0, 0))
+            stripes = Pen(big, (0, 0), pen.scale)
             stripes.rect(0, 0, fw, fh / 3, (0, 0, 0))
             stripes.rect(0, fh / 3, fw, fh * 2 / 3, (221, 0, 0))
             stripes.rect(0, fh * 2 / 3, fw, fh, (255, 206, 0))
@@ -420,7 +442,7 @@ def flag(country, active):
             big = Image.blend(big, Image.new("RGB", big.size, HEADER_BG), 0.6)
         shape = Image.new("L", big.size, 0)
         ImageDraw.Draw(shape).rounded_rectangle(
-            (0, 0, big.width - 1, big.height - 1), radius=2 * S, fill=255
+            (0, 0, big.width - 1, big.height - 1), radius=round(2 * pen.scale), fill=255
         )
         x0, y0 = (w - fw) / 2, (h - fh) / 2
         pen.image.paste(big, tuple(round(v) for v in pen.point(x0, y0)), shape)
@@ -484,13 +506,14 @@ def remove_icon(pen, w, h):
 # The set
 
 
-def build():
-    """Returns [(slot, language, file name, image)] for every picture, in manifest order."""
-    face_big = background_big()
+def build(scale=1):
+    """Returns [(slot, language, file name, image)] for every picture of the set for `scale`
+    (1 for 100 %), in manifest order."""
+    face_big = background_big(scale)
     pictures = [(0, "both", "00_background.png", reduce(face_big))]
 
     def add(slot, lang, name, painter, rect=None, base=None):
-        image = cut(face_big, rect or AT[slot], painter, base)
+        image = cut(face_big, rect or AT[slot], painter, base, scale)
         pictures.append((slot, lang, f"{slot:02d}_{name}.png", image))
         return image
 
@@ -507,6 +530,8 @@ def build():
         add(10, lang, f"semitones_{lang}", label(words["semitones"], 13.5, 14))
         add(13, lang, f"option_sharp_{lang}", label(words["sharp"], 13.5, 13))
         add(14, lang, f"option_flat_{lang}", label(words["flat"], 13.5, 13))
+        add(26, lang, f"option_sharp_key_{lang}", label(words["sharp"], 13.5, 13, True), AT[13])
+        add(27, lang, f"option_flat_key_{lang}", label(words["flat"], 13.5, 13, True), AT[14])
         add(19, lang, f"button_{lang}", button(lang, False), BUTTON_AT[lang])
         add(20, lang, f"button_hover_{lang}", button(lang, True), BUTTON_AT[lang])
     add(8, "both", "name_frame", field_frame(0, 35))
@@ -524,7 +549,8 @@ def build():
     icon = add(25, "both", "remove", remove_icon, base=WHITE)
     # The icon's last column lies on the right edge of the one-pixel blue frame that the window
     # draws around a chosen file, so it carries that edge, exactly.
-    icon.paste(ACCENT, (icon.width - 1, 0, icon.width, icon.height))
+    edge = max(1, round(scale))
+    icon.paste(ACCENT, (icon.width - edge, 0, icon.width, icon.height))
 
     order = {"both": 0, "en": 1, "de": 2}
     pictures.sort(key=lambda item: (item[0], order[item[1]]))
@@ -609,16 +635,25 @@ def write_icon():
         f.write(header + entries + data)
 
 
-def write_set(pictures):
-    os.makedirs(OUT_DIR, exist_ok=True)
+# The display scales with a set of their own (percent); 100 % lies in OUT_DIR itself, the others
+# in a folder named after the percentage. The window picks the nearest set.
+SCALES = (100, 125, 150, 200)
+
+
+def set_dir(percent):
+    return OUT_DIR if percent == 100 else os.path.join(OUT_DIR, str(percent))
+
+
+def write_set(pictures, out_dir=OUT_DIR):
+    os.makedirs(out_dir, exist_ok=True)
     names = {name for _, _, name, _ in pictures}
-    for old in sorted(os.listdir(OUT_DIR)):
+    for old in sorted(os.listdir(out_dir)):
         if old.endswith(".png") and old not in names:
-            os.remove(os.path.join(OUT_DIR, old))
+            os.remove(os.path.join(out_dir, old))
     for _, _, name, image in pictures:
-        with open(os.path.join(OUT_DIR, name), "wb") as f:
+        with open(os.path.join(out_dir, name), "wb") as f:
             f.write(encode(image))
-    with open(os.path.join(OUT_DIR, MANIFEST), "w", encoding="ascii", newline="\n") as f:
+    with open(os.path.join(out_dir, MANIFEST), "w", encoding="ascii", newline="\n") as f:
         for slot, lang, name, _ in pictures:
             f.write(f"{slot} {lang} {name}\n")
 
@@ -754,10 +789,11 @@ def main():
     args = parser.parse_args()
     if not features.check("raqm"):
         fail("Pillow cannot shape text (libraqm is missing); install Debian's python3-pil")
-    pictures = build()
-    write_set(pictures)
+    for percent in SCALES:
+        pictures = build(percent / 100)
+        write_set(pictures, set_dir(percent))
+        print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {set_dir(percent)}")
     write_icon()
-    print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {OUT_DIR}, and the icon")
     if args.preview:
         write_preview(read_set(), args.preview)
 

@@ -28,9 +28,10 @@ TEST(Pictures, EverySlotOfBothRowsDecodesAtTheSizeTheFaceNeeds) {
                  {kStepUpHoverSlot, {12, 10}},       {kStepDownSlot, {12, 10}},
                  {kStepDownHoverSlot, {12, 10}},     {kGermanFlagInactiveSlot, {28, 18}},
                  {kGermanFlagActiveSlot, {28, 18}},  {kEnglishFlagInactiveSlot, {28, 18}},
-                 {kEnglishFlagActiveSlot, {28, 18}}};
+                 {kEnglishFlagActiveSlot, {28, 18}}, {kSharpLabelMnemonicSlot, {42, 18}},
+                 {kFlatLabelMnemonicSlot, {42, 18}}};
     for (int row = 0; row <= 1; ++row) {
-        for (int slot = 0; slot < kRowSlotCount; ++slot) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
             EXPECT_NE(images.Find({row, slot}), nullptr) << row << "/" << slot;
         }
         for (const auto& e : exact) {
@@ -46,7 +47,7 @@ TEST(Pictures, EverySlotOfBothRowsDecodesAtTheSizeTheFaceNeeds) {
     EXPECT_EQ(images.Find({0, kBackgroundSlot}), images.Find({1, kBackgroundSlot}));
     EXPECT_NE(images.Find({0, kHeadingSlot}), images.Find({1, kHeadingSlot}));
     EXPECT_EQ(images.Find({2, 0}), nullptr);
-    EXPECT_EQ(images.Find({0, 26}), nullptr);
+    EXPECT_EQ(images.Find({0, kSlotCount}), nullptr);
 }
 
 TEST(Pictures, EncodedPicturesDecodeToTheSamePixels) {
