@@ -51,7 +51,7 @@ void DrawSourceName(const ControllerState& state, Canvas& canvas) {
             x = kNameLeft;
             y += lineHeight;
         }
-        canvas.DrawText(x, y, character, kAccentColour);
+        canvas.DrawText(x, y, character, kNameColour);
         x += width;
         i += length;
     }

@@ -19,8 +19,10 @@ struct Rgb {
 
 inline constexpr Rgb kAccentColour{0, 159, 250};
 inline constexpr Rgb kWhite{255, 255, 255};
-inline constexpr Rgb kInfoColour{170, 170, 170};
-inline constexpr Rgb kInfoHoverColour{140, 140, 140};
+// Text on the face reads at a contrast of 4.5:1 or more against what lies beneath it.
+inline constexpr Rgb kNameColour{0, 110, 190};
+inline constexpr Rgb kInfoColour{100, 110, 122};
+inline constexpr Rgb kInfoHoverColour{45, 60, 78};
 
 // The pictures of the face by slot. Each language has its own row; pictures that carry no
 // words are the same in both rows.

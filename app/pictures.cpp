@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace melvane {
@@ -60,9 +62,12 @@ bool EncodePng(const Picture& picture, std::vector<std::uint8_t>& bytes) {
                                      nullptr) != 0;
 }
 
-bool LoadImageSet(ImageSet& images) {
+bool LoadImageSet(ImageSet& images, int percent) {
     images = ImageSet{};
     for (const EmbeddedPicture& embedded : EmbeddedPictures()) {
+        if (embedded.percent != percent) {
+            continue;
+        }
         auto picture = std::make_unique<Picture>();
         if (!DecodePng({embedded.data, embedded.size}, *picture)) {
             return false;
@@ -86,6 +91,97 @@ bool LoadImageSet(ImageSet& images) {
             if (slot != kRemoveIconSlot && row[static_cast<std::size_t>(slot)] == nullptr) {
                 return false;
             }
+        }
+    }
+    return true;
+}
+
+}  // namespace melvane
+
+namespace melvane {
+namespace {
+
+// One pass of the area average along one axis: `lines` lines of `from` samples become lines of
+// `to` samples. The strides say how far apart neighbours lie along the axis and across it.
+void AverageAxis(const std::vector<double>& source, std::vector<double>& target, int from, int to,
+                 int lines, int sourceAlong, int sourceAcross, int targetAlong, int targetAcross) {
+    const double ratio = static_cast<double>(from) / to;
+    for (int line = 0; line < lines; ++line) {
+        for (int i = 0; i < to; ++i) {
+            const double start = i * ratio;
+            const double end = start + ratio;
+            double sum[4] = {0, 0, 0, 0};
+            for (int j = static_cast<int>(start); j < from && j < end; ++j) {
+                const double cover = std::min<double>(end, j + 1) - std::max<double>(start, j);
+                const double* pixel =
+                    &source[static_cast<std::size_t>((j * sourceAlong + line * sourceAcross) * 4)];
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += pixel[c] * cover;
+            }
+            double* out =
+                &target[static_cast<std::size_t>((i * targetAlong + line * targetAcross) * 4)];
+            for (int c = 0; c < 4; ++c)
+                out[c] = sum[c] / ratio;
+        }
+    }
+}
+
+}  // namespace
+
+Picture Resample(const Picture& picture, int width, int height) {
+    const int w = picture.width;
+    const int h = picture.height;
+    if (w == width && h == height) {
+        return picture;
+    }
+    // Colours are averaged weighted by their alpha, so transparent pixels lend no colour.
+    std::vector<double> source(static_cast<std::size_t>(w * h * 4));
+    for (std::size_t i = 0; i < source.size(); i += 4) {
+        const double alpha = picture.rgba[i + 3] / 255.0;
+        for (std::size_t c = 0; c < 3; ++c)
+            source[i + c] = picture.rgba[i + c] * alpha;
+        source[i + 3] = alpha;
+    }
+    std::vector<double> across(static_cast<std::size_t>(width * h * 4));
+    AverageAxis(source, across, w, width, h, 1, w, 1, width);
+    std::vector<double> both(static_cast<std::size_t>(width * height * 4));
+    AverageAxis(across, both, h, height, width, width, 1, width, 1);
+
+    Picture result{width, height, std::vector<std::uint8_t>(both.size())};
+    for (std::size_t i = 0; i < both.size(); i += 4) {
+        const double alpha = both[i + 3];
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double value = alpha > 0 ? both[i + c] / alpha : 0;
+            result.rgba[i + c] =
+                static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+        }
+        result.rgba[i + 3] =
+            static_cast<std::uint8_t>(std::clamp(std::lround(alpha * 255), 0L, 255L));
+    }
+    return result;
+}
+
+bool LoadImageSetForDpi(ImageSet& images, int dpi) {
+    const int wanted = (dpi * 100 + 48) / 96;
+    int chosen = 0;
+    int largest = 0;
+    for (const EmbeddedPicture& embedded : EmbeddedPictures()) {
+        largest = std::max(largest, embedded.percent);
+        if (embedded.percent >= wanted && (chosen == 0 || embedded.percent < chosen)) {
+            chosen = embedded.percent;
+        }
+    }
+    if (chosen == 0) {
+        chosen = largest;  // beyond the largest set: it is enlarged
+    }
+    if (!LoadImageSet(images, chosen)) {
+        return false;
+    }
+    if (chosen != wanted) {
+        for (auto& picture : images.storage) {
+            const int width = std::max(1, (picture->width * wanted + chosen / 2) / chosen);
+            const int height = std::max(1, (picture->height * wanted + chosen / 2) / chosen);
+            *picture = Resample(*picture, width, height);
         }
     }
     return true;

@@ -40,13 +40,23 @@ struct ImageSet {
     }
 };
 
-// Decodes the built-in pictures. False when one of them is missing or cannot be decoded.
-bool LoadImageSet(ImageSet& images);
+// Decodes the built-in pictures of the set drawn for `percent` of the face's size (100, 125,
+// 150 or 200). False when there is no such set, or one of its pictures is missing or cannot be
+// decoded.
+bool LoadImageSet(ImageSet& images, int percent = 100);
 
-// The PNG files built into the program, as listed in resources/pictures/manifest.txt.
+// The pictures for a display of `dpi` (96 is 100 %): the nearest set at or above it, reduced
+// with area averaging where the display lies between two sets.
+bool LoadImageSetForDpi(ImageSet& images, int dpi);
+
+// The picture at another size; each new pixel is the average of the area it covers.
+Picture Resample(const Picture& picture, int width, int height);
+
+// The PNG files built into the program, as listed in the manifests of resources/pictures.
 struct EmbeddedPicture {
     int slot;
-    int row;  // 0 English, 1 German, -1 both
+    int row;      // 0 English, 1 German, -1 both
+    int percent;  // the display scale the set was drawn for
     const std::uint8_t* data;
     std::size_t size;
 };

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -56,7 +57,8 @@ class WindowTest : public ::testing::Test {
     }
 
     void Click(int x, int y) {
-        const LPARAM at = MAKELPARAM(x, y);
+        // Face units as the display has them.
+        const LPARAM at = MAKELPARAM(window_->Device(x), window_->Device(y));
         SendMessageW(window_->CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(window_->CanvasHandle(), WM_LBUTTONUP, 0, at);
     }
@@ -64,7 +66,8 @@ class WindowTest : public ::testing::Test {
         Click((area.left + area.right) / 2, (area.top + area.bottom) / 2);
     }
     void MovePointer(int x, int y) {
-        SendMessageW(window_->CanvasHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(window_->CanvasHandle(), WM_MOUSEMOVE, 0,
+                     MAKELPARAM(window_->Device(x), window_->Device(y)));
     }
 
     void Drop(const std::vector<std::wstring>& files) { SendDrop(window_->Handle(), files); }
@@ -98,8 +101,8 @@ class WindowTest : public ::testing::Test {
 TEST_F(WindowTest, HasTheFixedFaceAndItsControls) {
     RECT client{};
     GetClientRect(window_->Handle(), &client);
-    EXPECT_EQ(client.right, 600);
-    EXPECT_EQ(client.bottom, 430);
+    EXPECT_EQ(client.right, window_->Device(600));
+    EXPECT_EQ(client.bottom, window_->Device(430));
     EXPECT_EQ(WindowText(window_->Handle()), L"Melvane v1.1");
     const LONG_PTR style = GetWindowLongPtrW(window_->Handle(), GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
@@ -214,7 +217,8 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     SendDrop(window.Handle(), {source.wstring()});
     const HotAreas& areas = window.State().areas;
     const auto click = [&](const HotArea& area) {
-        const LPARAM at = MAKELPARAM((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+        const LPARAM at = MAKELPARAM(window.Device((area.left + area.right) / 2),
+                                     window.Device((area.top + area.bottom) / 2));
         SendMessageW(window.CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(window.CanvasHandle(), WM_LBUTTONUP, 0, at);
     };
@@ -236,6 +240,49 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     EXPECT_TRUE(window.State().SourcePath.empty());
     EXPECT_EQ(WindowText(window.StepFieldHandle()), L"0");
     std::filesystem::remove_all(folder);
+}
+
+// Everything in display pixels follows the display's scale; the controller keeps face units.
+TEST_F(WindowTest, FollowsTheDisplayScale) {
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const int dpi = window_->Dpi();
+    EXPECT_EQ(dpi, systemDpi);
+    std::printf("display at %d DPI\n", dpi);
+
+    RECT step{};
+    GetWindowRect(window_->StepFieldHandle(), &step);
+    MapWindowPoints(nullptr, window_->CanvasHandle(), reinterpret_cast<POINT*>(&step), 2);
+    EXPECT_EQ(step.left, MulDiv(264, dpi, 96));
+    EXPECT_EQ(step.top, MulDiv(198, dpi, 96));
+    EXPECT_EQ(step.right - step.left, MulDiv(294, dpi, 96) - MulDiv(264, dpi, 96));
+
+    // A click at the display position of the step-up arrow's lower right corner.
+    const HotArea up = Areas().stepUp;
+    const LPARAM at = MAKELPARAM(MulDiv(up.right, dpi, 96), MulDiv(up.bottom, dpi, 96));
+    SendMessageW(window_->CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window_->CanvasHandle(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(window_->State().StepValue, 1);
+    EXPECT_EQ(Areas().stepUp.right, 286);
+
+    // The heading comes from the set drawn for this scale, pixel for pixel.
+    ImageSet set;
+    ASSERT_TRUE(LoadImageSetForDpi(set, dpi));
+    const Picture* heading = set.Find({0, kHeadingSlot});
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->width, MulDiv(30 + 490, dpi, 96) - MulDiv(30, dpi, 96));
+    int differ = 0;
+    for (int y = 0; y < heading->height; y += 3) {
+        for (int x = 0; x < heading->width; x += 3) {
+            const std::uint8_t* p =
+                &heading->rgba[static_cast<std::size_t>((y * heading->width + x) * 4)];
+            const std::uint32_t expected = (p[0] << 16) | (p[1] << 8) | p[2];
+            differ += window_->Face().DevicePixelAt(MulDiv(30, dpi, 96) + x,
+                                                    MulDiv(20, dpi, 96) + y) != expected;
+        }
+    }
+    EXPECT_EQ(differ, 0);
 }
 
 TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
@@ -372,7 +419,7 @@ TEST(WindowWithDocuments, AsksBeforeReplacingAndSaysWhereTheOutputWent) {
     SendDrop(window.Handle(), {source.wstring()});
     SetWindowTextW(window.StepFieldHandle(), L"2");
     const HotArea& button = window.State().areas.transposeButton;
-    const LPARAM at = MAKELPARAM(button.left + 5, button.top + 5);
+    const LPARAM at = MAKELPARAM(window.Device(button.left + 5), window.Device(button.top + 5));
     const auto press = [&] {
         SendMessageW(window.CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(window.CanvasHandle(), WM_LBUTTONUP, 0, at);
