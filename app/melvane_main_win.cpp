@@ -89,10 +89,14 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
         PumpMessages();
         Sleep(25);
     }
+    RECT client{};
+    GetClientRect(window.Handle(), &client);
+    const int width = client.right;
+    const int height = client.bottom;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kFaceWidth;
-    info.bmiHeader.biHeight = -kFaceHeight;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -108,14 +112,14 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
     }
     HGDIOBJ previous = SelectObject(memory, bitmap);
     HDC screen = GetDC(window.Handle());
-    BitBlt(memory, 0, 0, kFaceWidth, kFaceHeight, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     ReleaseDC(window.Handle(), screen);
     GdiFlush();
 
-    Picture picture{kFaceWidth, kFaceHeight,
-                    std::vector<std::uint8_t>(kFaceWidth * kFaceHeight * 4)};
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    Picture picture{width, height, std::vector<std::uint8_t>(count * 4)};
     const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < kFaceWidth * kFaceHeight; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         picture.rgba[i * 4 + 0] = static_cast<std::uint8_t>(pixels[i] >> 16);
         picture.rgba[i * 4 + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
         picture.rgba[i * 4 + 2] = static_cast<std::uint8_t>(pixels[i]);
