@@ -101,29 +101,27 @@ bool LoadImageSet(ImageSet& images, int percent) {
 namespace melvane {
 namespace {
 
-// One pass of the area average along one axis: `lines` lines of `from` samples become lines of
-// `to` samples. The strides say how far apart neighbours lie along the axis and across it.
-void AverageAxis(const std::vector<double>& source, std::vector<double>& target, int from, int to,
-                 int lines, int sourceAlong, int sourceAcross, int targetAlong, int targetAcross) {
+struct Tap {
+    int index;
+    float weight;
+};
+
+// For each new sample along an axis of `from` samples reduced or enlarged to `to`: the old
+// samples it covers and how much of each, as a share of the whole.
+std::vector<std::vector<Tap>> AreaTaps(int from, int to) {
+    std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(to));
     const double ratio = static_cast<double>(from) / to;
-    for (int line = 0; line < lines; ++line) {
-        for (int i = 0; i < to; ++i) {
-            const double start = i * ratio;
-            const double end = start + ratio;
-            double sum[4] = {0, 0, 0, 0};
-            for (int j = static_cast<int>(start); j < from && j < end; ++j) {
-                const double cover = std::min<double>(end, j + 1) - std::max<double>(start, j);
-                const double* pixel =
-                    &source[static_cast<std::size_t>((j * sourceAlong + line * sourceAcross) * 4)];
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += pixel[c] * cover;
+    for (int i = 0; i < to; ++i) {
+        const double start = i * ratio;
+        const double end = start + ratio;
+        for (int j = static_cast<int>(start); j < from && j < end; ++j) {
+            const double cover = std::min<double>(end, j + 1) - std::max<double>(start, j);
+            if (cover > 0) {
+                taps[static_cast<std::size_t>(i)].push_back({j, static_cast<float>(cover / ratio)});
             }
-            double* out =
-                &target[static_cast<std::size_t>((i * targetAlong + line * targetAcross) * 4)];
-            for (int c = 0; c < 4; ++c)
-                out[c] = sum[c] / ratio;
         }
     }
+    return taps;
 }
 
 }  // namespace
@@ -134,29 +132,57 @@ Picture Resample(const Picture& picture, int width, int height) {
     if (w == width && h == height) {
         return picture;
     }
-    // Colours are averaged weighted by their alpha, so transparent pixels lend no colour.
-    std::vector<double> source(static_cast<std::size_t>(w * h * 4));
-    for (std::size_t i = 0; i < source.size(); i += 4) {
-        const double alpha = picture.rgba[i + 3] / 255.0;
-        for (std::size_t c = 0; c < 3; ++c)
-            source[i + c] = picture.rgba[i + c] * alpha;
-        source[i + 3] = alpha;
-    }
-    std::vector<double> across(static_cast<std::size_t>(width * h * 4));
-    AverageAxis(source, across, w, width, h, 1, w, 1, width);
-    std::vector<double> both(static_cast<std::size_t>(width * height * 4));
-    AverageAxis(across, both, h, height, width, width, 1, width, 1);
+    const auto across = AreaTaps(w, width);
+    const auto down = AreaTaps(h, height);
+    const std::size_t rowLength = static_cast<std::size_t>(width) * 4;
 
-    Picture result{width, height, std::vector<std::uint8_t>(both.size())};
-    for (std::size_t i = 0; i < both.size(); i += 4) {
-        const double alpha = both[i + 3];
-        for (std::size_t c = 0; c < 3; ++c) {
-            const double value = alpha > 0 ? both[i + c] / alpha : 0;
-            result.rgba[i + c] =
-                static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    // Rows resampled along their length, kept for the few output rows that share them. Colours
+    // are weighted by their alpha, so transparent pixels lend no colour.
+    std::size_t ringSize = 1;
+    for (const auto& taps : down)
+        ringSize = std::max(ringSize, taps.size() + 1);
+    std::vector<std::vector<float>> ring(ringSize, std::vector<float>(rowLength));
+    std::vector<int> ringRow(ringSize, -1);
+    const auto resampledRow = [&](int y) -> const float* {
+        const std::size_t slot = static_cast<std::size_t>(y) % ringSize;
+        std::vector<float>& row = ring[slot];
+        if (ringRow[slot] != y) {
+            ringRow[slot] = y;
+            const std::uint8_t* in = &picture.rgba[static_cast<std::size_t>(y) * w * 4];
+            for (int x = 0; x < width; ++x) {
+                float sum[4] = {0, 0, 0, 0};
+                for (const Tap& tap : across[static_cast<std::size_t>(x)]) {
+                    const std::uint8_t* pixel = in + static_cast<std::size_t>(tap.index) * 4;
+                    const float alpha = pixel[3] * (1.0f / 255) * tap.weight;
+                    sum[0] += pixel[0] * alpha;
+                    sum[1] += pixel[1] * alpha;
+                    sum[2] += pixel[2] * alpha;
+                    sum[3] += alpha;
+                }
+                std::copy(sum, sum + 4, &row[static_cast<std::size_t>(x) * 4]);
+            }
         }
-        result.rgba[i + 3] =
-            static_cast<std::uint8_t>(std::clamp(std::lround(alpha * 255), 0L, 255L));
+        return row.data();
+    };
+
+    Picture result{width, height, std::vector<std::uint8_t>(rowLength * height)};
+    std::vector<float> line(rowLength);
+    for (int y = 0; y < height; ++y) {
+        std::fill(line.begin(), line.end(), 0.0f);
+        for (const Tap& tap : down[static_cast<std::size_t>(y)]) {
+            const float* in = resampledRow(tap.index);
+            for (std::size_t i = 0; i < rowLength; ++i)
+                line[i] += in[i] * tap.weight;
+        }
+        std::uint8_t* out = &result.rgba[static_cast<std::size_t>(y) * rowLength];
+        for (std::size_t i = 0; i < rowLength; i += 4) {
+            const float alpha = line[i + 3];
+            for (std::size_t c = 0; c < 3; ++c) {
+                const float value = alpha > 0 ? line[i + c] / alpha : 0.0f;
+                out[i + c] = static_cast<std::uint8_t>(std::clamp(value + 0.5f, 0.0f, 255.0f));
+            }
+            out[i + 3] = static_cast<std::uint8_t>(std::clamp(alpha * 255 + 0.5f, 0.0f, 255.0f));
+        }
     }
     return result;
 }
