@@ -108,6 +108,10 @@ RECT FrameFor(int width, int height, DWORD style, DWORD extendedStyle, int dpi) 
 
 }  // namespace
 
+int PrimaryDisplayDpi() {
+    return WindowDpi(nullptr);
+}
+
 MainWindow::MainWindow(const ImageSet& images, Language language, const WindowServices& services)
     : images_(images), services_(services) {
     state_.UiLanguage = language;
@@ -145,7 +149,7 @@ HWND MainWindow::CreateEditField(int id, int x, int y, int width, int height, DW
 
 void MainWindow::ApplyDpi(int dpi) {
     dpi_ = dpi;
-    if (dpi == 96) {
+    if (dpi == services_.imagesDpi) {
         scaledImages_.reset();
     } else {
         auto images = std::make_unique<ImageSet>();
@@ -153,7 +157,7 @@ void MainWindow::ApplyDpi(int dpi) {
             scaledImages_ = std::move(images);
         } else {
             scaledImages_.reset();
-            dpi_ = 96;  // only the built-in 100 % set is sure to be there
+            dpi_ = services_.imagesDpi;  // the pictures at hand, then
         }
     }
     HFONT oldFont = font_;

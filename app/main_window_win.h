@@ -28,7 +28,11 @@ struct WindowServices {
     DocumentPaths& documents;
     UserMessages* messages = nullptr;
     FileDialog* fileDialog = nullptr;
+    int imagesDpi = 96;  // the display scale the given pictures were loaded for
 };
+
+// The DPI of the primary display, before any window exists.
+int PrimaryDisplayDpi();
 
 // The controller's canvas: the surface for the current DPI, which a change of DPI replaces.
 class ForwardingCanvas : public Canvas {
@@ -99,7 +103,7 @@ class MainWindow {
     void ApplyDpi(int dpi);
     void PlaceFields();
 
-    const ImageSet& images_;  // the 100 % set
+    const ImageSet& images_;  // for services_.imagesDpi
     std::unique_ptr<ImageSet> scaledImages_;
     int dpi_ = 96;
     WindowServices services_;

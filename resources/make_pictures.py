@@ -737,14 +737,14 @@ def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
             advance = arial_font.getlength(ch)
             if pen_x + advance > x + w - 20:
                 pen_x, pen_y = 35, pen_y + (bottom - top) + 2
-            draw.text((pen_x, pen_y), ch, font=arial_font, fill=ACCENT)
+            draw.text((pen_x, pen_y), ch, font=arial_font, fill=(0, 110, 190))
             pen_x += advance
         put(25, 184, 171)
     put(7, 260, 282)
     put(8, 260, 300)
     x, y, _, _ = BUTTON_AT[lang]
     put(20 if hover else 19, x, y)
-    grey = (140, 140, 140) if hover else (170, 170, 170)
+    grey = (45, 60, 78) if hover else (100, 110, 122)  # the window's footer colours
     lines = info_lines(lang)
     draw.text(INFO_AREA[:2], lines[0], font=arial_font, fill=grey)
     draw.text((INFO_AREA[0], INFO_AREA[1] + 16), lines[1], font=arial_font, fill=grey)
@@ -753,7 +753,7 @@ def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
         field = Image.new("RGB", (w, h), WHITE)
         if text:
             left = (w - arial_font.getlength(text)) / 2 if centred else 1
-            ImageDraw.Draw(field).text((left, 0), text, font=arial_font, fill=ACCENT)
+            ImageDraw.Draw(field).text((left, 0), text, font=arial_font, fill=INK)
         face.paste(field, (x, y))
     return face
 
