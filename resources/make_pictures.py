@@ -50,7 +50,7 @@ FONT_FILES = {
 S = 4
 FACE_W, FACE_H = 600, 430
 
-ACCENT = (0, 159, 250)  # also the colour in which the window writes file names and fields
+ACCENT = (0, 159, 250)  # also the frame the window draws around a chosen file
 ACCENT_DARK = (0, 122, 204)
 ACCENT_SOFT = (72, 170, 240)
 ACCENT_DASH = (122, 196, 247)
