@@ -285,6 +285,32 @@ TEST_F(WindowTest, FollowsTheDisplayScale) {
     EXPECT_EQ(differ, 0);
 }
 
+// Moved to a display with another scale, the window is made again for it.
+TEST_F(WindowTest, FollowsAMoveToADisplayWithAnotherScale) {
+    Drop({L"C:\\Songs\\song.odt"});
+    const int before = window_->Dpi();
+    const int after = before == 192 ? 120 : 192;
+    RECT frame{};
+    GetWindowRect(window_->Handle(), &frame);
+    RECT proposed{frame.left, frame.top, frame.left + MulDiv(620, after, 96),
+                  frame.top + MulDiv(470, after, 96)};
+    SendMessageW(window_->Handle(), WM_DPICHANGED, MAKEWPARAM(after, after),
+                 reinterpret_cast<LPARAM>(&proposed));
+    EXPECT_EQ(window_->Dpi(), after);
+    RECT canvas{};
+    GetClientRect(window_->CanvasHandle(), &canvas);
+    EXPECT_EQ(canvas.right, MulDiv(600, after, 96));
+    RECT name{};
+    GetWindowRect(window_->OutputNameFieldHandle(), &name);
+    MapWindowPoints(nullptr, window_->CanvasHandle(), reinterpret_cast<POINT*>(&name), 2);
+    EXPECT_EQ(name.left, MulDiv(262, after, 96));
+    // The face is drawn again at the new size, document and all, and clicks land in face units.
+    EXPECT_EQ(window_->Face().Width(), MulDiv(600, after, 96));
+    EXPECT_EQ(window_->Face().PixelAt(30, 250), 0x009FFAu);
+    ClickArea(Areas().stepUp);
+    EXPECT_EQ(window_->State().StepValue, 1);
+}
+
 TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     Drop({L"C:\\Songs\\song.odt"});
     PressKey(VK_TAB);
