@@ -17,6 +17,10 @@ constexpr wchar_t kTitle[] = L"Melvane v" MELVANE_VERSION_SHORT;
 // The captions' ink: well above 4.5:1 on the fields' white.
 constexpr COLORREF kFieldTextColour = RGB(24, 38, 56);
 
+// Fixed size: a title bar with the close box only, no sizing border; files may be dropped.
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExtendedStyle = WS_EX_ACCEPTFILES;
+
 // The edit fields and their frames, in face units.
 constexpr RECT kOutputNameRect{262, 308, 262 + 305, 308 + 25};
 constexpr RECT kStepRect{264, 198, 264 + 30, 198 + 25};
@@ -200,9 +204,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     // The primary display's DPI to begin with; the window's own once it exists.
     ApplyDpi(WindowDpi(nullptr));
 
-    // Fixed size: a title bar with the close box only, no sizing border.
-    const DWORD style = WS_CAPTION | WS_SYSMENU;
-    const RECT frame = FrameFor(face_->Width(), face_->Height(), style, WS_EX_ACCEPTFILES, dpi_);
+    const RECT frame =
+        FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{};
@@ -210,8 +213,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
 
-    window_ = CreateWindowExW(WS_EX_ACCEPTFILES, kWindowClass, kTitle, style, x, y, width, height,
-                              nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(kWindowExtendedStyle, kWindowClass, kTitle, kWindowStyle, x, y, width,
+                              height, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         return false;
     }
@@ -239,7 +242,7 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     if (windowDpi != dpi_) {
         ApplyDpi(windowDpi);
         const RECT resized =
-            FrameFor(face_->Width(), face_->Height(), style, WS_EX_ACCEPTFILES, dpi_);
+            FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
         SetWindowPos(window_, nullptr, 0, 0, resized.right - resized.left,
                      resized.bottom - resized.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -411,13 +414,14 @@ LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_CTLCOLOREDIT:
             return HandleControlColour(reinterpret_cast<HDC>(wParam));
         case WM_DPICHANGED: {
-            // Moved to a display with another scale: everything is made again for it, and the
-            // window takes the place Windows proposes.
+            // Moved to a display with another scale: everything is made again for it. The
+            // window goes where Windows proposes, with the client area the face needs there.
             ApplyDpi(HIWORD(wParam));
             const auto* proposed = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, proposed->left, proposed->top,
-                         proposed->right - proposed->left, proposed->bottom - proposed->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            const RECT frame =
+                FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+            SetWindowPos(window_, nullptr, proposed->left, proposed->top, frame.right - frame.left,
+                         frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
             PlaceFields();
             if (controller_) {
                 controller_->Redraw();
