@@ -1,10 +1,14 @@
 #include "app/document_dispatch.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/feedback_texts.h"
 #include "odt/odt_document.h"
 #include "platform/file_system.h"
 #ifdef _WIN32
 #include "word/word_document.h"
+#include "word/word_output_name.h"
 #endif
 
 namespace melvane {
@@ -29,6 +33,16 @@ bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
 
 bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
 #ifdef _WIN32
+    // An emptied output field leaves the name to the Word path; an existing file of that name
+    // is asked about as the window asks about any other.
+    if (request.output.empty()) {
+        const std::u16string derived = WordOutputPath(request.source);
+        std::error_code error;
+        if (std::filesystem::exists(PathFromText(derived), error) &&
+            !messages_.Ask(OverwriteQuestion(request.language, derived))) {
+            return false;
+        }
+    }
     WordSettings settings{table_, request.steps, request.spelling, request.language};
     settings.openOutput = false;
     const WordResult result =

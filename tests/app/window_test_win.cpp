@@ -470,6 +470,27 @@ TEST(WindowWithDocuments, AsksBeforeReplacingAndSaysWhereTheOutputWent) {
     std::filesystem::remove_all(folder);
 }
 
+// With the output field emptied the Word path names the copy itself; that name is asked about too.
+TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
+    const NoteTable table = BuildNoteTables();
+    RecordingUserMessages messages;
+    messages.answer = false;
+    RecordingShell shell;
+    DocumentDispatch documents(table, messages, shell);
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::filesystem::path folder = std::filesystem::path(temp) / L"Melvane Word-Frage";
+    std::filesystem::create_directories(folder);
+    { std::ofstream(folder / L"Song.docx") << "sheet"; }
+    { std::ofstream(folder / L"Song_NEU.docx") << "earlier"; }
+    const std::wstring source = (folder / L"Song.docx").wstring();
+    EXPECT_FALSE(documents.TransposeWordDocument(
+        {std::u16string(source.begin(), source.end()), u"", 2, 0, Language::English}));
+    EXPECT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(WindowTest, TheWebLinkOpensTheAddress) {
     ClickArea(Areas().webLink);
     ASSERT_EQ(shell_.addresses.size(), 1u);
