@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 STEPS ?= 2
 
 .PHONY: all deps build asan fuzz windows demo demo-text test test-linux test-asan test-fuzz \
-        test-windows run screenshots bench bench-window format clean
+        test-windows run screenshots bench bench-window dist format clean
 
 all: build
 
@@ -95,9 +95,10 @@ else
 	cmake/wine-run.sh build/windows/bin/Melvane.exe
 endif
 
-# Start-up of the window under Wine: process start to the first painted face.
+# Start-up of the window under Wine: process start to the first painted face, at 100 and 150 %.
 bench-window: windows
-	bench/window_startup.sh
+	bench/window_startup.sh 96
+	bench/window_startup.sh 144
 
 # Pictures of the window in both languages for README.md, made by the program itself.
 screenshots: windows
@@ -107,6 +108,32 @@ screenshots: windows
 	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-de.png" --language de \
 	    --document 'C:\Lieder\Der Leuchtturm.odt' --steps 3
+	# At 150 % (144 DPI), in a Wine prefix made with that scale.
+	MELVANE_WINE_DPI=144 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" cmake/wine-run.sh \
+	    --prefix "$(CURDIR)/build/windows/wineprefix-144" \
+	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en-150.png" --language en \
+	    --document 'C:\Songs\The Lighthouse.odt' --steps 2
+
+# The release archives in dist/: the Windows zip and the Linux tarball of melvane-cli. The zip is
+# unpacked into a folder of its own and its programs started from there under Wine.
+VERSION := $(shell grep -m1 -o 'Melvane VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
+dist: deps
+	@deps=$$(scripts/build-windows-deps) && \
+	    cmake --preset windows -DMELVANE_WINDOWS_DEPS="$$deps" >/dev/null
+	cmake --build --preset windows -j $(JOBS) --target Melvane melvane-cli
+	@rm -rf dist && mkdir -p dist
+	cd build/windows && cpack -G ZIP >/dev/null && cp melvane-$(VERSION)-win64.zip ../../dist/
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS) --target melvane-cli
+	cd build/linux && cpack -G TGZ >/dev/null && cp melvane-cli-$(VERSION)-*.tar.gz ../../dist/
+	@rm -rf build/dist-check && mkdir -p build/dist-check
+	cd build/dist-check && cmake -E tar xf ../../dist/melvane-$(VERSION)-win64.zip
+	cmake/wine-run.sh build/dist-check/melvane-$(VERSION)-win64/melvane-cli.exe --version
+	xvfb-run -a -s "-nolisten tcp" cmake/wine-run.sh \
+	    build/dist-check/melvane-$(VERSION)-win64/Melvane.exe \
+	    --snapshot "Z:$(CURDIR)/build/dist-check/started.png"
+	@test -s build/dist-check/started.png && echo "dist: the zip's Melvane.exe starts from a folder of its own"
+	@ls -l dist
 
 bench: build
 	build/linux/bin/transpose_bench

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
+
+#include "app/feedback_texts.h"
+#include "platform/file_system.h"
 
 namespace melvane {
 namespace {
@@ -49,6 +53,16 @@ bool TrackHover(HotArea& area, int x, int y) {
     }
     area.hover = inside;
     return true;
+}
+
+// An output that exists already and is not the source (the document paths refuse that one).
+bool ReplacesAnotherFile(const std::u16string& source, const std::u16string& output) {
+    if (output.empty()) {
+        return false;
+    }
+    const std::filesystem::path target = PathFromText(output);
+    std::error_code error;
+    return std::filesystem::exists(target, error) && !IsSameFile(PathFromText(source), target);
 }
 
 }  // namespace
@@ -156,13 +170,15 @@ void Controller::HandleClick(int x, int y) {
         changed = true;
     }
     if (HitTest(areas.transposeButton, x, y)) {
-        if (TransposeAction() == 1) {
-            ResetForm();
-        }
+        Transpose();
         changed = true;
     }
     // Neither text field keeps the caret after a click on the face.
     services_.focusSink.Focus();
+    if (state_.focus != FocusTarget::None) {
+        state_.focus = FocusTarget::None;
+        changed = true;
+    }
     if (changed) {
         Redraw();
     }
@@ -199,6 +215,113 @@ void Controller::HandleStepEdit() {
 
 void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
     if (!paths.empty() && ChooseDocument(paths.front())) {
+        Redraw();
+    }
+}
+
+void Controller::Transpose() {
+    if (TransposeAction() == 1) {
+        ResetForm();
+    }
+}
+
+bool Controller::HandleKey(const KeyPress& press) {
+    const bool plain = !press.control && !press.alt;
+    const bool german = state_.UiLanguage == Language::German;
+    const bool inStepField = state_.focus == FocusTarget::StepField;
+    switch (press.key) {
+        case Key::Tab: {
+            if (!plain)
+                return false;
+            static constexpr FocusTarget kCycle[] = {
+                FocusTarget::StepField, FocusTarget::OutputNameField, FocusTarget::TransposeButton};
+            // From nowhere, Tab starts at the first stop and Shift+Tab at the last.
+            int at = press.shift ? 0 : 2;
+            for (int i = 0; i < 3; ++i) {
+                if (kCycle[i] == state_.focus)
+                    at = i;
+            }
+            MoveFocus(kCycle[(at + (press.shift ? 2 : 1)) % 3]);
+            return true;
+        }
+        case Key::Enter:
+            if (!plain)
+                return false;
+            Transpose();
+            Redraw();
+            return true;
+        case Key::Space:
+            // The focused button is pressed as with the pointer; in a field a space is text.
+            if (!plain || state_.focus != FocusTarget::TransposeButton)
+                return false;
+            Transpose();
+            Redraw();
+            return true;
+        case Key::Escape:
+            ResetForm();
+            Redraw();
+            return true;
+        case Key::Up:
+        case Key::Down:
+        case Key::PageUp:
+        case Key::PageDown: {
+            if (!plain || !inStepField)
+                return false;
+            const bool up = press.key == Key::Up || press.key == Key::PageUp;
+            const bool page = press.key == Key::PageUp || press.key == Key::PageDown;
+            SetStep(state_.StepValue + (up ? 1 : -1) * (page ? 5 : 1));
+            services_.stepField.SelectAll();
+            return true;
+        }
+        case Key::F1:
+            services_.shell.OpenWebAddress(std::u16string(kWebAddress));
+            return true;
+        case Key::Letter:
+            if (press.control && !press.alt && press.letter == u'O') {
+                AskForDocument();
+                Redraw();
+                return true;
+            }
+            if (press.alt && !press.control) {
+                // The access keys underlined in the options' pictures.
+                const char16_t sharpKey = german ? u'K' : u'S';
+                const char16_t flatKey = german ? u'B' : u'F';
+                if (press.letter == sharpKey || press.letter == flatKey) {
+                    state_.SpellingChoice = press.letter == sharpKey ? 0 : 1;
+                    Redraw();
+                    return true;
+                }
+            }
+            return false;
+    }
+    return false;
+}
+
+void Controller::MoveFocus(FocusTarget target) {
+    state_.focus = target;
+    if (target == FocusTarget::StepField) {
+        services_.stepField.Focus();
+        services_.stepField.SelectAll();
+    } else if (target == FocusTarget::OutputNameField) {
+        services_.outputNameField.Focus();
+        services_.outputNameField.SelectAll();
+    } else {
+        // The button is drawn, not a control: the hidden field holds the caret meanwhile.
+        services_.focusSink.Focus();
+    }
+    Redraw();
+}
+
+void Controller::HandleFocus(FocusTarget target) {
+    if (state_.focus != target) {
+        state_.focus = target;
+        Redraw();
+    }
+}
+
+void Controller::ShowMnemonics(bool shown) {
+    if (state_.showMnemonics != shown) {
+        state_.showMnemonics = shown;
         Redraw();
     }
 }
@@ -280,6 +403,10 @@ int Controller::TransposeAction() {
     transpose.recognition = state_.recognition;
     transpose.germanReader = language == Language::German;
     const TransposeRequest request{state_.SourcePath, state_.OutputPath, transpose, language};
+    if (ReplacesAnotherFile(state_.SourcePath, state_.OutputPath) &&
+        !services_.messages.Ask(OverwriteQuestion(language, state_.OutputPath))) {
+        return 0;  // the form stays as it is
+    }
     if (extension == u"doc" || extension == u"docx") {
         services_.documents.TransposeWordDocument(request);
     } else if (extension == u"odt") {

@@ -61,6 +61,16 @@ struct ControllerServices {
 
 enum class CanvasEvent { LeftClick, PointerMove };
 
+enum class Key { Tab, Enter, Space, Escape, Up, Down, PageUp, PageDown, F1, Letter };
+
+struct KeyPress {
+    Key key = Key::Letter;
+    char16_t letter = 0;  // Key::Letter: the key's letter, upper case
+    bool shift = false;
+    bool control = false;
+    bool alt = false;
+};
+
 class Controller {
   public:
     Controller(ControllerState& state, const ControllerServices& services);
@@ -73,6 +83,13 @@ class Controller {
     void HandleWindowPointer(int x, int y);
     // Files dropped on the window; the first is taken.
     void HandleDrop(const std::vector<std::u16string>& paths);
+    // A key pressed anywhere in the window. True when it was the window's (it then goes no
+    // further); false leaves it to the field that has the caret.
+    bool HandleKey(const KeyPress& press);
+    // The user put the caret into a field (with the pointer, say).
+    void HandleFocus(FocusTarget target);
+    // Alt went down or up: the pictures underline the access keys while it is held.
+    void ShowMnemonics(bool shown);
 
     // 1 when the input passed the checks and the document was handed on, 0 otherwise.
     int TransposeAction();
@@ -86,6 +103,8 @@ class Controller {
     bool ChooseDocument(const std::u16string& path);
     void AskForDocument();
     void SetStep(std::int64_t steps);
+    void MoveFocus(FocusTarget target);
+    void Transpose();
 
     ControllerState& state_;
     ControllerServices services_;

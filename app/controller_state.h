@@ -35,6 +35,9 @@ struct HotAreas {
     HotArea transposeButton;
 };
 
+// What the keyboard reaches: Tab and Shift+Tab cycle the two fields and the transpose button.
+enum class FocusTarget { None, StepField, OutputNameField, TransposeButton };
+
 struct ControllerState {
     std::u16string SourcePath;   // empty: no document chosen
     std::u16string SourceName;   // file name with extension, shown in the drop zone
@@ -44,6 +47,8 @@ struct ControllerState {
     Language UiLanguage = Language::English;
     Recognition recognition = Recognition::SheetAware;  // Melvane.exe --classic: Classic
     HotAreas areas;
+    FocusTarget focus = FocusTarget::None;
+    bool showMnemonics = false;  // while Alt is held, as Windows underlines access keys
 };
 
 inline constexpr std::int64_t kMaxSteps = 12;

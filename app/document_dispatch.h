@@ -17,6 +17,9 @@ class DocumentDispatch : public DocumentPaths {
     bool TransposeOdtDocument(const TransposeRequest& request) override;
 
   private:
+    // Opens the written output, or says where it is when it cannot be opened.
+    void ShowResult(const std::u16string& output, Language language);
+
     const NoteTable& table_;
     UserMessages& messages_;
     Shell& shell_;

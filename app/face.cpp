@@ -1,10 +1,15 @@
 #include "app/face.h"
 
+#include "melvane_version.h"
 #include "platform/project.h"
 
 namespace melvane {
 
-const std::u16string_view kInfoLine = u"Melvane 1.1 \u2013 chords up and down";
+std::u16string_view InfoLine(Language language) {
+    return language == Language::German
+               ? u"Melvane " MELVANE_VERSION_SHORT u" \u2013 Akkorde auf und ab"
+               : u"Melvane " MELVANE_VERSION_SHORT u" \u2013 chords up and down";
+}
 const std::u16string_view kWebAddress = kProjectAddress;
 
 namespace {
@@ -46,10 +51,24 @@ void DrawSourceName(const ControllerState& state, Canvas& canvas) {
             x = kNameLeft;
             y += lineHeight;
         }
-        canvas.DrawText(x, y, character, kAccentColour);
+        canvas.DrawText(x, y, character, kNameColour);
         x += width;
         i += length;
     }
+}
+
+// Two pixels wide, one pixel clear of the button all round.
+void DrawFocusRing(Canvas& canvas, const HotArea& button) {
+    constexpr int kGap = 1;
+    constexpr int kWidth = 2;
+    const int left = button.left - kGap - kWidth;
+    const int top = button.top - kGap - kWidth;
+    const int width = button.right - button.left + 2 * (kGap + kWidth);
+    const int height = button.bottom - button.top + 2 * (kGap + kWidth);
+    canvas.FillBox(left, top, width, kWidth, kFocusRingColour);
+    canvas.FillBox(left, top + height - kWidth, width, kWidth, kFocusRingColour);
+    canvas.FillBox(left, top, kWidth, height, kFocusRingColour);
+    canvas.FillBox(left + width - kWidth, top, kWidth, height, kFocusRingColour);
 }
 
 }  // namespace
@@ -104,9 +123,9 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
 
     draw(kSpellingCaptionSlot, 408, 140);
     draw(state.SpellingChoice == 0 ? kMarkerSelectedSlot : kMarkerSlot, 410, 182);
-    draw(kSharpLabelSlot, 438, 182);
+    draw(state.showMnemonics ? kSharpLabelMnemonicSlot : kSharpLabelSlot, 438, 182);
     draw(state.SpellingChoice == 1 ? kMarkerSelectedSlot : kMarkerSlot, 410, 212);
-    draw(kFlatLabelSlot, 438, 212);
+    draw(state.showMnemonics ? kFlatLabelMnemonicSlot : kFlatLabelSlot, 438, 212);
 
     const HotArea& zone = areas.dropZone;
     if (state.SourcePath.empty()) {
@@ -124,9 +143,12 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
 
     const HotArea& button = areas.transposeButton;
     draw(button.hover ? kTransposeHoverSlot : kTransposeSlot, button.left, button.top);
+    if (state.focus == FocusTarget::TransposeButton) {
+        DrawFocusRing(canvas, button);
+    }
 
     const Rgb infoColour = areas.webLink.hover ? kInfoHoverColour : kInfoColour;
-    canvas.DrawText(30, 366, kInfoLine, infoColour);
+    canvas.DrawText(30, 366, InfoLine(state.UiLanguage), infoColour);
     canvas.DrawText(30, 382, kWebAddress, infoColour);
 
     canvas.EndDrawing();

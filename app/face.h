@@ -19,8 +19,10 @@ struct Rgb {
 
 inline constexpr Rgb kAccentColour{0, 159, 250};
 inline constexpr Rgb kWhite{255, 255, 255};
-inline constexpr Rgb kInfoColour{170, 170, 170};
-inline constexpr Rgb kInfoHoverColour{140, 140, 140};
+// Text on the face reads at a contrast of 4.5:1 or more against what lies beneath it.
+inline constexpr Rgb kNameColour{0, 110, 190};
+inline constexpr Rgb kInfoColour{100, 110, 122};
+inline constexpr Rgb kInfoHoverColour{45, 60, 78};
 
 // The pictures of the face by slot. Each language has its own row; pictures that carry no
 // words are the same in both rows.
@@ -53,7 +55,13 @@ enum PictureSlot : int {
     kRowSlotCount = 25,
     // Not part of either row: the small icon that removes the chosen document.
     kRemoveIconSlot = 25,
+    // The option labels with their access key underlined, shown while Alt is held.
+    kSharpLabelMnemonicSlot = 26,
+    kFlatLabelMnemonicSlot = 27,
+    kSlotCount = 28,
 };
+
+inline constexpr Rgb kFocusRingColour{24, 38, 56};
 
 struct PictureRef {
     int row = 0;  // the language row; 0 for the remove icon
@@ -78,7 +86,7 @@ class Canvas {
 // The canvas size and the two lines of the link area.
 inline constexpr int kFaceWidth = 600;
 inline constexpr int kFaceHeight = 430;
-extern const std::u16string_view kInfoLine;
+std::u16string_view InfoLine(Language language);  // names the program and its version
 extern const std::u16string_view kWebAddress;
 
 // The hot areas for a language (the transpose button is wider in German); the hover flags of

@@ -6,13 +6,24 @@
 #include <string>
 #include <vector>
 
+#include "melvane_version.h"
+
 namespace melvane {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"MelvaneMainWindow";
 constexpr wchar_t kCanvasClass[] = L"MelvaneCanvas";
-constexpr wchar_t kTitle[] = L"Melvane v1.1";
-constexpr COLORREF kFieldTextColour = RGB(0, 159, 250);
+constexpr wchar_t kTitle[] = L"Melvane v" MELVANE_VERSION_SHORT;
+// The captions' ink: well above 4.5:1 on the fields' white.
+constexpr COLORREF kFieldTextColour = RGB(24, 38, 56);
+
+// Fixed size: a title bar with the close box only, no sizing border; files may be dropped.
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExtendedStyle = WS_EX_ACCEPTFILES;
+
+// The edit fields and their frames, in face units.
+constexpr RECT kOutputNameRect{262, 308, 262 + 305, 308 + 25};
+constexpr RECT kStepRect{264, 198, 264 + 30, 198 + 25};
 
 bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC canvasProc) {
     WNDCLASSEXW windowClass{};
@@ -42,16 +53,68 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC canvasProc)
     return true;
 }
 
-HFONT CreateFaceFont() {
+int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// The pictures' typeface where the system has it, else the system's own.
+const wchar_t* FaceFamily() {
+    static const wchar_t* const family = [] {
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        wcscpy_s(wanted.lfFaceName, L"Inter");
+        bool found = false;
+        HDC screen = GetDC(nullptr);
+        EnumFontFamiliesExW(screen, &wanted, NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
+        ReleaseDC(nullptr, screen);
+        return found ? L"Inter" : L"Segoe UI";
+    }();
+    return family;
+}
+
+// `pixels` is the height of the letters' em at 96 DPI.
+HFONT CreateFaceFont(int pixels, int weight, int dpi) {
+    return CreateFontW(-MulDiv(pixels, dpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, FaceFamily());
+}
+
+// The DPI of the display a window is on; before Windows 10 the system's.
+int WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0) {
+            return static_cast<int>(dpi);
+        }
+    }
     HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    return dpi > 0 ? dpi : 96;
+}
+
+// The outer size for a client area, with the frame as thick as it is at that DPI.
+RECT FrameFor(int width, int height, DWORD style, DWORD extendedStyle, int dpi) {
+    using AdjustFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    RECT frame{0, 0, width, height};
+    if (adjustForDpi == nullptr || !adjustForDpi(&frame, style, FALSE, extendedStyle, dpi)) {
+        AdjustWindowRectEx(&frame, style, FALSE, extendedStyle);
+    }
+    return frame;
 }
 
 }  // namespace
+
+int PrimaryDisplayDpi() {
+    return WindowDpi(nullptr);
+}
 
 MainWindow::MainWindow(const ImageSet& images, Language language, const WindowServices& services)
     : images_(images), services_(services) {
@@ -69,6 +132,8 @@ MainWindow::~MainWindow() {
     face_.reset();
     if (font_ != nullptr)
         DeleteObject(font_);
+    if (fieldFont_ != nullptr)
+        DeleteObject(fieldFont_);
     if (fieldBrush_ != nullptr)
         DeleteObject(fieldBrush_);
 }
@@ -81,23 +146,66 @@ HWND MainWindow::CreateEditField(int id, int x, int y, int width, int height, DW
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     if (edit != nullptr) {
-        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_), TRUE);
     }
     return edit;
+}
+
+void MainWindow::ApplyDpi(int dpi) {
+    dpi_ = dpi;
+    if (dpi == services_.imagesDpi) {
+        scaledImages_.reset();
+    } else {
+        auto images = std::make_unique<ImageSet>();
+        if (LoadImageSetForDpi(*images, dpi)) {
+            scaledImages_ = std::move(images);
+        } else {
+            scaledImages_.reset();
+            dpi_ = services_.imagesDpi;  // the pictures at hand, then
+        }
+    }
+    HFONT oldFont = font_;
+    HFONT oldFieldFont = fieldFont_;
+    // Arial 10 pt on the face as before, the fields as large as the captions beside them.
+    font_ = CreateFaceFont(13, FW_NORMAL, dpi_);
+    fieldFont_ = CreateFaceFont(14, FW_MEDIUM, dpi_);
+    face_ = std::make_unique<Win32Canvas>(scaledImages_ ? *scaledImages_ : images_, font_, dpi_);
+    face_->AttachWindow(canvas_);
+    for (HWND field : {outputNameField_.Handle(), stepField_.Handle(), focusSink_.Handle()}) {
+        if (field != nullptr) {
+            SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_), FALSE);
+        }
+    }
+    if (oldFont != nullptr)
+        DeleteObject(oldFont);
+    if (oldFieldFont != nullptr)
+        DeleteObject(oldFieldFont);
+}
+
+void MainWindow::PlaceFields() {
+    if (canvas_ != nullptr) {
+        SetWindowPos(canvas_, nullptr, 0, 0, face_->Width(), face_->Height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const auto place = [this](const Win32EditField& field, const RECT& at) {
+        SetWindowPos(field.Handle(), nullptr, Device(at.left), Device(at.top),
+                     Device(at.right) - Device(at.left), Device(at.bottom) - Device(at.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(outputNameField_, kOutputNameRect);
+    place(stepField_, kStepRect);
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     if (!RegisterClasses(instance, WindowProc, CanvasProc)) {
         return false;
     }
-    font_ = CreateFaceFont();
     fieldBrush_ = CreateSolidBrush(RGB(255, 255, 255));
-    face_ = std::make_unique<Win32Canvas>(images_, font_);
+    // The primary display's DPI to begin with; the window's own once it exists.
+    ApplyDpi(WindowDpi(nullptr));
 
-    // Fixed size: a title bar with the close box only, no sizing border.
-    const DWORD style = WS_CAPTION | WS_SYSMENU;
-    RECT frame{0, 0, kFaceWidth, kFaceHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_ACCEPTFILES);
+    const RECT frame =
+        FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{};
@@ -105,8 +213,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
 
-    window_ = CreateWindowExW(WS_EX_ACCEPTFILES, kWindowClass, kTitle, style, x, y, width, height,
-                              nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(kWindowExtendedStyle, kWindowClass, kTitle, kWindowStyle, x, y, width,
+                              height, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         return false;
     }
@@ -119,24 +227,33 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
 
     canvas_ =
         CreateWindowExW(0, kCanvasClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                        kFaceWidth, kFaceHeight, window_,
+                        face_->Width(), face_->Height(), window_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCanvasId)), instance, this);
     if (canvas_ == nullptr) {
         return false;
     }
     face_->AttachWindow(canvas_);
     // The fields are children of the canvas, so it never paints over them.
-    outputNameField_.Attach(CreateEditField(kOutputNameFieldId, 262, 308, 305, 25, 0, 0, canvas_));
-    stepField_.Attach(
-        CreateEditField(kStepFieldId, 264, 198, 30, 25, ES_CENTER | ES_NUMBER, 0, canvas_));
+    outputNameField_.Attach(CreateEditField(kOutputNameFieldId, 0, 0, 1, 1, 0, 0, canvas_));
+    stepField_.Attach(CreateEditField(kStepFieldId, 0, 0, 1, 1, ES_CENTER | ES_NUMBER, 0, canvas_));
     stepField_.SetText(u"0");
+    // A display other than the primary one may have another scale.
+    const int windowDpi = WindowDpi(window_);
+    if (windowDpi != dpi_) {
+        ApplyDpi(windowDpi);
+        const RECT resized =
+            FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+        SetWindowPos(window_, nullptr, 0, 0, resized.right - resized.left,
+                     resized.bottom - resized.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PlaceFields();
 
     messageBoxes_.SetOwner(window_);
     fileDialog_.SetOwner(window_);
     UserMessages& messages = services_.messages ? *services_.messages : messageBoxes_;
     FileDialog& dialog = services_.fileDialog ? *services_.fileDialog : fileDialog_;
     controller_ = std::make_unique<Controller>(
-        state_, ControllerServices{outputNameField_, stepField_, focusSink_, *face_, dialog,
+        state_, ControllerServices{outputNameField_, stepField_, focusSink_, canvasProxy_, dialog,
                                    messages, services_.shell, services_.documents});
     controller_->Redraw();
     ShowWindow(window_, showCommand);
@@ -147,17 +264,108 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
 int MainWindow::RunEventLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Pointer movement over the window's other controls: the drop zone may lose its hover.
-        if (message.message == WM_MOUSEMOVE && message.hwnd != canvas_ && window_ != nullptr &&
-            IsChild(window_, message.hwnd) && controller_) {
-            POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
-            MapWindowPoints(message.hwnd, window_, &point, 1);
-            controller_->HandleWindowPointer(point.x, point.y);
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        Dispatch(message);
     }
     return static_cast<int>(message.wParam);
+}
+
+void MainWindow::ProcessPendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        Dispatch(message);
+    }
+}
+
+void MainWindow::Dispatch(MSG& message) {
+    // Pointer movement over the window's other controls: the drop zone may lose its hover.
+    if (message.message == WM_MOUSEMOVE && message.hwnd != canvas_ && window_ != nullptr &&
+        IsChild(window_, message.hwnd) && controller_) {
+        POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+        MapWindowPoints(message.hwnd, window_, &point, 1);
+        controller_->HandleWindowPointer(MulDiv(point.x, 96, dpi_), MulDiv(point.y, 96, dpi_));
+    }
+    if (TranslateKey(message)) {
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+bool MainWindow::TranslateKey(const MSG& message) {
+    if (!controller_ || window_ == nullptr ||
+        (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+        return false;
+    }
+    const auto vk = static_cast<int>(message.wParam);
+    switch (message.message) {
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            if (vk == VK_MENU) {
+                controller_->ShowMnemonics(false);
+                const bool used = altShortcutUsed_;
+                altShortcutUsed_ = false;
+                return used;
+            }
+            return false;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            break;
+        default:
+            return false;
+    }
+    if (vk == VK_MENU) {
+        controller_->ShowMnemonics(true);
+        return false;
+    }
+    KeyPress press;
+    switch (vk) {
+        case VK_TAB:
+            press.key = Key::Tab;
+            break;
+        case VK_RETURN:
+            press.key = Key::Enter;
+            break;
+        case VK_SPACE:
+            press.key = Key::Space;
+            break;
+        case VK_ESCAPE:
+            press.key = Key::Escape;
+            break;
+        case VK_UP:
+            press.key = Key::Up;
+            break;
+        case VK_DOWN:
+            press.key = Key::Down;
+            break;
+        case VK_PRIOR:
+            press.key = Key::PageUp;
+            break;
+        case VK_NEXT:
+            press.key = Key::PageDown;
+            break;
+        case VK_F1:
+            press.key = Key::F1;
+            break;
+        default:
+            if (vk < 'A' || vk > 'Z') {
+                return false;
+            }
+            press.key = Key::Letter;
+            press.letter = static_cast<char16_t>(vk);
+    }
+    press.shift = GetKeyState(VK_SHIFT) < 0;
+    press.control = GetKeyState(VK_CONTROL) < 0;
+    // Bit 29: the Alt key was down when the key was pressed.
+    press.alt = message.message == WM_SYSKEYDOWN && (message.lParam & (1 << 29)) != 0;
+    if (!controller_->HandleKey(press)) {
+        return false;
+    }
+    altShortcutUsed_ = altShortcutUsed_ || press.alt;
+    return true;
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -199,11 +407,32 @@ LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_MOUSEMOVE:
             if (controller_) {
-                controller_->HandleWindowPointer(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+                controller_->HandleWindowPointer(MulDiv(GET_X_LPARAM(lParam), 96, dpi_),
+                                                 MulDiv(GET_Y_LPARAM(lParam), 96, dpi_));
             }
             return 0;
         case WM_CTLCOLOREDIT:
             return HandleControlColour(reinterpret_cast<HDC>(wParam));
+        case WM_DPICHANGED: {
+            // Moved to a display with another scale: everything is made again for it. The
+            // window goes where Windows proposes, with the client area the face needs there.
+            ApplyDpi(HIWORD(wParam));
+            const auto* proposed = reinterpret_cast<const RECT*>(lParam);
+            const RECT frame =
+                FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+            SetWindowPos(window_, nullptr, proposed->left, proposed->top, frame.right - frame.left,
+                         frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            PlaceFields();
+            if (controller_) {
+                controller_->Redraw();
+            }
+            return 0;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE && controller_) {
+                controller_->ShowMnemonics(false);  // Alt may be released elsewhere
+            }
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_CLOSE:
             DestroyWindow(window_);
             return 0;
@@ -244,8 +473,9 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
             if (GetCapture() == canvas_) {
                 ReleaseCapture();
             }
-            const int x = GET_X_LPARAM(lParam);
-            const int y = GET_Y_LPARAM(lParam);
+            // The controller works in face units.
+            const int x = MulDiv(GET_X_LPARAM(lParam), 96, dpi_);
+            const int y = MulDiv(GET_Y_LPARAM(lParam), 96, dpi_);
             if (wasPressed && x >= 0 && y >= 0 && x < kFaceWidth && y < kFaceHeight &&
                 controller_) {
                 // A transposition blocks the window until it ends; show that it is busy.
@@ -261,13 +491,24 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_MOUSEMOVE:
             if (controller_) {
-                controller_->HandleCanvasEvent(CanvasEvent::PointerMove, GET_X_LPARAM(lParam),
-                                               GET_Y_LPARAM(lParam));
+                controller_->HandleCanvasEvent(CanvasEvent::PointerMove,
+                                               MulDiv(GET_X_LPARAM(lParam), 96, dpi_),
+                                               MulDiv(GET_Y_LPARAM(lParam), 96, dpi_));
             }
             return 0;
         case WM_COMMAND:
-            if (LOWORD(wParam) == kStepFieldId && HIWORD(wParam) == EN_CHANGE && controller_) {
+            if (!controller_) {
+                return 0;
+            }
+            if (LOWORD(wParam) == kStepFieldId && HIWORD(wParam) == EN_CHANGE) {
                 controller_->HandleStepEdit();
+            } else if (HIWORD(wParam) == EN_SETFOCUS) {
+                // The caret went into a field by the pointer or by Tab: the ring follows.
+                if (LOWORD(wParam) == kStepFieldId) {
+                    controller_->HandleFocus(FocusTarget::StepField);
+                } else if (LOWORD(wParam) == kOutputNameFieldId) {
+                    controller_->HandleFocus(FocusTarget::OutputNameField);
+                }
             }
             return 0;
         case WM_CTLCOLOREDIT:

@@ -28,6 +28,32 @@ struct WindowServices {
     DocumentPaths& documents;
     UserMessages* messages = nullptr;
     FileDialog* fileDialog = nullptr;
+    int imagesDpi = 96;  // the display scale the given pictures were loaded for
+};
+
+// The DPI of the primary display, before any window exists.
+int PrimaryDisplayDpi();
+
+// The controller's canvas: the surface for the current DPI, which a change of DPI replaces.
+class ForwardingCanvas : public Canvas {
+  public:
+    explicit ForwardingCanvas(std::unique_ptr<Win32Canvas>& target) : target_(target) {}
+    bool BeginDrawing() override { return target_ && target_->BeginDrawing(); }
+    void EndDrawing() override { target_->EndDrawing(); }
+    void DrawPicture(PictureRef picture, int x, int y) override {
+        target_->DrawPicture(picture, x, y);
+    }
+    void FillBox(int x, int y, int width, int height, Rgb colour) override {
+        target_->FillBox(x, y, width, height, colour);
+    }
+    void DrawText(int x, int y, std::u16string_view text, Rgb colour) override {
+        target_->DrawText(x, y, text, colour);
+    }
+    int TextWidth(std::u16string_view text) override { return target_->TextWidth(text); }
+    int TextHeight(std::u16string_view text) override { return target_->TextHeight(text); }
+
+  private:
+    std::unique_ptr<Win32Canvas>& target_;
 };
 
 class MainWindow {
@@ -41,6 +67,8 @@ class MainWindow {
     bool Create(HINSTANCE instance, int showCommand);
     // Runs until the window is closed.
     int RunEventLoop();
+    // Handles whatever is queued as the event loop does, and returns (tests, snapshots).
+    void ProcessPendingMessages();
 
     HWND Handle() const { return window_; }
     HWND CanvasHandle() const { return canvas_; }
@@ -48,6 +76,10 @@ class MainWindow {
     HWND OutputNameFieldHandle() const { return outputNameField_.Handle(); }
     HWND FocusSinkHandle() const { return focusSink_.Handle(); }
     ControllerState& State() { return state_; }
+    // The display's DPI the window is laid out for (96 is 100 %).
+    int Dpi() const { return dpi_; }
+    // Face units to the window's pixels.
+    int Device(int units) const { return MulDiv(units, dpi_, 96); }
     Controller& Actions() { return *controller_; }
     const Win32Canvas& Face() const { return *face_; }
     MessageBoxes& OwnMessageBoxes() { return messageBoxes_; }
@@ -61,13 +93,23 @@ class MainWindow {
     LRESULT HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleControlColour(HDC dc);
     void HandleDrop(HDROP drop);
+    // Keys for the window as a whole, before the field with the caret sees them. True when
+    // the window took the key.
+    bool TranslateKey(const MSG& message);
+    void Dispatch(MSG& message);
     HWND CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
                          DWORD extendedStyle, HWND parent);
+    // Pictures, fonts, canvas, window size and field places for a display of `dpi`.
+    void ApplyDpi(int dpi);
+    void PlaceFields();
 
-    const ImageSet& images_;
+    const ImageSet& images_;  // for services_.imagesDpi
+    std::unique_ptr<ImageSet> scaledImages_;
+    int dpi_ = 96;
     WindowServices services_;
     ControllerState state_;
-    HFONT font_ = nullptr;
+    HFONT font_ = nullptr;       // text drawn on the face
+    HFONT fieldFont_ = nullptr;  // the edit fields
     HBRUSH fieldBrush_ = nullptr;
     HWND window_ = nullptr;
     HWND canvas_ = nullptr;
@@ -77,8 +119,10 @@ class MainWindow {
     MessageBoxes messageBoxes_;
     Win32FileDialog fileDialog_;
     std::unique_ptr<Win32Canvas> face_;
+    ForwardingCanvas canvasProxy_{face_};
     std::unique_ptr<Controller> controller_;
     bool pressedOnCanvas_ = false;
+    bool altShortcutUsed_ = false;  // Alt's release then opens no system menu
     std::function<void()> onFirstPaint_;
 };
 

@@ -11,11 +11,12 @@ std::wstring Wide(std::u16string_view text) {
 
 }  // namespace
 
-Win32Canvas::Win32Canvas(const ImageSet& images, HFONT font) : images_(images), font_(font) {
+Win32Canvas::Win32Canvas(const ImageSet& images, HFONT font, int dpi)
+    : images_(images), font_(font), dpi_(dpi) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kFaceWidth;
-    info.bmiHeader.biHeight = -kFaceHeight;  // top-down rows
+    info.bmiHeader.biWidth = Width();
+    info.bmiHeader.biHeight = -Height();  // top-down rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -58,7 +59,7 @@ void Win32Canvas::EndDrawing() {
 
 void Win32Canvas::Present(HDC target) const {
     if (dc_ != nullptr) {
-        BitBlt(target, 0, 0, kFaceWidth, kFaceHeight, dc_, 0, 0, SRCCOPY);
+        BitBlt(target, 0, 0, Width(), Height(), dc_, 0, 0, SRCCOPY);
     }
 }
 
@@ -67,24 +68,36 @@ std::uint32_t Win32Canvas::PixelAt(int x, int y) const {
         return 0;
     }
     GdiFlush();
-    return pixels_[y * kFaceWidth + x] & 0xFFFFFF;
+    return pixels_[Device(y) * Width() + Device(x)] & 0xFFFFFF;
 }
 
-void Win32Canvas::DrawPicture(PictureRef ref, int x, int y) {
+std::uint32_t Win32Canvas::DevicePixelAt(int x, int y) const {
+    if (pixels_ == nullptr || x < 0 || y < 0 || x >= Width() || y >= Height()) {
+        return 0;
+    }
+    GdiFlush();
+    return pixels_[y * Width() + x] & 0xFFFFFF;
+}
+
+void Win32Canvas::DrawPicture(PictureRef ref, int faceX, int faceY) {
     const Picture* picture = images_.Find(ref);
     if (picture == nullptr || pixels_ == nullptr) {
         return;
     }
     GdiFlush();
+    const int x = Device(faceX);
+    const int y = Device(faceY);
+    const int faceWidth = Width();
+    const int faceHeight = Height();
     // Source-over blending of straight-alpha RGBA onto the opaque buffer, clipped to the face.
     const int left = std::max(0, -x);
     const int top = std::max(0, -y);
-    const int right = std::min(picture->width, kFaceWidth - x);
-    const int bottom = std::min(picture->height, kFaceHeight - y);
+    const int right = std::min(picture->width, faceWidth - x);
+    const int bottom = std::min(picture->height, faceHeight - y);
     for (int row = top; row < bottom; ++row) {
         const std::uint8_t* source =
             &picture->rgba[static_cast<std::size_t>((row * picture->width + left) * 4)];
-        std::uint32_t* target = &pixels_[(y + row) * kFaceWidth + x + left];
+        std::uint32_t* target = &pixels_[(y + row) * faceWidth + x + left];
         for (int column = left; column < right; ++column, source += 4, ++target) {
             const unsigned alpha = source[3];
             if (alpha == 0)
@@ -105,7 +118,7 @@ void Win32Canvas::DrawPicture(PictureRef ref, int x, int y) {
 }
 
 void Win32Canvas::FillBox(int x, int y, int width, int height, Rgb colour) {
-    const RECT box{x, y, x + width, y + height};
+    const RECT box{Device(x), Device(y), Device(x + width), Device(y + height)};
     HBRUSH brush = CreateSolidBrush(RGB(colour.r, colour.g, colour.b));
     FillRect(dc_, &box, brush);
     DeleteObject(brush);
@@ -114,7 +127,7 @@ void Win32Canvas::FillBox(int x, int y, int width, int height, Rgb colour) {
 void Win32Canvas::DrawText(int x, int y, std::u16string_view text, Rgb colour) {
     const std::wstring wide = Wide(text);
     SetTextColor(dc_, RGB(colour.r, colour.g, colour.b));
-    TextOutW(dc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
+    TextOutW(dc_, Device(x), Device(y), wide.c_str(), static_cast<int>(wide.size()));
 }
 
 SIZE Win32Canvas::Extent(std::u16string_view text) const {
@@ -124,12 +137,13 @@ SIZE Win32Canvas::Extent(std::u16string_view text) const {
     return size;
 }
 
+// The face measures in its own units.
 int Win32Canvas::TextWidth(std::u16string_view text) {
-    return Extent(text).cx;
+    return MulDiv(Extent(text).cx, 96, dpi_);
 }
 
 int Win32Canvas::TextHeight(std::u16string_view text) {
-    return Extent(text).cy;
+    return MulDiv(Extent(text).cy, 96, dpi_);
 }
 
 }  // namespace melvane

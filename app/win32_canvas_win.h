@@ -1,5 +1,6 @@
 // The face's drawing surface on Windows: a 32-bit back buffer the face is composed in, shown by
-// the canvas window in one copy so it never flickers.
+// the canvas window in one copy so it never flickers. The face draws in 96-DPI units; the buffer
+// has the display's pixels, and the pictures come drawn for its scale.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +14,7 @@ namespace melvane {
 
 class Win32Canvas : public Canvas {
   public:
-    Win32Canvas(const ImageSet& images, HFONT font);
+    Win32Canvas(const ImageSet& images, HFONT font, int dpi = 96);
     ~Win32Canvas() override;
     Win32Canvas(const Win32Canvas&) = delete;
     Win32Canvas& operator=(const Win32Canvas&) = delete;
@@ -22,8 +23,14 @@ class Win32Canvas : public Canvas {
     void AttachWindow(HWND window) { window_ = window; }
     // Copies the buffer onto a device context (the canvas window's WM_PAINT).
     void Present(HDC target) const;
-    // One pixel of the composed face as 0xRRGGBB; for tests and snapshots.
+    // One pixel of the composed face as 0xRRGGBB, at face units; for tests and snapshots.
     std::uint32_t PixelAt(int x, int y) const;
+    // One pixel of the buffer as 0xRRGGBB, at display pixels.
+    std::uint32_t DevicePixelAt(int x, int y) const;
+    // Face units to display pixels, and the buffer's size.
+    int Device(int units) const { return MulDiv(units, dpi_, 96); }
+    int Width() const { return Device(kFaceWidth); }
+    int Height() const { return Device(kFaceHeight); }
     HDC BufferDc() const { return dc_; }
 
     bool BeginDrawing() override;
@@ -39,12 +46,13 @@ class Win32Canvas : public Canvas {
 
     const ImageSet& images_;
     HFONT font_;
+    int dpi_;
     HWND window_ = nullptr;
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previousBitmap_ = nullptr;
     HGDIOBJ previousFont_ = nullptr;
-    std::uint32_t* pixels_ = nullptr;  // BGRA, top-down, kFaceWidth x kFaceHeight
+    std::uint32_t* pixels_ = nullptr;  // BGRA, top-down, Width() x Height()
 };
 
 }  // namespace melvane

@@ -78,8 +78,16 @@ void MessageBoxes::Show(const UserMessage& message) {
         icon = MB_ICONINFORMATION;
     } else if (message.icon == MessageIcon::Error) {
         icon = MB_ICONERROR;
+    } else if (message.icon == MessageIcon::Question) {
+        icon = MB_ICONQUESTION;
     }
     MessageBoxW(owner_, Wide(message.text).c_str(), Wide(message.title).c_str(), MB_OK | icon);
+}
+
+bool MessageBoxes::Ask(const UserMessage& question) {
+    // No is the default: Enter pressed by habit must not replace a file.
+    return MessageBoxW(owner_, Wide(question.text).c_str(), Wide(question.title).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 }  // namespace melvane

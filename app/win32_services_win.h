@@ -40,6 +40,7 @@ class MessageBoxes : public UserMessages {
     explicit MessageBoxes(HWND owner = nullptr) : owner_(owner) {}
     void SetOwner(HWND owner) { owner_ = owner; }
     void Show(const UserMessage& message) override;
+    bool Ask(const UserMessage& question) override;
 
   private:
     HWND owner_;

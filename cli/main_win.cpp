@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/program.h"
+#include "platform/console.h"
 #include "platform/utf.h"
 
 // wmain: the narrow argv would hold the arguments in the ANSI code page, which cannot carry
@@ -19,5 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     // The text filter is byte-exact: no CRLF translation and no end of input at ^Z.
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+    // Messages in German ("würde") must not turn into the console code page's garbage.
+    const melvane::ConsoleStreams console;
     return melvane::cli::RunProgram(args);
 }

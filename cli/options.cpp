@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "melvane_version.h"
+
 namespace melvane::cli {
 namespace {
 

@@ -1,11 +1,19 @@
-# Turns resources/pictures/manifest.txt ("slot language file" per line; language en, de or
-# both) and the PNG files it lists into a C++ source with the bytes of each picture.
-# Variables: MANIFEST, OUTPUT.
-get_filename_component(folder "${MANIFEST}" DIRECTORY)
-file(STRINGS "${MANIFEST}" lines)
+# Turns the manifests of the picture sets ("slot language file" per line; language en, de or
+# both) and the PNG files they list into a C++ source with the bytes of each picture. The set
+# for 100 % lies in FOLDER, each other in FOLDER/<percent>.
+# Variables: FOLDER, PERCENTS (comma-separated), OUTPUT.
+string(REPLACE "," ";" PERCENTS "${PERCENTS}")
 set(arrays "")
 set(entries "")
 set(index 0)
+foreach(percent IN LISTS PERCENTS)
+if(percent EQUAL 100)
+    set(folder "${FOLDER}")
+else()
+    set(folder "${FOLDER}/${percent}")
+endif()
+set(MANIFEST "${folder}/manifest.txt")
+file(STRINGS "${MANIFEST}" lines)
 foreach(line IN LISTS lines)
     string(STRIP "${line}" line)
     if(line STREQUAL "" OR line MATCHES "^#")
@@ -31,9 +39,10 @@ foreach(line IN LISTS lines)
     file(READ "${folder}/${file}" hex HEX)
     string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
     string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
-    string(APPEND arrays "// ${file}\nconst std::uint8_t kPicture${index}[] = {\n${bytes}};\n")
-    string(APPEND entries "    {${slot}, ${row}, kPicture${index}, sizeof kPicture${index}},\n")
+    string(APPEND arrays "// ${percent}/${file}\nconst std::uint8_t kPicture${index}[] = {\n${bytes}};\n")
+    string(APPEND entries "    {${slot}, ${row}, ${percent}, kPicture${index}, sizeof kPicture${index}},\n")
     math(EXPR index "${index} + 1")
+endforeach()
 endforeach()
 
 file(WRITE "${OUTPUT}.tmp" "// Made from resources/pictures by cmake/EmbedPictures.cmake. Do not edit.

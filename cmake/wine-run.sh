@@ -3,6 +3,9 @@
 #
 #   cmake/wine-run.sh [--prefix WINEPREFIX] program.exe [argument...]
 #
+# MELVANE_WINE_DPI (say 144 for 150 %) gives a prefix made now that display scale; Wine reads it
+# from LogPixels in the prefix's registry. Keep one prefix per scale.
+#
 # The arguments reach the program as given (spaces, backslashes, non-ASCII), and the program's
 # standard streams and exit status are the caller's. The Wine prefix (default: $MELVANE_WINEPREFIX,
 # else build/windows/wineprefix) is created on first use, once, quietly. Without an X display the
@@ -52,6 +55,9 @@ if [ ! -f "$prefix/.ready" ]; then
         # seconds for one that is not there (Xvfb); Wine then manages them itself.
         if ! { wineboot --init && wineserver -w &&
                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+               { [ -z "${MELVANE_WINE_DPI:-}" ] ||
+                 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+                     /d "$MELVANE_WINE_DPI" /f; } &&
                wineserver -w; } >"$prefix.log" 2>&1; then
             cat "$prefix.log" >&2
             echo "wine-run: could not create the Wine prefix" >&2

@@ -238,7 +238,8 @@ const AtlHost& LoadAtlHost() {
     static const AtlHost host = [] {
         AtlHost loaded;
         // Stays loaded: hosted controls live in windows of the class it registers.
-        HMODULE atl = LoadLibraryW(L"atl.dll");
+        // From the system folder only: a planted atl.dll beside the program must not be loaded.
+        HMODULE atl = LoadLibraryExW(L"atl.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (atl == nullptr) {
             loaded.status = HRESULT_FROM_WIN32(GetLastError());
             return loaded;

@@ -25,7 +25,7 @@ class RecordingShell : public Shell {
   public:
     bool OpenDocument(const std::filesystem::path& document) override {
         documents.push_back(document);
-        return true;
+        return opens;
     }
     bool OpenWebAddress(const std::u16string& address) override {
         addresses.push_back(address);
@@ -33,6 +33,7 @@ class RecordingShell : public Shell {
     }
     std::vector<std::filesystem::path> documents;
     std::vector<std::u16string> addresses;
+    bool opens = true;  // false: as when no program is associated with the document's type
 };
 
 }  // namespace melvane

@@ -16,7 +16,7 @@ inline const std::u16string& Localized(Language language, const std::u16string& 
     return language == Language::German ? german : english;
 }
 
-enum class MessageIcon { None, Information, Error };
+enum class MessageIcon { None, Information, Error, Question };
 
 struct UserMessage {
     std::u16string title;
@@ -29,13 +29,25 @@ class UserMessages {
     virtual ~UserMessages() = default;
     // Shows the message and returns when the user has seen it (a modal box returns on OK).
     virtual void Show(const UserMessage& message) = 0;
+    // A Yes/No question; true for Yes. Where nobody can answer, the answer is No, so nothing
+    // is replaced unasked.
+    virtual bool Ask(const UserMessage& question) {
+        (void)question;
+        return false;
+    }
 };
 
-// Keeps every message instead of showing it.
+// Keeps every message instead of showing it, and gives `answer` to every question.
 class RecordingUserMessages : public UserMessages {
   public:
     void Show(const UserMessage& message) override { shown.push_back(message); }
+    bool Ask(const UserMessage& question) override {
+        asked.push_back(question);
+        return answer;
+    }
     std::vector<UserMessage> shown;
+    std::vector<UserMessage> asked;
+    bool answer = true;
 };
 
 // Writes each message to standard error as "title: text" in UTF-8, line breaks as newlines.

@@ -14,7 +14,10 @@ carries the background beneath it and the window can copy it as it is, without b
 
 import argparse
 import io
+import math
 import os
+import re
+import struct
 import sys
 
 DEBIAN_PYTHON = "/usr/bin/python3"
@@ -30,6 +33,7 @@ except ImportError:
     sys.exit("make_pictures: Pillow is missing; install it with: apt-get install -y python3-pil")
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
 OUT_DIR = os.path.join(HERE, "pictures")
 MANIFEST = "manifest.txt"
 
@@ -46,7 +50,7 @@ FONT_FILES = {
 S = 4
 FACE_W, FACE_H = 600, 430
 
-ACCENT = (0, 159, 250)  # also the colour in which the window writes file names and fields
+ACCENT = (0, 159, 250)  # also the frame the window draws around a chosen file
 ACCENT_DARK = (0, 122, 204)
 ACCENT_SOFT = (72, 170, 240)
 ACCENT_DASH = (122, 196, 247)
@@ -144,15 +148,17 @@ def fail(message):
 _fonts = {}
 
 
-def font(weight, size):
+def font(weight, size, scale=S):
     """Inter at `size` face pixels, opened at the drawing scale."""
-    key = (weight, size)
+    key = (weight, size, scale)
     if key not in _fonts:
         path = os.path.join(FONT_DIR, FONT_FILES[weight])
         if not os.path.exists(path):
             fail(f"font {path} is missing; install it with: apt-get install -y {FONT_PACKAGE}")
         # Raqm shapes with the font's own kerning; the basic layout would ignore it.
-        _fonts[key] = ImageFont.truetype(path, round(size * S), layout_engine=ImageFont.Layout.RAQM)
+        _fonts[key] = ImageFont.truetype(
+            path, round(size * scale), layout_engine=ImageFont.Layout.RAQM
+        )
     return _fonts[key]
 
 
@@ -168,13 +174,14 @@ def fit(text, weight, size, room, what):
 class Pen:
     """Draws on a large image in face pixels, relative to an origin."""
 
-    def __init__(self, image, origin):
+    def __init__(self, image, origin, scale=S):
         self.image = image
+        self.scale = scale
         self.draw = ImageDraw.Draw(image)
         self.ox, self.oy = origin
 
     def point(self, x, y):
-        return ((x + self.ox) * S, (y + self.oy) * S)
+        return ((x + self.ox) * self.scale, (y + self.oy) * self.scale)
 
     def box(self, x0, y0, x1, y1):
         a, b = self.point(x0, y0), self.point(x1, y1)
@@ -187,10 +194,10 @@ class Pen:
     def rounded(self, x0, y0, x1, y1, radius, fill=None, outline=None, width=1.0):
         self.draw.rounded_rectangle(
             self.box(x0, y0, x1, y1),
-            radius=round(radius * S),
+            radius=round(radius * self.scale),
             fill=fill,
             outline=outline,
-            width=round(width * S) if outline else 0,
+            width=round(width * self.scale) if outline else 0,
         )
 
     def ellipse(self, x0, y0, x1, y1, fill=None, outline=None, width=1.0):
@@ -198,14 +205,14 @@ class Pen:
             self.box(x0, y0, x1, y1),
             fill=fill,
             outline=outline,
-            width=round(width * S) if outline else 0,
+            width=round(width * self.scale) if outline else 0,
         )
 
     def polygon(self, points, fill):
         self.draw.polygon([self.point(x, y) for x, y in points], fill=fill)
 
     def line(self, points, fill, width):
-        self.draw.line([self.point(x, y) for x, y in points], fill=fill, width=round(width * S))
+        self.draw.line([self.point(x, y) for x, y in points], fill=fill, width=round(width * self.scale))
         # Round ends and joints; a wide line alone leaves them square.
         r = width / 2
         for x, y in points:
@@ -213,7 +220,11 @@ class Pen:
 
     def text(self, x, baseline, text, weight, size, fill, anchor="ls"):
         self.draw.text(
-            self.point(x, baseline), text, font=font(weight, size), fill=fill, anchor=anchor
+            self.point(x, baseline),
+            text,
+            font=font(weight, size, self.scale),
+            fill=fill,
+            anchor=anchor,
         )
 
 
@@ -221,9 +232,14 @@ def reduce(big):
     return big.resize((big.width // S, big.height // S), Image.LANCZOS)
 
 
-def background_big():
-    big = Image.new("RGB", (FACE_W * S, FACE_H * S))
-    pen = Pen(big, (0, 0))
+def px(value, scale):
+    """A face coordinate in the pixels of a scaled set, rounded as the window rounds it."""
+    return math.floor(value * scale + 0.5)
+
+
+def background_big(scale=1):
+    big = Image.new("RGB", (px(FACE_W, scale) * S, px(FACE_H, scale) * S))
+    pen = Pen(big, (0, 0), S * scale)
     pen.rect(0, 0, FACE_W, FACE_H, BODY_BG)
     pen.rect(0, 0, FACE_W, HEADER_BOTTOM, HEADER_BG)
     pen.rect(0, HEADER_BOTTOM - 1, FACE_W, HEADER_BOTTOM, DIVIDER)
@@ -236,35 +252,45 @@ def background_big():
 MARGIN = 4
 
 
-def cut(face_big, rect, painter, base=None):
-    """Paints over the face at `rect` and returns the reduced picture of that rectangle."""
+def cut(face_big, rect, painter, base=None, scale=1):
+    """Paints over the face at `rect` and returns the reduced picture of that rectangle, in
+    the pixels of the set for `scale`: it spans from the rounded left edge to the rounded right."""
     x, y, w, h = rect
     m = MARGIN
+    left, top = px(x, scale), px(y, scale)
+    width, height = px(x + w, scale) - left, px(y + h, scale) - top
     if base is None:
         if x < m or y < m or x + w + m > FACE_W or y + h + m > FACE_H:
             fail(f"picture at {rect} lies too close to the edge of the face")
-        big = face_big.crop(((x - m) * S, (y - m) * S, (x + w + m) * S, (y + h + m) * S))
+        box = (left - m, top - m, left + width + m, top + height + m)
+        big = face_big.crop(tuple(v * S for v in box))
     else:
-        big = Image.new("RGB", ((w + 2 * m) * S, (h + 2 * m) * S), base)
-    painter(Pen(big, (m, m)), w, h)
-    return reduce(big).crop((m, m, m + w, m + h))
+        big = Image.new("RGB", ((width + 2 * m) * S, (height + 2 * m) * S), base)
+    # The pen's origin: where the picture's own (0, 0) falls in the cut, in face units.
+    origin = ((x * scale - left + m) / scale, (y * scale - top + m) / scale)
+    painter(Pen(big, origin, S * scale), w, h)
+    return reduce(big).crop((m, m, m + width, m + height))
 
 
 # ---------------------------------------------------------------------------------------------
 # The pictures
 
 
+def mark(pen, x, y):
+    """The mark, 52 x 52 at (x, y): two beamed notes on an accent tile. Also the icon."""
+    pen.rounded(x, y, x + 52, y + 52, 13, fill=ACCENT)
+    pen.ellipse(x + 13.5, y + 32, x + 23.5, y + 40, fill=WHITE)
+    pen.ellipse(x + 29.5, y + 28, x + 39.5, y + 36, fill=WHITE)
+    pen.rect(x + 21, y + 13, x + 23.5, y + 36, WHITE)
+    pen.rect(x + 37, y + 9, x + 39.5, y + 32, WHITE)
+    pen.polygon([(x + 21, y + 13), (x + 39.5, y + 9), (x + 39.5, y + 14), (x + 21, y + 18)], WHITE)
+
+
 def heading(lang):
     words = WORDS[lang]
 
     def paint(pen, w, h):
-        # The mark: two beamed notes on an accent tile.
-        pen.rounded(0, 4, 52, 56, 13, fill=ACCENT)
-        pen.ellipse(13.5, 36, 23.5, 44, fill=WHITE)
-        pen.ellipse(29.5, 32, 39.5, 40, fill=WHITE)
-        pen.rect(21, 17, 23.5, 40, WHITE)
-        pen.rect(37, 13, 39.5, 36, WHITE)
-        pen.polygon([(21, 17), (39.5, 13), (39.5, 18), (21, 22)], WHITE)
+        mark(pen, 0, 4)
         pen.text(68, 33, "Melvane", "bold", 30, INK)
         for line, baseline in ((words["tagline"], 55), (words["tagline2"], 75)):
             fit(line, "regular", 14.5, w - 69, "heading line")
@@ -281,10 +307,14 @@ def caption(text, baseline):
     return paint
 
 
-def label(text, baseline, size):
+def label(text, baseline, size, access_key=False):
+    """With access_key the first letter is underlined, as Windows shows it while Alt is held."""
+
     def paint(pen, w, h):
         fit(text, "medium", size, w, "label")
         pen.text(0, baseline, text, "medium", size, TEXT)
+        if access_key:
+            pen.rect(0.5, baseline + 2, text_width("medium", size, text[0]) - 0.25, baseline + 3.25, TEXT)
 
     return paint
 
@@ -399,9 +429,9 @@ def button(lang, hover):
 def flag(country, active):
     def paint(pen, w, h):
         fw, fh = 24, 16
-        big = Image.new("RGB", (fw * S, fh * S))
+        big = Image.new("RGB", (round(fw * pen.scale), round(fh * pen.scale)))
         if country == "de":
-            stripes = Pen(big, (0, 0))
+            stripes = Pen(big, (0, 0), pen.scale)
             stripes.rect(0, 0, fw, fh / 3, (0, 0, 0))
             stripes.rect(0, fh / 3, fw, fh * 2 / 3, (221, 0, 0))
             stripes.rect(0, fh * 2 / 3, fw, fh, (255, 206, 0))
@@ -412,7 +442,7 @@ def flag(country, active):
             big = Image.blend(big, Image.new("RGB", big.size, HEADER_BG), 0.6)
         shape = Image.new("L", big.size, 0)
         ImageDraw.Draw(shape).rounded_rectangle(
-            (0, 0, big.width - 1, big.height - 1), radius=2 * S, fill=255
+            (0, 0, big.width - 1, big.height - 1), radius=round(2 * pen.scale), fill=255
         )
         x0, y0 = (w - fw) / 2, (h - fh) / 2
         pen.image.paste(big, tuple(round(v) for v in pen.point(x0, y0)), shape)
@@ -476,13 +506,14 @@ def remove_icon(pen, w, h):
 # The set
 
 
-def build():
-    """Returns [(slot, language, file name, image)] for every picture, in manifest order."""
-    face_big = background_big()
+def build(scale=1):
+    """Returns [(slot, language, file name, image)] for every picture of the set for `scale`
+    (1 for 100 %), in manifest order."""
+    face_big = background_big(scale)
     pictures = [(0, "both", "00_background.png", reduce(face_big))]
 
     def add(slot, lang, name, painter, rect=None, base=None):
-        image = cut(face_big, rect or AT[slot], painter, base)
+        image = cut(face_big, rect or AT[slot], painter, base, scale)
         pictures.append((slot, lang, f"{slot:02d}_{name}.png", image))
         return image
 
@@ -499,6 +530,8 @@ def build():
         add(10, lang, f"semitones_{lang}", label(words["semitones"], 13.5, 14))
         add(13, lang, f"option_sharp_{lang}", label(words["sharp"], 13.5, 13))
         add(14, lang, f"option_flat_{lang}", label(words["flat"], 13.5, 13))
+        add(26, lang, f"option_sharp_key_{lang}", label(words["sharp"], 13.5, 13, True), AT[13])
+        add(27, lang, f"option_flat_key_{lang}", label(words["flat"], 13.5, 13, True), AT[14])
         add(19, lang, f"button_{lang}", button(lang, False), BUTTON_AT[lang])
         add(20, lang, f"button_hover_{lang}", button(lang, True), BUTTON_AT[lang])
     add(8, "both", "name_frame", field_frame(0, 35))
@@ -516,7 +549,8 @@ def build():
     icon = add(25, "both", "remove", remove_icon, base=WHITE)
     # The icon's last column lies on the right edge of the one-pixel blue frame that the window
     # draws around a chosen file, so it carries that edge, exactly.
-    icon.paste(ACCENT, (icon.width - 1, 0, icon.width, icon.height))
+    edge = max(1, round(scale))
+    icon.paste(ACCENT, (icon.width - edge, 0, icon.width, icon.height))
 
     order = {"both": 0, "en": 1, "de": 2}
     pictures.sort(key=lambda item: (item[0], order[item[1]]))
@@ -572,16 +606,54 @@ def encode(image):
     return best
 
 
-def write_set(pictures):
-    os.makedirs(OUT_DIR, exist_ok=True)
+ICON_FILE = os.path.join(HERE, "melvane.ico")
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 96, 128, 256)
+
+
+def icon_image(size):
+    """The mark alone on a transparent square, drawn for this size and reduced like the rest."""
+    big = Image.new("RGBA", (size * S, size * S), (0, 0, 0, 0))
+    mark(Pen(big, (0, 0), scale=size * S / 52), 0, 0)
+    return big.resize((size, size), Image.LANCZOS)
+
+
+def write_icon():
+    """A Windows icon file with a PNG image for each size: the program's icon in Explorer."""
+    images = []
+    for size in ICON_SIZES:
+        buffer = io.BytesIO()
+        icon_image(size).save(buffer, "PNG", optimize=True)
+        images.append((size, buffer.getvalue()))
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries, data = b"", b""
+    for size, png in images:
+        side = 0 if size == 256 else size  # 0 stands for 256
+        entries += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(png), offset + len(data))
+        data += png
+    with open(ICON_FILE, "wb") as f:
+        f.write(header + entries + data)
+
+
+# The display scales with a set of their own (percent); 100 % lies in OUT_DIR itself, the others
+# in a folder named after the percentage. The window picks the nearest set.
+SCALES = (100, 125, 150, 200)
+
+
+def set_dir(percent):
+    return OUT_DIR if percent == 100 else os.path.join(OUT_DIR, str(percent))
+
+
+def write_set(pictures, out_dir=OUT_DIR):
+    os.makedirs(out_dir, exist_ok=True)
     names = {name for _, _, name, _ in pictures}
-    for old in sorted(os.listdir(OUT_DIR)):
+    for old in sorted(os.listdir(out_dir)):
         if old.endswith(".png") and old not in names:
-            os.remove(os.path.join(OUT_DIR, old))
+            os.remove(os.path.join(out_dir, old))
     for _, _, name, image in pictures:
-        with open(os.path.join(OUT_DIR, name), "wb") as f:
+        with open(os.path.join(out_dir, name), "wb") as f:
             f.write(encode(image))
-    with open(os.path.join(OUT_DIR, MANIFEST), "w", encoding="ascii", newline="\n") as f:
+    with open(os.path.join(out_dir, MANIFEST), "w", encoding="ascii", newline="\n") as f:
         for slot, lang, name, _ in pictures:
             f.write(f"{slot} {lang} {name}\n")
 
@@ -604,7 +676,19 @@ ARIAL_STAND_INS = (
     "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",  # Arial's metrics
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
 )
-INFO_LINES = ("Melvane 1.1 \u2013 chords up and down", "https://melvane.org")
+def project_version():
+    """The version as project() in CMakeLists.txt spells it: the one place it is written."""
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
+        found = re.search(r"project\(Melvane VERSION ([0-9]+)\.([0-9]+)\.([0-9]+)", f.read())
+    if not found:
+        fail("CMakeLists.txt names no project version")
+    return found.groups()
+
+
+def info_lines(lang):
+    major, minor, _ = project_version()
+    tagline = "Akkorde auf und ab" if lang == "de" else "chords up and down"
+    return (f"Melvane {major}.{minor} \u2013 {tagline}", "https://melvane.org")
 SAMPLE_NAME = "Amazing Grace (Gitarrenfassung, Chorheft 2024).docx"
 
 
@@ -653,22 +737,23 @@ def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
             advance = arial_font.getlength(ch)
             if pen_x + advance > x + w - 20:
                 pen_x, pen_y = 35, pen_y + (bottom - top) + 2
-            draw.text((pen_x, pen_y), ch, font=arial_font, fill=ACCENT)
+            draw.text((pen_x, pen_y), ch, font=arial_font, fill=(0, 110, 190))
             pen_x += advance
         put(25, 184, 171)
     put(7, 260, 282)
     put(8, 260, 300)
     x, y, _, _ = BUTTON_AT[lang]
     put(20 if hover else 19, x, y)
-    grey = (140, 140, 140) if hover else (170, 170, 170)
-    draw.text(INFO_AREA[:2], INFO_LINES[0], font=arial_font, fill=grey)
-    draw.text((INFO_AREA[0], INFO_AREA[1] + 16), INFO_LINES[1], font=arial_font, fill=grey)
+    grey = (45, 60, 78) if hover else (100, 110, 122)  # the window's footer colours
+    lines = info_lines(lang)
+    draw.text(INFO_AREA[:2], lines[0], font=arial_font, fill=grey)
+    draw.text((INFO_AREA[0], INFO_AREA[1] + 16), lines[1], font=arial_font, fill=grey)
     output = SAMPLE_NAME.replace(".docx", f"+{step}.docx") if document else ""
     for (x, y, w, h), text, centred in ((STEP_FIELD, step, True), (NAME_FIELD, output, False)):
         field = Image.new("RGB", (w, h), WHITE)
         if text:
             left = (w - arial_font.getlength(text)) / 2 if centred else 1
-            ImageDraw.Draw(field).text((left, 0), text, font=arial_font, fill=ACCENT)
+            ImageDraw.Draw(field).text((left, 0), text, font=arial_font, fill=INK)
         face.paste(field, (x, y))
     return face
 
@@ -704,9 +789,11 @@ def main():
     args = parser.parse_args()
     if not features.check("raqm"):
         fail("Pillow cannot shape text (libraqm is missing); install Debian's python3-pil")
-    pictures = build()
-    write_set(pictures)
-    print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {OUT_DIR}")
+    for percent in SCALES:
+        pictures = build(percent / 100)
+        write_set(pictures, set_dir(percent))
+        print(f"make_pictures: wrote {len(pictures)} pictures and {MANIFEST} to {set_dir(percent)}")
+    write_icon()
     if args.preview:
         write_preview(read_set(), args.preview)
 

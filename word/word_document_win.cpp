@@ -95,6 +95,25 @@ class OpenDocument {
     AutomationHandlePtr document_;
 };
 
+// The automation layer's account of what went wrong is English. On the German face the causes
+// a user meets most get a German sentence, and the account follows as the detail.
+std::wstring Reason(Language language) {
+    const std::wstring text = LastErrorText();
+    if (language != Language::German) {
+        return text;
+    }
+    const auto code = static_cast<std::uint32_t>(LastErrorCode());
+    const wchar_t* sentence = nullptr;
+    if (code == 0x80040154u || code == 0x800401F3u) {  // class not registered, unknown ProgID
+        sentence =
+            L"Microsoft Word ist auf diesem Computer nicht installiert oder nicht "
+            L"registriert.";
+    } else if (code == 0x80080005u) {  // the server failed to start
+        sentence = L"Microsoft Word lie\u00DF sich nicht starten.";
+    }
+    return sentence == nullptr ? text : std::wstring(sentence) + L"\rDetails: " + text;
+}
+
 // The text ends with the automation layer's account of what went wrong.
 void ShowError(UserMessages& messages, Language language, const std::u16string& english,
                const std::u16string& german, const std::wstring& reason) {
@@ -241,7 +260,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
                   u"Microsoft Word konnte nicht initialisiert werden!\r\rBitte stellen Sie "
                   u"sicher, dass eine lokale Kopie von Microsoft Word installiert ist!\r\r"
                   u"Fehler:\r",
-                  LastErrorText());
+                  Reason(language));
         result.failure = WordFailure::NotStarted;
         return result;
     }
@@ -252,7 +271,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     AutomationHandlePtr opened = word->QueryObject(Wide(OpenDocumentCommand(source)));
     if (!opened) {
         ShowError(messages, language, u"The Word file could not be opened!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r", LastErrorText());
+                  u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r", Reason(language));
         result.failure = WordFailure::NotOpened;
         return result;
     }
@@ -263,7 +282,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     const std::int64_t count = document->QueryInteger(Wide(kParagraphCountCommand));
     if (LastCallFailed()) {
         ShowError(messages, language, u"The Word file could not be read!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gelesen werden!\r\rFehler:\r", LastErrorText());
+                  u"Die WORD Datei konnte nicht gelesen werden!\r\rFehler:\r", Reason(language));
         result.failure = WordFailure::NotRead;
         return result;
     }
@@ -272,7 +291,8 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     if (FAILED(word->CallMethod(Wide(SaveAsCommand(result.outputPath))))) {
         ShowError(messages, language, u"The Word file could not be saved!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r", LastErrorText());
+                  u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r",
+                  Reason(language));
         result.failure = WordFailure::NotSaved;
         return result;
     }

@@ -120,7 +120,7 @@ TEST(Face, AChosenDocumentShowsItsNameWrappedInsideTheZone) {
     EXPECT_TRUE(characters[20].text == u"u");
     for (const auto& c : characters) {
         EXPECT_LE(c.x + 7, 180);
-        EXPECT_EQ(c.colour, kAccentColour);
+        EXPECT_EQ(c.colour, kNameColour);
     }
 }
 

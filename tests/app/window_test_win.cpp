@@ -3,8 +3,10 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,7 +57,8 @@ class WindowTest : public ::testing::Test {
     }
 
     void Click(int x, int y) {
-        const LPARAM at = MAKELPARAM(x, y);
+        // Face units as the display has them.
+        const LPARAM at = MAKELPARAM(window_->Device(x), window_->Device(y));
         SendMessageW(window_->CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(window_->CanvasHandle(), WM_LBUTTONUP, 0, at);
     }
@@ -63,10 +66,27 @@ class WindowTest : public ::testing::Test {
         Click((area.left + area.right) / 2, (area.top + area.bottom) / 2);
     }
     void MovePointer(int x, int y) {
-        SendMessageW(window_->CanvasHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(window_->CanvasHandle(), WM_MOUSEMOVE, 0,
+                     MAKELPARAM(window_->Device(x), window_->Device(y)));
     }
 
     void Drop(const std::vector<std::wstring>& files) { SendDrop(window_->Handle(), files); }
+
+    // A key as the keyboard brings it: posted to the window with the caret, through the loop.
+    void PressKey(UINT key, bool shift = false, bool control = false, bool alt = false) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        HWND target = GetFocus() != nullptr ? GetFocus() : window_->Handle();
+        const LPARAM down = 1 | (alt ? (1 << 29) : 0);
+        PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, down);
+        PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, down | (3u << 30));
+        window_->ProcessPendingMessages();
+        keys[VK_SHIFT] = keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    }
 
     const HotAreas& Areas() { return window_->State().areas; }
 
@@ -81,8 +101,8 @@ class WindowTest : public ::testing::Test {
 TEST_F(WindowTest, HasTheFixedFaceAndItsControls) {
     RECT client{};
     GetClientRect(window_->Handle(), &client);
-    EXPECT_EQ(client.right, 600);
-    EXPECT_EQ(client.bottom, 430);
+    EXPECT_EQ(client.right, window_->Device(600));
+    EXPECT_EQ(client.bottom, window_->Device(430));
     EXPECT_EQ(WindowText(window_->Handle()), L"Melvane v1.1");
     const LONG_PTR style = GetWindowLongPtrW(window_->Handle(), GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
@@ -197,7 +217,8 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     SendDrop(window.Handle(), {source.wstring()});
     const HotAreas& areas = window.State().areas;
     const auto click = [&](const HotArea& area) {
-        const LPARAM at = MAKELPARAM((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+        const LPARAM at = MAKELPARAM(window.Device((area.left + area.right) / 2),
+                                     window.Device((area.top + area.bottom) / 2));
         SendMessageW(window.CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(window.CanvasHandle(), WM_LBUTTONUP, 0, at);
     };
@@ -218,6 +239,255 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     EXPECT_NE(before, after);
     EXPECT_TRUE(window.State().SourcePath.empty());
     EXPECT_EQ(WindowText(window.StepFieldHandle()), L"0");
+    std::filesystem::remove_all(folder);
+}
+
+// Everything in display pixels follows the display's scale; the controller keeps face units.
+TEST_F(WindowTest, FollowsTheDisplayScale) {
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const int dpi = window_->Dpi();
+    EXPECT_EQ(dpi, systemDpi);
+    std::printf("display at %d DPI\n", dpi);
+
+    RECT step{};
+    GetWindowRect(window_->StepFieldHandle(), &step);
+    MapWindowPoints(nullptr, window_->CanvasHandle(), reinterpret_cast<POINT*>(&step), 2);
+    EXPECT_EQ(step.left, MulDiv(264, dpi, 96));
+    EXPECT_EQ(step.top, MulDiv(198, dpi, 96));
+    EXPECT_EQ(step.right - step.left, MulDiv(294, dpi, 96) - MulDiv(264, dpi, 96));
+
+    // A click at the display position of the step-up arrow's lower right corner.
+    const HotArea up = Areas().stepUp;
+    const LPARAM at = MAKELPARAM(MulDiv(up.right, dpi, 96), MulDiv(up.bottom, dpi, 96));
+    SendMessageW(window_->CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window_->CanvasHandle(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(window_->State().StepValue, 1);
+    EXPECT_EQ(Areas().stepUp.right, 286);
+
+    // The heading comes from the set drawn for this scale, pixel for pixel.
+    ImageSet set;
+    ASSERT_TRUE(LoadImageSetForDpi(set, dpi));
+    const Picture* heading = set.Find({0, kHeadingSlot});
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->width, MulDiv(30 + 490, dpi, 96) - MulDiv(30, dpi, 96));
+    int differ = 0;
+    for (int y = 0; y < heading->height; y += 3) {
+        for (int x = 0; x < heading->width; x += 3) {
+            const std::uint8_t* p =
+                &heading->rgba[static_cast<std::size_t>((y * heading->width + x) * 4)];
+            const std::uint32_t expected = (p[0] << 16) | (p[1] << 8) | p[2];
+            differ += window_->Face().DevicePixelAt(MulDiv(30, dpi, 96) + x,
+                                                    MulDiv(20, dpi, 96) + y) != expected;
+        }
+    }
+    EXPECT_EQ(differ, 0);
+}
+
+// Moved to a display with another scale, the window is made again for it.
+TEST_F(WindowTest, FollowsAMoveToADisplayWithAnotherScale) {
+    Drop({L"C:\\Songs\\song.odt"});
+    const int before = window_->Dpi();
+    const int after = before == 192 ? 120 : 192;
+    RECT frame{};
+    GetWindowRect(window_->Handle(), &frame);
+    RECT proposed{frame.left, frame.top, frame.left + MulDiv(620, after, 96),
+                  frame.top + MulDiv(470, after, 96)};
+    SendMessageW(window_->Handle(), WM_DPICHANGED, MAKEWPARAM(after, after),
+                 reinterpret_cast<LPARAM>(&proposed));
+    EXPECT_EQ(window_->Dpi(), after);
+    RECT canvas{};
+    GetClientRect(window_->CanvasHandle(), &canvas);
+    EXPECT_EQ(canvas.right, MulDiv(600, after, 96));
+    RECT name{};
+    GetWindowRect(window_->OutputNameFieldHandle(), &name);
+    MapWindowPoints(nullptr, window_->CanvasHandle(), reinterpret_cast<POINT*>(&name), 2);
+    EXPECT_EQ(name.left, MulDiv(262, after, 96));
+    // The face is drawn again at the new size, document and all, and clicks land in face units.
+    EXPECT_EQ(window_->Face().Width(), MulDiv(600, after, 96));
+    EXPECT_EQ(window_->Face().PixelAt(30, 250), 0x009FFAu);
+    ClickArea(Areas().stepUp);
+    EXPECT_EQ(window_->State().StepValue, 1);
+}
+
+TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
+    Drop({L"C:\\Songs\\song.odt"});
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), window_->StepFieldHandle());
+    PressKey(VK_UP);
+    PressKey(VK_PRIOR);
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"6");
+    PressKey(VK_NEXT);
+    PressKey(VK_DOWN);
+    PressKey(VK_DOWN);
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"-1");
+    PressKey('4');  // typed over the selected value
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"4");
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), window_->OutputNameFieldHandle());
+    PressKey(VK_TAB);
+    EXPECT_EQ(window_->State().focus, FocusTarget::TransposeButton);
+    PressKey(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), window_->OutputNameFieldHandle());
+
+    PressKey('F', false, false, true);
+    EXPECT_EQ(window_->State().SpellingChoice, 1);
+    PressKey(VK_RETURN);
+    ASSERT_EQ(documents_.odt.size(), 1u);
+    EXPECT_TRUE(documents_.odt[0].output == u"C:\\Songs\\song+4.odt");
+    EXPECT_EQ(documents_.odt[0].spelling, 1);
+    EXPECT_TRUE(window_->State().SourcePath.empty());
+
+    dialog_.answer = u"C:\\Songs\\other.docx";
+    PressKey('O', false, true);
+    EXPECT_TRUE(window_->State().SourceName == u"other.docx");
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(window_->State().SourcePath.empty());
+    PressKey(VK_F1);
+    EXPECT_EQ(shell_.addresses.size(), 1u);
+}
+
+TEST_F(WindowTest, TheButtonsFocusRingAndTheAccessKeysAreDrawn) {
+    const HotArea button = Areas().transposeButton;
+    const std::uint32_t outside = window_->Face().PixelAt(button.left - 2, button.top + 10);
+    for (int i = 0; i < 3; ++i)
+        PressKey(VK_TAB);
+    EXPECT_NE(window_->Face().PixelAt(button.left - 2, button.top + 10), outside);
+    // Alt down underlines the access keys (below the label's baseline), Alt up takes it away.
+    std::vector<std::uint32_t> before;
+    for (int x = 438; x < 448; ++x)
+        before.push_back(window_->Face().PixelAt(x, 198));
+    PostMessageW(window_->Handle(), WM_SYSKEYDOWN, VK_MENU, 1 | (1 << 29));
+    window_->ProcessPendingMessages();
+    std::vector<std::uint32_t> held;
+    for (int x = 438; x < 448; ++x)
+        held.push_back(window_->Face().PixelAt(x, 198));
+    EXPECT_NE(before, held);
+    // A lone Alt puts the window into menu mode when released, as everywhere; Esc leaves it.
+    PostMessageW(window_->Handle(), WM_SYSKEYUP, VK_MENU, 1 | (3u << 30));
+    PostMessageW(window_->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    window_->ProcessPendingMessages();
+    EXPECT_FALSE(window_->State().showMnemonics);
+}
+
+// Answers the message boxes of this thread from inside their modal loops, in order, and keeps
+// what each said.
+class BoxAnswerer {
+  public:
+    explicit BoxAnswerer(std::vector<int> buttons) {
+        buttons_ = std::move(buttons);
+        texts_.clear();
+        timer_ = SetTimer(nullptr, 0, 30, OnTimer);
+    }
+    ~BoxAnswerer() { KillTimer(nullptr, timer_); }
+    static const std::vector<std::wstring>& Texts() { return texts_; }
+
+  private:
+    static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static BOOL CALLBACK CollectText(HWND child, LPARAM text) {
+        wchar_t name[16] = {};
+        GetClassNameW(child, name, 16);
+        if (std::wstring(name) == L"Static")
+            *reinterpret_cast<std::wstring*>(text) += WindowText(child);
+        return TRUE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        HWND box = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+        if (box == nullptr || buttons_.empty())
+            return;
+        std::wstring text;
+        EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&text));
+        texts_.push_back(text);
+        const int button = buttons_.front();
+        buttons_.erase(buttons_.begin());
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    }
+    static inline std::vector<int> buttons_;
+    static inline std::vector<std::wstring> texts_;
+    UINT_PTR timer_ = 0;
+};
+
+// The window's own boxes: a question before an existing output is replaced, and where the
+// output went when no program opens it.
+TEST(WindowWithDocuments, AsksBeforeReplacingAndSaysWhereTheOutputWent) {
+    const NoteTable table = BuildNoteTables();
+    MessageBoxes boxes;
+    RecordingShell shell;
+    shell.opens = false;
+    DocumentDispatch documents(table, boxes, shell);
+    ImageSet images;
+    ASSERT_TRUE(LoadImageSet(images));
+    MainWindow window(images, Language::English, WindowServices{shell, documents, &boxes});
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
+    boxes.SetOwner(window.Handle());
+
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::filesystem::path folder = std::filesystem::path(temp) / L"Melvane Fragen";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path source = folder / L"Lied.odt";
+    const std::filesystem::path output = folder / L"Lied+2.odt";
+    std::filesystem::copy_file(MELVANE_EXAMPLE_ODT, source,
+                               std::filesystem::copy_options::overwrite_existing);
+    { std::ofstream(output) << "an earlier copy"; }
+
+    SendDrop(window.Handle(), {source.wstring()});
+    SetWindowTextW(window.StepFieldHandle(), L"2");
+    const HotArea& button = window.State().areas.transposeButton;
+    const LPARAM at = MAKELPARAM(window.Device(button.left + 5), window.Device(button.top + 5));
+    const auto press = [&] {
+        SendMessageW(window.CanvasHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(window.CanvasHandle(), WM_LBUTTONUP, 0, at);
+    };
+    {
+        BoxAnswerer answer({IDNO});
+        press();
+        ASSERT_EQ(BoxAnswerer::Texts().size(), 1u);
+        EXPECT_NE(BoxAnswerer::Texts()[0].find(output.wstring()), std::wstring::npos);
+    }
+    EXPECT_EQ(std::filesystem::file_size(output), 15u);
+    EXPECT_FALSE(window.State().SourcePath.empty());  // No keeps the form
+    {
+        BoxAnswerer answer({IDYES, IDOK});
+        press();
+        ASSERT_EQ(BoxAnswerer::Texts().size(), 2u);
+        EXPECT_NE(BoxAnswerer::Texts()[1].find(output.wstring()), std::wstring::npos);
+    }
+    std::vector<std::u16string> paragraphs;
+    EXPECT_TRUE(ReadOdtParagraphs(output, paragraphs));
+    EXPECT_TRUE(window.State().SourcePath.empty());
+    std::filesystem::remove_all(folder);
+}
+
+// With the output field emptied the Word path names the copy itself; that name is asked about too.
+TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
+    const NoteTable table = BuildNoteTables();
+    RecordingUserMessages messages;
+    messages.answer = false;
+    RecordingShell shell;
+    DocumentDispatch documents(table, messages, shell);
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::filesystem::path folder = std::filesystem::path(temp) / L"Melvane Word-Frage";
+    std::filesystem::create_directories(folder);
+    { std::ofstream(folder / L"Song.docx") << "sheet"; }
+    { std::ofstream(folder / L"Song_NEU.docx") << "earlier"; }
+    const std::wstring source = (folder / L"Song.docx").wstring();
+    EXPECT_FALSE(documents.TransposeWordDocument(
+        {std::u16string(source.begin(), source.end()), u"", 2, 0, Language::English}));
+    EXPECT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
     std::filesystem::remove_all(folder);
 }
 

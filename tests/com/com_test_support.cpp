@@ -73,7 +73,7 @@ class ComEnvironment final : public ::testing::Environment {
         // Freed BSTRs must really be freed for the live count to mean anything.
         HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
         if (oleaut == nullptr) {
-            oleaut = LoadLibraryW(L"oleaut32.dll");
+            oleaut = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         }
         const auto noCache = reinterpret_cast<void(WINAPI*)()>(
             reinterpret_cast<void (*)()>(GetProcAddress(oleaut, "SetOaNoCache")));

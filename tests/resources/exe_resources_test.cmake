@@ -1,0 +1,55 @@
+cmake_minimum_required(VERSION 3.25)
+# Reads a Windows program's resources back with MinGW's windres: an icon group in the sizes the
+# shell asks for, VERSIONINFO with the project version, and a manifest with what the program
+# needs. Variables: WINDRES, EXE, VERSION (x.y.z), MANIFEST_NEEDS (list of texts).
+set(work "${EXE}.resources")
+execute_process(COMMAND "${WINDRES}" -i "${EXE}" -O rc -o "${work}.rc" RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "windres could not read ${EXE}")
+endif()
+execute_process(COMMAND "${WINDRES}" -i "${EXE}" -O res -o "${work}.res" RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "windres could not read ${EXE}")
+endif()
+file(READ "${work}.rc" rc)
+
+set(failures 0)
+macro(complain text)
+    message(SEND_ERROR "${EXE}: ${text}")
+    math(EXPR failures "${failures} + 1")
+endmacro()
+
+if(NOT rc MATCHES "\"MELVANE\" 14 /\\* RT_GROUP_ICON \\*/")
+    complain("no icon group named MELVANE")
+endif()
+# Explorer and the taskbar pick from these; "\000" is 256.
+foreach(side "\\\\020" "\\\\040" "\\\\060" "\\\\000")
+    if(NOT rc MATCHES "\"${side}${side}\\\\000\\\\000\", 1, 32")
+        complain("the icon lacks a 32-bit image of side ${side}")
+    endif()
+endforeach()
+
+string(REPLACE "." ", " commas "${VERSION}")
+if(NOT rc MATCHES "FILEVERSION ${commas}, 0")
+    complain("FILEVERSION is not ${VERSION}")
+endif()
+foreach(value FileVersion ProductVersion)
+    if(NOT rc MATCHES "VALUE \"${value}\", \"${VERSION}\"")
+        complain("${value} is not ${VERSION}")
+    endif()
+endforeach()
+
+# The manifest is UTF-8 text inside the resources.
+file(STRINGS "${work}.res" text)
+string(JOIN "\n" text ${text})
+foreach(need IN LISTS MANIFEST_NEEDS)
+    string(FIND "${text}" "${need}" at)
+    if(at EQUAL -1)
+        complain("the manifest lacks ${need}")
+    endif()
+endforeach()
+
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} problem(s) with the resources")
+endif()
+message(STATUS "${EXE}: icon, version ${VERSION} and manifest present")
