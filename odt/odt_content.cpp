@@ -130,14 +130,19 @@ ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
         case XmlLoadStatus::Loaded:
             break;
     }
-    // The source's bytes are not needed once parsed: at most the tree and the new text are held.
+    // The source's bytes are not needed once parsed: at most the tree and the new text are held,
+    // and the new text is about as long as the old, so it is written without regrowing.
+    const std::size_t sourceSize = bytes.size();
     std::string().swap(bytes);
     XmlDocument& document = loaded.document;
     const XmlNodeId top = document.DocumentElement();
     if (top != kNoXmlNode && document.Name(top) == u"office:document-content") {
         result.piecesChanged = WalkTextNodes(document, top, shift);
     }
-    bytes = XmlToBytes(document);
+    StringXmlSink written;
+    written.bytes.reserve(sourceSize + sourceSize / 32 + 4096);
+    WriteXml(document, written);
+    bytes = std::move(written.bytes);
     result.status = ContentStatus::Transposed;
     return result;
 }

@@ -1,10 +1,12 @@
 #include "package/package.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <set>
 #include <system_error>
 #include <unordered_map>
@@ -207,6 +209,88 @@ std::optional<std::string> NormalName(std::string_view name) {
         return std::nullopt;
     }
     return normal;
+}
+
+// A replaced entry's data, deflated here rather than by libzip, whose deflate always takes
+// zlib's slowest level: libzip copies it as it copies the untouched entries.
+struct DeflatedData {
+    std::string compressed;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    time_t mtime = 0;
+    std::uint64_t position = 0;
+    zip_error_t error{};
+
+    static zip_int64_t Callback(void* self, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+        auto* deflated = static_cast<DeflatedData*>(self);
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                deflated->position = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                const std::uint64_t count = std::min<std::uint64_t>(
+                    length, deflated->compressed.size() - deflated->position);
+                std::memcpy(data, deflated->compressed.data() + deflated->position,
+                            static_cast<std::size_t>(count));
+                deflated->position += count;
+                return static_cast<zip_int64_t>(count);
+            }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* stat = static_cast<zip_stat_t*>(data);
+                zip_stat_init(stat);
+                stat->size = deflated->size;
+                stat->comp_size = deflated->compressed.size();
+                stat->comp_method = ZIP_CM_DEFLATE;
+                stat->crc = deflated->crc;
+                stat->mtime = deflated->mtime;
+                stat->encryption_method = ZIP_EM_NONE;
+                stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                               ZIP_STAT_CRC | ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&deflated->error, data, length);
+            case ZIP_SOURCE_FREE:
+                zip_error_fini(&deflated->error);
+                delete deflated;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            default:
+                zip_error_set(&deflated->error, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+        }
+    }
+};
+
+// Raw deflate at zlib's default level, as office suites write their parts. The output grows by
+// blocks: it is a fraction of the input, which must not be held twice.
+bool Deflate(const std::string& bytes, DeflatedData& out) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        return false;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    char block[kReadBlock];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(block);
+        stream.avail_out = sizeof block;
+        result = deflate(&stream, Z_FINISH);
+        out.compressed.append(block, sizeof block - stream.avail_out);
+    }
+    deflateEnd(&stream);
+    out.size = bytes.size();
+    out.crc = static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+    return result == Z_STREAM_END;
 }
 
 PackageStatus Failure(PackageError error, std::string reason = {}) {
@@ -456,7 +540,24 @@ PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& d
         zip_stat_t stat;
         const bool hasTime =
             zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME);
-        zip_source_t* data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        zip_source_t* data = nullptr;
+        if (method == ZIP_CM_DEFLATE) {
+            auto deflated = std::make_unique<DeflatedData>();
+            zip_error_init(&deflated->error);
+            deflated->mtime = hasTime ? stat.mtime : time(nullptr);
+            if (!Deflate(bytes, *deflated)) {
+                zip_error_fini(&deflated->error);
+                return false;
+            }
+            data = zip_source_function(archive, &DeflatedData::Callback, deflated.get());
+            if (data != nullptr) {
+                deflated.release();  // the source frees it
+            } else {
+                zip_error_fini(&deflated->error);
+            }
+        } else {
+            data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        }
         if (data == nullptr) {
             return false;
         }
@@ -464,7 +565,8 @@ PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& d
             zip_source_free(data);
             return false;
         }
-        return zip_set_file_compression(archive, index, method, 0) == 0 &&
+        return (method != ZIP_CM_STORE ||
+                zip_set_file_compression(archive, index, ZIP_CM_STORE, 0) == 0) &&
                (!hasTime || zip_file_set_mtime(archive, index, stat.mtime, 0) == 0);
     };
     bool prepared = true;
