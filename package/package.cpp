@@ -3,6 +3,7 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -293,6 +294,66 @@ bool Deflate(const std::string& bytes, DeflatedData& out) {
     return result == Z_STREAM_END;
 }
 
+std::uint64_t Little(const unsigned char* bytes, int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
+// libzip shows a NUL inside a name as a space, so the names are looked at as stored: the
+// central directory read once more. Called only on an archive libzip has already accepted.
+bool SomeNameHoldsNul(FileSource& source) {
+    const std::uint64_t tailSize = std::min<std::uint64_t>(source.size, 65535 + 22);
+    std::vector<unsigned char> tail(static_cast<std::size_t>(tailSize));
+    if (!source.SeekIn(source.size - tailSize) ||
+        std::fread(tail.data(), 1, tail.size(), source.in) != tail.size()) {
+        return false;
+    }
+    std::size_t end = tail.size() < 22 ? std::string::npos : tail.size() - 22;
+    while (end != std::string::npos && Little(&tail[end], 4) != 0x06054b50) {
+        end = end == 0 ? std::string::npos : end - 1;
+    }
+    if (end == std::string::npos) {
+        return false;
+    }
+    std::uint64_t size = Little(&tail[end + 12], 4);
+    std::uint64_t offset = Little(&tail[end + 16], 4);
+    if ((size == 0xFFFFFFFF || offset == 0xFFFFFFFF) && end >= 20 &&
+        Little(&tail[end - 20], 4) == 0x07064b50) {
+        unsigned char record[56];
+        if (!source.SeekIn(Little(&tail[end - 12], 8)) ||
+            std::fread(record, 1, sizeof record, source.in) != sizeof record) {
+            return false;
+        }
+        size = Little(record + 40, 8);
+        offset = Little(record + 48, 8);
+    }
+    if (size > source.size || !source.SeekIn(offset)) {
+        return false;
+    }
+    std::vector<unsigned char> directory(static_cast<std::size_t>(size));
+    if (std::fread(directory.data(), 1, directory.size(), source.in) != directory.size()) {
+        return false;
+    }
+    for (std::size_t at = 0;
+         at + 46 <= directory.size() && Little(&directory[at], 4) == 0x02014b50;) {
+        const auto nameLength = static_cast<std::size_t>(Little(&directory[at + 28], 2));
+        const auto rest = static_cast<std::size_t>(Little(&directory[at + 30], 2) +
+                                                   Little(&directory[at + 32], 2));
+        if (at + 46 + nameLength > directory.size()) {
+            return false;
+        }
+        const auto* name = &directory[at + 46];
+        if (std::find(name, name + nameLength, '\0') != name + nameLength) {
+            return true;
+        }
+        at += 46 + nameLength + rest;
+    }
+    return false;
+}
+
 PackageStatus Failure(PackageError error, std::string reason = {}) {
     return PackageStatus{error, std::move(reason)};
 }
@@ -407,6 +468,10 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
             files.insert(*normal);
         }
         state->names.emplace_back(raw);
+    }
+    if (SomeNameHoldsNul(source)) {
+        result.status = Failure(PackageError::BadEntryName, "Entry name with a NUL character");
+        return result;
     }
     for (zip_uint64_t index = 0; index < state->names.size(); ++index) {
         state->indexOf.emplace(state->names[index], index);

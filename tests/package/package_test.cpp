@@ -88,6 +88,7 @@ TEST_F(PackageTest, HostileOrBrokenPackagesAreRefusedAtOpening) {
         {"drive", with({{.name = "C:/x"}}), PackageError::BadEntryName},
         {"drive inside", with({{.name = "x/Z:victim.txt"}}), PackageError::BadEntryName},
         {"only dots", with({{.name = "./"}}), PackageError::BadEntryName},
+        {"NUL", with({{.name = std::string("a\0.png", 5)}}), PackageError::BadEntryName},
         {"encrypted", with({{.name = "secret", .data = "x", .flags = 1}}),
          PackageError::EntryEncrypted},
         {"too many entries", many, PackageError::TooManyEntries},
