@@ -480,9 +480,9 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
     return result;
 }
 
-PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes,
-                                       std::uint64_t cap) const {
-    bytes.clear();
+PackageStatus PackageReader::ReadEntryInto(std::string_view name,
+                                           const std::function<char*(std::size_t)>& allocate,
+                                           std::uint64_t cap) const {
     if (state_->archive == nullptr) {
         return Failure(PackageError::NotOpened);
     }
@@ -505,36 +505,54 @@ PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes
             PackageError::EntryTooLarge,
             "Entry larger than " + std::to_string(cap >> 20) + " MiB: " + std::string(name));
     }
+    const auto size = static_cast<std::size_t>(stat.size);
+    char* buffer = nullptr;
+    if (size > 0 && (buffer = allocate(size)) == nullptr) {
+        return Failure(PackageError::EntryTooLarge, ZipErrorText(ZIP_ER_MEMORY));
+    }
     zip_file_t* file = zip_fopen_index(archive, found->second, 0);
     if (file == nullptr) {
         return Failure(PackageError::EntryDamaged, zip_strerror(archive));
     }
-    bytes.reserve(static_cast<std::size_t>(stat.size));
-    char block[kReadBlock];
+    // Exactly the declared size into the buffer, then one more read that must find the end: a
+    // bomb that lies about its size stops after one byte past what it declared.
     PackageStatus status;
-    for (;;) {
-        const zip_int64_t got = zip_fread(file, block, sizeof block);
+    std::size_t filled = 0;
+    while (status.Ok() && filled < size) {
+        const zip_int64_t got = zip_fread(file, buffer + filled, size - filled);
         if (got < 0) {
             status = Failure(PackageError::EntryDamaged, zip_file_strerror(file));
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        // A bomb that lies about its size stops here, one block past what it declared.
-        if (bytes.size() + static_cast<std::uint64_t>(got) > stat.size) {
+        } else if (got == 0) {
             status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
-            break;
+        } else {
+            filled += static_cast<std::size_t>(got);
         }
-        bytes.append(block, static_cast<std::size_t>(got));
+    }
+    if (status.Ok()) {
+        char beyond = 0;
+        const zip_int64_t got = zip_fread(file, &beyond, 1);
+        if (got < 0) {
+            status = Failure(PackageError::EntryDamaged, zip_file_strerror(file));
+        } else if (got > 0) {
+            status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
+        }
     }
     zip_fclose(file);
-    if (status.Ok() && bytes.size() != stat.size) {
-        status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
-    }
+    return status;
+}
+
+PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes,
+                                       std::uint64_t cap) const {
+    bytes.clear();
+    const PackageStatus status = ReadEntryInto(
+        name,
+        [&bytes](std::size_t size) {
+            bytes.resize(size);
+            return bytes.data();
+        },
+        cap);
     if (!status.Ok()) {
-        bytes.clear();
-        bytes.shrink_to_fit();
+        std::string().swap(bytes);
     }
     return status;
 }
