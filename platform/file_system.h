@@ -15,21 +15,6 @@ namespace melvane {
 std::u16string PathToText(const std::filesystem::path& path);
 std::filesystem::path PathFromText(std::u16string_view text);
 
-// While it lives, the calling thread reads and writes multibyte text as UTF-8, whatever the
-// process locale says. Archive libraries convert entry names through the locale; in the "C"
-// locale a name like "Bilder/Bär.png" would otherwise not come through.
-class Utf8TextScope {
-  public:
-    Utf8TextScope();
-    ~Utf8TextScope();
-    Utf8TextScope(const Utf8TextScope&) = delete;
-    Utf8TextScope& operator=(const Utf8TextScope&) = delete;
-
-  private:
-    void* utf8_ = nullptr;
-    void* previous_ = nullptr;
-};
-
 // True when both paths lead to the same existing file: links are followed, and where the system
 // ignores the case of names, so does the comparison. False when either does not exist.
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

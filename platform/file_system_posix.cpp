@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <locale.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,22 +101,6 @@ std::u16string PathToText(const std::filesystem::path& path) {
 
 std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(EncodeUtf8Lossless(text));
-}
-
-Utf8TextScope::Utf8TextScope() {
-    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (utf8 == static_cast<locale_t>(0)) {
-        return;
-    }
-    utf8_ = utf8;
-    previous_ = uselocale(utf8);
-}
-
-Utf8TextScope::~Utf8TextScope() {
-    if (utf8_ != nullptr) {
-        uselocale(static_cast<locale_t>(previous_));
-        freelocale(static_cast<locale_t>(utf8_));
-    }
 }
 
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

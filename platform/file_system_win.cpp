@@ -129,10 +129,6 @@ std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 
-// Windows hands names over as UTF-16, which needs no locale.
-Utf8TextScope::Utf8TextScope() = default;
-Utf8TextScope::~Utf8TextScope() = default;
-
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     const Handle first(OpenForIdentity(a));
     const Handle second(OpenForIdentity(b));
