@@ -7,6 +7,10 @@
 #include "app/feedback_texts.h"
 #include "platform/file_system.h"
 
+#include "documents/documents.h"
+#include "documents/messages.h"
+#include "platform/file_system.h"
+
 namespace melvane {
 namespace {
 
@@ -22,15 +26,6 @@ std::u16string Decimal(std::int64_t value) {
 }
 
 // "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
-std::u16string StepMarker(std::int64_t steps) {
-    if (steps <= 0) {
-        return steps == 0 ? std::u16string(1, u'_') : Decimal(steps);
-    }
-    std::u16string marker(1, u'+');
-    marker += Decimal(steps);
-    return marker;
-}
-
 std::u16string TrimBlanks(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {
@@ -40,9 +35,9 @@ std::u16string TrimBlanks(std::u16string_view text) {
     return std::u16string(text.substr(first, last - first + 1));
 }
 
-void ShowInformation(UserMessages& messages, Language language, const std::u16string& english,
-                     const std::u16string& german) {
-    messages.Show({u"Information", Localized(language, english, german), MessageIcon::Information});
+void ShowInformation(UserMessages& messages, Language language, Message message) {
+    messages.Show({MessageText(Message::InformationTitle, language), MessageText(message, language),
+                   MessageIcon::Information});
 }
 
 // Sets the flag when the point is inside and clears it when outside; true when it changed.
@@ -328,7 +323,7 @@ void Controller::ShowMnemonics(bool shown) {
 
 bool Controller::ChooseDocument(const std::u16string& path) {
     // Anything but a Word or OpenDocument file is ignored; the form keeps its document.
-    if (!IsSupportedExtension(LowerCaseExtension(path))) {
+    if (!IsSupportedExtension(LowerCaseExtension(std::u16string_view(path)))) {
         return false;
     }
     state_.SourcePath = path;
@@ -338,13 +333,8 @@ bool Controller::ChooseDocument(const std::u16string& path) {
 }
 
 void Controller::AskForDocument() {
-    const bool german = state_.UiLanguage == Language::German;
-    const std::u16string title = german ? u"Datei auswählen" : u"Select file";
-    const std::u16string filters =
-        german ? u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                 u"Word Dateien (doc, docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt"
-               : u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                 u"Word files (doc, docx)|*.doc;*.docx|Open Office files (odt)|*.odt";
+    const std::u16string title = MessageText(Message::SelectFileTitle, state_.UiLanguage);
+    const std::u16string filters = MessageText(Message::FileFilters, state_.UiLanguage);
     const std::u16string chosen =
         services_.fileDialog.AskForFile(title, filters, state_.SourcePath);
     if (!chosen.empty()) {
@@ -363,12 +353,8 @@ void Controller::RefreshOutputName() {
         services_.outputNameField.SetText(u"");
         return;
     }
-    const std::u16string& source = state_.SourcePath;
-    const std::u16string extension = LowerCaseExtension(source);
-    const std::u16string marker = StepMarker(state_.StepValue);
-    const std::u16string file = FilePart(source);
-    const std::u16string stem = file.substr(0, file.size() - extension.size() - 1);
-    services_.outputNameField.SetText(DirectoryPart(source) + stem + marker + u"." + extension);
+    services_.outputNameField.SetText(
+        PathToText(ProposeOutputPath(PathFromText(state_.SourcePath), state_.StepValue)));
     services_.outputNameField.SelectAll();
 }
 
@@ -385,17 +371,14 @@ void Controller::ResetForm() {
 int Controller::TransposeAction() {
     const Language language = state_.UiLanguage;
     if (state_.SourcePath.empty()) {
-        ShowInformation(services_.messages, language, u"Please select or drop a sourcefile!",
-                        u"Bitte wählen Sie eine Quelldatei aus!");
+        ShowInformation(services_.messages, language, Message::NoSourceChosen);
         return 0;
     }
     if (state_.StepValue == 0) {
-        ShowInformation(services_.messages, language, u"Please input a transpose value!",
-                        u"Bitte geben Sie einen Wert ein, um den das Sheet transponiert werden "
-                        u"soll!");
+        ShowInformation(services_.messages, language, Message::NoStepValue);
         return 0;
     }
-    const std::u16string extension = LowerCaseExtension(state_.SourcePath);
+    const std::u16string extension = LowerCaseExtension(std::u16string_view(state_.SourcePath));
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
     TransposeSettings transpose;
     transpose.steps = state_.StepValue;

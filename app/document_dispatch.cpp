@@ -4,38 +4,23 @@
 #include <system_error>
 
 #include "app/feedback_texts.h"
-#include "odt/odt_document.h"
+#include "documents/documents.h"
 #include "platform/file_system.h"
-#ifdef _WIN32
-#include "word/word_document.h"
 #include "word/word_output_name.h"
-#endif
 
 namespace melvane {
 
-void DocumentDispatch::ShowResult(const std::u16string& output, Language language) {
-    // Without a program for the type nothing would show that it worked, nor where it went.
-    if (!shell_.OpenDocument(PathFromText(output))) {
-        messages_.Show(SavedWhereMessage(language, output));
-    }
-}
-
-bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
-    OdtSettings settings{table_, request.transpose, request.language};
-    settings.openOutput = false;
-    const OdtResult result = melvane::TransposeOdtDocument(
-        PathFromText(request.source), PathFromText(request.output), settings, messages_, shell_);
-    if (result.outputWritten) {
-        ShowResult(request.output, request.language);
-    }
-    return result.Succeeded();
-}
-
-bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
-#ifdef _WIN32
-    // An emptied output field leaves the name to the Word path; an existing file of that name
-    // is asked about as the window asks about any other.
-    if (request.output.empty()) {
+bool DocumentDispatch::Transpose(const TransposeRequest& request) {
+    DocumentJob job;
+    job.source = PathFromText(request.source);
+    job.output = PathFromText(request.output);
+    job.settings = request.transpose;
+    job.language = request.language;
+    // The window opens the result itself, so that it can say where it went when that fails.
+    job.openOutput = false;
+    if (request.output.empty() && KindOf(job.source) == DocumentKind::Word) {
+        // An emptied output field leaves the name to the Word path; an existing file of that
+        // name is asked about as the window asks about any other.
         const std::u16string derived = WordOutputPath(request.source);
         std::error_code error;
         if (std::filesystem::exists(PathFromText(derived), error) &&
@@ -43,22 +28,21 @@ bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
             return false;
         }
     }
-    WordSettings settings{table_, request.transpose, request.language};
-    settings.openOutput = false;
-    const WordResult result =
-        melvane::TransposeWordDocument(request.source, request.output, settings, messages_, shell_);
-    if (result.status == 1) {
-        ShowResult(result.outputPath, request.language);
+    const DocumentResult result = TransposeDocument(job, {table_, messages_, shell_});
+    // Without a program for the type nothing would show that it worked, nor where it went.
+    if (result.written && !shell_.OpenDocument(result.output)) {
+        messages_.Show(SavedWhereMessage(request.language, PathToText(result.output)));
     }
-    return result.status == 1;
-#else
-    // Word is reached through COM automation, which only Windows has.
-    messages_.Show({Localized(request.language, u"Error", u"Fehler"),
-                    Localized(request.language, u"Word documents need Microsoft Word on Windows.",
-                              u"Word-Dokumente brauchen Microsoft Word unter Windows."),
-                    MessageIcon::Error});
-    return false;
-#endif
+    return result.Succeeded();
+}
+
+// The documents layer picks the path by the extension itself.
+bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
+    return Transpose(request);
+}
+
+bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
+    return Transpose(request);
 }
 
 }  // namespace melvane

@@ -6,6 +6,7 @@
 
 #include "chords/sheet.h"
 #include "chords/transpose.h"
+#include "documents/messages.h"
 #include "odt/xml_reader.h"
 #include "odt/xml_writer.h"
 
@@ -331,8 +332,8 @@ std::u16string ParseErrorText(const XmlParseError& error) {
         const std::string digits = std::to_string(value);
         return std::u16string(digits.begin(), digits.end());
     };
-    return u"Error in the XML file:\r" + (u"Message: " + error.message) + u"\r" + u"Line: " +
-           number(error.line) + u" Character: " + number(error.column);
+    return MessageText(Message::XmlParseError, Language::English,
+                       {error.message, number(error.line), number(error.column)});
 }
 
 }  // namespace
@@ -361,21 +362,25 @@ std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShif
     return changed;
 }
 
-ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const ChordShift& shift,
-                                  UserMessages& messages) {
+namespace {
+
+// Walks a loaded text and writes it into `written`; `sourceSize` sizes the buffer, the new text
+// being about as long as the old.
+ContentResult TransposeLoaded(XmlLoadResult& loaded, std::size_t sourceSize,
+                              const ChordShift& shift, UserMessages& messages,
+                              std::string& written) {
     ContentResult result;
-    const std::filesystem::path path = workFolder / "content.xml";
-    XmlLoadResult loaded = LoadXmlFile(path);
     switch (loaded.status) {
         case XmlLoadStatus::Missing:
         case XmlLoadStatus::Empty:
             result.status = ContentStatus::Missing;
             return result;
         case XmlLoadStatus::ReadFailed:
-            result.status = ContentStatus::Failed;
+            result.status = ContentStatus::Unreadable;
             return result;
         case XmlLoadStatus::ParseError:
-            messages.Show({u"Error", ParseErrorText(loaded.error), MessageIcon::None});
+            messages.Show({MessageText(Message::ErrorTitle, Language::English),
+                           ParseErrorText(loaded.error), MessageIcon::None});
             result.status = ContentStatus::ParseError;
             return result;
         case XmlLoadStatus::Loaded:
@@ -386,8 +391,38 @@ ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const
     if (top != kNoXmlNode && document.Name(top) == u"office:document-content") {
         result.piecesChanged = WalkTextNodes(document, top, shift);
     }
-    result.status = SaveXmlFile(document, path) ? ContentStatus::Transposed : ContentStatus::Failed;
+    StringXmlSink sink;
+    sink.bytes.reserve(sourceSize + sourceSize / 32 + 4096);
+    WriteXml(document, sink);
+    written = std::move(sink.bytes);
+    result.status = ContentStatus::Transposed;
     return result;
+}
+
+}  // namespace
+
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
+                                  UserMessages& messages) {
+    XmlLoadResult loaded = LoadXmlBytes(bytes);
+    const std::size_t sourceSize = bytes.size();
+    if (loaded.status != XmlLoadStatus::Loaded) {
+        return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+    }
+    // The source's bytes are not needed once parsed: at most the tree and the new text are held.
+    std::string().swap(bytes);
+    return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+}
+
+ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
+                                  UserMessages& messages, std::string& written) {
+    std::size_t sourceSize = 0;
+    XmlLoadResult loaded = LoadXmlFrom([&](const XmlAllocate& allocate) {
+        return source([&](std::size_t size) {
+            sourceSize = size;
+            return allocate(size);
+        });
+    });
+    return TransposeLoaded(loaded, sourceSize, shift, messages, written);
 }
 
 }  // namespace melvane

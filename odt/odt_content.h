@@ -3,11 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 #include "chords/note_table.h"
 #include "chords/sheet.h"
 #include "odt/xml_document.h"
+#include "odt/xml_reader.h"
 #include "platform/user_messages.h"
 
 namespace melvane {
@@ -32,7 +33,7 @@ enum class ContentStatus {
     Transposed,  // walked (when it is an office document) and written back
     Missing,     // no content.xml, or an empty one: left as it is
     ParseError,  // not well-formed: reported, left as it is
-    Failed,      // the work folder failed us: the file may be gone or half written
+    Unreadable,  // the text could not be read (its source says why)
 };
 
 struct ContentResult {
@@ -40,9 +41,14 @@ struct ContentResult {
     std::size_t piecesChanged = 0;
 };
 
-// Loads workFolder/content.xml, transposes it and writes it back in place. A parse error is
-// shown through `messages` (in English, as the parser words it) and leaves the file untouched.
-ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const ChordShift& shift,
+// Parses the bytes of content.xml (in one pass over memory), transposes them and puts the
+// written XML in their place. A parse error is shown through `messages` (in English, as the
+// parser words it) and leaves the bytes as they were.
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
                                   UserMessages& messages);
+// The same for a text read straight into the parser's buffer (see LoadXmlFrom), so that it is
+// held once while it is parsed; the written XML goes to `written`.
+ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
+                                  UserMessages& messages, std::string& written);
 
 }  // namespace melvane

@@ -13,6 +13,7 @@
 #include "chords/transpose.h"
 #include "com/automation.h"
 #include "com/last_error.h"
+#include "documents/messages.h"
 #include "platform/file_system.h"
 #include "word/word_commands.h"
 #include "word/word_output_name.h"
@@ -103,29 +104,25 @@ std::wstring Reason(Language language) {
         return text;
     }
     const auto code = static_cast<std::uint32_t>(LastErrorCode());
-    const wchar_t* sentence = nullptr;
+    std::u16string sentence;
     if (code == 0x80040154u || code == 0x800401F3u) {  // class not registered, unknown ProgID
-        sentence =
-            L"Microsoft Word ist auf diesem Computer nicht installiert oder nicht "
-            L"registriert.";
+        sentence = MessageText(Message::WordNotRegistered, language);
     } else if (code == 0x80080005u) {  // the server failed to start
-        sentence = L"Microsoft Word lie\u00DF sich nicht starten.";
+        sentence = MessageText(Message::WordServerFailed, language);
     }
-    return sentence == nullptr ? text : std::wstring(sentence) + L"\rDetails: " + text;
+    return sentence.empty() ? text : Wide(sentence) + L"\rDetails: " + text;
 }
 
 // The text ends with the automation layer's account of what went wrong.
-void ShowError(UserMessages& messages, Language language, const std::u16string& english,
-               const std::u16string& german, const std::wstring& reason) {
-    messages.Show({Localized(language, u"Error", u"Fehler"),
-                   Localized(language, english, german) + Utf16(reason), MessageIcon::Error});
+void ShowError(UserMessages& messages, Language language, Message message,
+               const std::wstring& reason) {
+    messages.Show({MessageText(Message::ErrorTitle, language),
+                   MessageText(message, language) + Utf16(reason), MessageIcon::Error});
 }
 
 void ShowSameFile(UserMessages& messages, Language language) {
-    messages.Show({Localized(language, u"Error", u"Fehler"),
-                   Localized(language, u"The destination file must differ from the source file!",
-                             u"Die Zieldatei muss sich von der Quelldatei unterscheiden!"),
-                   MessageIcon::Error});
+    messages.Show({MessageText(Message::ErrorTitle, language),
+                   MessageText(Message::SameFile, language), MessageIcon::Error});
 }
 
 // A paragraph's lines end at the paragraph mark and at manual line breaks (U+000B).
@@ -254,13 +251,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     AutomationHandlePtr application = CreateAutomationObject(Wide(kWordProgId), nullptr, true);
     if (!application) {
-        ShowError(messages, language,
-                  u"Could not initialize the word object!\r\rPlease make sure to install a local "
-                  u"copy of Microsoft Word!\r\rError:\r",
-                  u"Microsoft Word konnte nicht initialisiert werden!\r\rBitte stellen Sie "
-                  u"sicher, dass eine lokale Kopie von Microsoft Word installiert ist!\r\r"
-                  u"Fehler:\r",
-                  Reason(language));
+        ShowError(messages, language, Message::WordNotStarted, Reason(language));
         result.failure = WordFailure::NotStarted;
         return result;
     }
@@ -270,8 +261,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     AutomationHandlePtr opened = word->QueryObject(Wide(OpenDocumentCommand(source)));
     if (!opened) {
-        ShowError(messages, language, u"The Word file could not be opened!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r", Reason(language));
+        ShowError(messages, language, Message::WordNotOpened, Reason(language));
         result.failure = WordFailure::NotOpened;
         return result;
     }
@@ -281,8 +271,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     // untransposed and reported done.
     const std::int64_t count = document->QueryInteger(Wide(kParagraphCountCommand));
     if (LastCallFailed()) {
-        ShowError(messages, language, u"The Word file could not be read!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gelesen werden!\r\rFehler:\r", Reason(language));
+        ShowError(messages, language, Message::WordNotRead, Reason(language));
         result.failure = WordFailure::NotRead;
         return result;
     }
@@ -290,9 +279,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     TransposeParagraphs(*document, count, settings, result);
 
     if (FAILED(word->CallMethod(Wide(SaveAsCommand(result.outputPath))))) {
-        ShowError(messages, language, u"The Word file could not be saved!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r",
-                  Reason(language));
+        ShowError(messages, language, Message::WordNotSaved, Reason(language));
         result.failure = WordFailure::NotSaved;
         return result;
     }
