@@ -336,7 +336,7 @@ TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     PressKey(VK_RETURN);
     ASSERT_EQ(documents_.odt.size(), 1u);
     EXPECT_TRUE(documents_.odt[0].output == u"C:\\Songs\\song+4.odt");
-    EXPECT_EQ(documents_.odt[0].spelling, 1);
+    EXPECT_EQ(documents_.odt[0].transpose.spelling, 1);
     EXPECT_TRUE(window_->State().SourcePath.empty());
 
     dialog_.answer = u"C:\\Songs\\other.docx";
@@ -485,7 +485,8 @@ TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
     { std::ofstream(folder / L"Song_NEU.docx") << "earlier"; }
     const std::wstring source = (folder / L"Song.docx").wstring();
     EXPECT_FALSE(documents.TransposeWordDocument(
-        {std::u16string(source.begin(), source.end()), u"", 2, 0, Language::English}));
+        {std::u16string(source.begin(), source.end()), u"", ClassicSettings(2, 0),
+         Language::English}));
     EXPECT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
     std::filesystem::remove_all(folder);
