@@ -1,0 +1,661 @@
+#include "docx/docx_text.h"
+
+#include <expat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "platform/utf.h"
+
+namespace melvane {
+namespace {
+
+static_assert(sizeof(XML_Char) == 1, "expat must be built with its UTF-8 interface");
+
+// Namespace-qualified names arrive as "uri\nlocal\nprefix". Expat refuses a namespace URI that
+// holds the separator, so the split is unambiguous.
+constexpr char kNameSeparator = '\n';
+
+constexpr std::string_view kWordTransitional =
+    "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+constexpr std::string_view kWordStrict = "http://purl.oclc.org/ooxml/wordprocessingml/main";
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+
+struct Name {
+    std::string_view uri;
+    std::string_view local;
+    std::string_view prefix;
+};
+
+Name SplitName(const char* raw) {
+    const std::string_view all(raw);
+    const std::size_t first = all.find(kNameSeparator);
+    if (first == std::string_view::npos) {
+        return {{}, all, {}};
+    }
+    Name name{all.substr(0, first), all.substr(first + 1), {}};
+    const std::size_t second = name.local.find(kNameSeparator);
+    if (second != std::string_view::npos) {
+        name.prefix = name.local.substr(second + 1);
+        name.local = name.local.substr(0, second);
+    }
+    return name;
+}
+
+bool IsWord(const Name& name) {
+    return name.uri == kWordTransitional || name.uri == kWordStrict;
+}
+
+enum class Kind : unsigned char { Other, Paragraph, Run, Text, Revision };
+
+class PartReader {
+  public:
+    explicit PartReader(DocxPart& part) : part_(part) {}
+
+    DocxParseResult Parse() {
+        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
+            XML_ParserCreateNS(nullptr, kNameSeparator), &XML_ParserFree);
+        DocxParseResult result;
+        if (!parser) {
+            result.error = "out of memory";
+            return result;
+        }
+        parser_ = parser.get();
+        XML_SetUserData(parser_, this);
+        XML_SetReturnNSTriplet(parser_, XML_TRUE);
+        XML_SetElementHandler(parser_, &PartReader::OnStart, &PartReader::OnEnd);
+        XML_SetCharacterDataHandler(parser_, &PartReader::OnText);
+        XML_SetCommentHandler(parser_, &PartReader::OnComment);
+        XML_SetProcessingInstructionHandler(parser_, &PartReader::OnInstruction);
+        XML_SetStartNamespaceDeclHandler(parser_, &PartReader::OnNamespace);
+        XML_SetStartDoctypeDeclHandler(parser_, &PartReader::OnDoctype);
+        XML_SetXmlDeclHandler(parser_, &PartReader::OnDeclaration);
+
+        const std::string& bytes = part_.bytes;
+        if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+            result.error = "part too large";
+            return result;
+        }
+        part_.encoding = EncodingOf(bytes);
+        if (XML_Parse(parser_, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) !=
+            XML_STATUS_OK) {
+            result.error = refusal_.empty() ? XML_ErrorString(XML_GetErrorCode(parser_)) : refusal_;
+            result.error += " (line " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
+                            ", column " + std::to_string(XML_GetCurrentColumnNumber(parser_) + 1) +
+                            ")";
+            return result;
+        }
+        result.parsed = true;
+        return result;
+    }
+
+  private:
+    static DocxEncoding EncodingOf(const std::string& bytes) {
+        auto starts = [&](std::string_view lead) {
+            return bytes.size() >= lead.size() &&
+                   std::memcmp(bytes.data(), lead.data(), lead.size()) == 0;
+        };
+        if (starts("\xFF\xFE") || starts(std::string_view("<\0?\0", 4))) {
+            return DocxEncoding::Utf16Le;
+        }
+        if (starts("\xFE\xFF") || starts(std::string_view("\0<\0?", 4))) {
+            return DocxEncoding::Utf16Be;
+        }
+        return DocxEncoding::Utf8;
+    }
+
+    static PartReader& Self(void* data) { return *static_cast<PartReader*>(data); }
+
+    std::size_t Position() const {
+        return static_cast<std::size_t>(XML_GetCurrentByteIndex(parser_));
+    }
+
+    Kind ParentKind() const { return stack_.empty() ? Kind::Other : stack_.back(); }
+
+    DocxLine* CurrentLine() {
+        if (openParagraphs_.empty()) {
+            return nullptr;
+        }
+        return &part_.paragraphs[openParagraphs_.back()].lines.back();
+    }
+
+    static void OnDeclaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
+        PartReader& self = Self(data);
+        if (encoding == nullptr || self.part_.encoding != DocxEncoding::Utf8) {
+            return;
+        }
+        std::string name(encoding);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name != "utf-8" && name != "utf8") {
+            // Another single-byte encoding: new text goes in as ASCII and character references.
+            self.part_.encoding = DocxEncoding::Ascii;
+        }
+    }
+
+    // Word never writes one, and an entity defined in it could expand inside a w:t behind the
+    // byte positions this rewrite relies on.
+    static void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        PartReader& self = Self(data);
+        self.refusal_ = "document type declaration not allowed";
+        XML_StopParser(self.parser_, XML_FALSE);
+    }
+
+    static void OnNamespace(void* data, const XML_Char*, const XML_Char*) {
+        Self(data).namespaceDeclared_ = true;
+    }
+
+    static void OnStart(void* data, const XML_Char* rawName, const XML_Char** attributes) {
+        PartReader& self = Self(data);
+        const bool declaresNamespace = self.namespaceDeclared_;
+        self.namespaceDeclared_ = false;
+        if (self.inText_) {
+            self.textSpoiled_ = true;  // markup inside w:t: its bytes cannot be replaced whole
+        }
+        const Name name = SplitName(rawName);
+        Kind kind = Kind::Other;
+        if (IsWord(name)) {
+            kind = self.WordElement(name, attributes, declaresNamespace);
+        }
+        self.stack_.push_back(kind);
+        if (kind == Kind::Revision) {
+            ++self.revisionDepth_;
+        }
+    }
+
+    Kind WordElement(const Name& name, const XML_Char** attributes, bool declaresNamespace) {
+        const std::string_view local = name.local;
+        if (local == "p") {
+            openParagraphs_.push_back(part_.paragraphs.size());
+            part_.paragraphs.emplace_back().lines.emplace_back();
+            return Kind::Paragraph;
+        }
+        if (local == "del" || local == "moveFrom") {
+            return Kind::Revision;
+        }
+        if (local == "r") {
+            return Kind::Run;
+        }
+        DocxLine* line = CurrentLine();
+        if (ParentKind() != Kind::Run || revisionDepth_ > 0 || line == nullptr) {
+            return Kind::Other;
+        }
+        if (local == "t") {
+            StartText(name, attributes, declaresNamespace);
+            return Kind::Text;
+        }
+        if (local == "tab" || local == "ptab") {
+            line->push_back({DocxLineItem::kSeparator, kDocxTab});
+        } else if (local == "noBreakHyphen") {
+            line->push_back({DocxLineItem::kSeparator, kDocxHyphen});
+        } else if (local == "br" || local == "cr") {
+            part_.paragraphs[openParagraphs_.back()].lines.emplace_back();
+        }
+        return Kind::Other;
+    }
+
+    void StartText(const Name& name, const XML_Char** attributes, bool declaresNamespace) {
+        inText_ = true;
+        textSpoiled_ = false;
+        text_ = DocxTextNode{};
+        text_.tagBegin = Position();
+        text_.contentBegin =
+            text_.tagBegin + static_cast<std::size_t>(XML_GetCurrentByteCount(parser_));
+        text_.qualifiedName = Utf8ToUtf16(name.prefix.empty() ? std::string(name.local)
+                                                              : std::string(name.prefix) + ":" +
+                                                                    std::string(name.local));
+        std::size_t count = 0;
+        for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
+            ++count;
+            const Name attribute = SplitName(a[0]);
+            if (attribute.uri == kXmlNamespace && attribute.local == "space") {
+                const bool preserve = std::string_view(a[1]) == "preserve";
+                text_.preservesSpace = preserve;
+                text_.otherSpaceValue = !preserve;
+            }
+        }
+        text_.onlyAttribute = count == 1 && !declaresNamespace;
+    }
+
+    static void OnEnd(void* data, const XML_Char*) {
+        PartReader& self = Self(data);
+        const Kind kind = self.stack_.back();
+        self.stack_.pop_back();
+        switch (kind) {
+            case Kind::Paragraph:
+                self.openParagraphs_.pop_back();
+                break;
+            case Kind::Revision:
+                --self.revisionDepth_;
+                break;
+            case Kind::Text:
+                self.EndText();
+                break;
+            case Kind::Run:
+            case Kind::Other:
+                break;
+        }
+    }
+
+    void EndText() {
+        inText_ = false;
+        const std::size_t at = Position();
+        if (at == text_.tagBegin) {  // <w:t/>: start and end are the same tag
+            text_.selfClosing = true;
+            text_.contentEnd = text_.contentBegin;
+        } else {
+            text_.contentEnd = at;
+        }
+        DocxLine* line = CurrentLine();
+        if (textSpoiled_ || line == nullptr) {
+            return;  // left exactly as it is, and out of the text
+        }
+        line->push_back({part_.nodes.size(), 0});
+        part_.nodes.push_back(std::move(text_));
+    }
+
+    static void OnText(void* data, const XML_Char* text, int length) {
+        PartReader& self = Self(data);
+        if (self.inText_) {
+            self.text_.text +=
+                Utf8ToUtf16(std::string_view(text, static_cast<std::size_t>(length)));
+        }
+    }
+
+    static void OnComment(void* data, const XML_Char*) {
+        PartReader& self = Self(data);
+        self.textSpoiled_ = self.textSpoiled_ || self.inText_;
+    }
+
+    static void OnInstruction(void* data, const XML_Char*, const XML_Char*) {
+        OnComment(data, nullptr);
+    }
+
+    DocxPart& part_;
+    XML_Parser parser_ = nullptr;
+    std::vector<Kind> stack_;
+    std::vector<std::size_t> openParagraphs_;
+    int revisionDepth_ = 0;
+    bool namespaceDeclared_ = false;
+    bool inText_ = false;
+    bool textSpoiled_ = false;
+    DocxTextNode text_;
+    std::string refusal_;
+};
+
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\u00A0';
+}
+
+// Alternating stretches of blanks and of other characters.
+std::vector<std::u16string_view> Chunks(std::u16string_view text) {
+    std::vector<std::u16string_view> chunks;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= text.size(); ++i) {
+        if (i == text.size() || IsBlank(text[i]) != IsBlank(text[start])) {
+            chunks.push_back(text.substr(start, i - start));
+            start = i;
+        }
+    }
+    return chunks;
+}
+
+struct Edit {
+    std::size_t begin;  // in the joined old text
+    std::size_t end;
+    std::u16string_view replacement;
+};
+
+void AddEdit(std::vector<Edit>& edits, std::size_t offset, std::u16string_view before,
+             std::u16string_view after) {
+    if (before == after) {
+        return;
+    }
+    std::size_t head = 0;
+    while (head < before.size() && head < after.size() && before[head] == after[head]) {
+        ++head;
+    }
+    std::size_t tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+        ++tail;
+    }
+    edits.push_back({offset + head, offset + before.size() - tail,
+                     after.substr(head, after.size() - head - tail)});
+}
+
+// The index of the text holding the joined position, the first non-empty one at a boundary.
+std::size_t Holder(const std::vector<std::size_t>& starts, std::size_t position) {
+    const auto next = std::upper_bound(starts.begin(), starts.end(), position);
+    return static_cast<std::size_t>(next - starts.begin()) - 1;
+}
+
+class Writer {
+  public:
+    Writer(std::string& out, DocxEncoding encoding) : out_(out), encoding_(encoding) {}
+
+    void Unit(char16_t c) {
+        switch (encoding_) {
+            case DocxEncoding::Utf16Le:
+                out_ += static_cast<char>(c & 0xFF);
+                out_ += static_cast<char>(c >> 8);
+                break;
+            case DocxEncoding::Utf16Be:
+                out_ += static_cast<char>(c >> 8);
+                out_ += static_cast<char>(c & 0xFF);
+                break;
+            case DocxEncoding::Utf8:
+            case DocxEncoding::Ascii:
+                out_ += static_cast<char>(c);  // only ever called with ASCII here
+                break;
+        }
+    }
+
+    void Markup(std::u16string_view text) {
+        if (encoding_ == DocxEncoding::Utf8) {
+            out_ += Utf16ToUtf8(text);
+            return;
+        }
+        for (char16_t c : text) {
+            Unit(c);
+        }
+    }
+
+    void Escaped(std::u16string_view text) {
+        std::u16string plain;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            const char16_t* reference = c == u'&'    ? u"&amp;"
+                                        : c == u'<'  ? u"&lt;"
+                                        : c == u'>'  ? u"&gt;"
+                                        : c == u'\r' ? u"&#13;"
+                                                     : nullptr;
+            if (reference == nullptr && encoding_ == DocxEncoding::Ascii && c >= 0x80) {
+                char32_t point = c;
+                if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                    text[i + 1] < 0xE000) {
+                    point = 0x10000 + ((c - 0xD800u) << 10) + (text[++i] - 0xDC00u);
+                }
+                Markup(plain);
+                plain.clear();
+                Markup(u"&#" + Utf8ToUtf16(std::to_string(point)) + u";");
+                continue;
+            }
+            if (reference != nullptr) {
+                Markup(plain);
+                plain.clear();
+                Markup(reference);
+            } else {
+                plain += c;
+            }
+        }
+        Markup(plain);
+    }
+
+    void Bytes(const std::string& from, std::size_t begin, std::size_t end) {
+        out_.append(from, begin, end - begin);
+    }
+
+  private:
+    std::string& out_;
+    DocxEncoding encoding_;
+};
+
+std::size_t UnitSize(DocxEncoding encoding) {
+    return encoding == DocxEncoding::Utf16Le || encoding == DocxEncoding::Utf16Be ? 2 : 1;
+}
+
+char16_t UnitAt(const std::string& bytes, std::size_t at, DocxEncoding encoding) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    switch (encoding) {
+        case DocxEncoding::Utf16Le:
+            return static_cast<char16_t>(byte(at) | (byte(at + 1) << 8));
+        case DocxEncoding::Utf16Be:
+            return static_cast<char16_t>((byte(at) << 8) | byte(at + 1));
+        case DocxEncoding::Utf8:
+        case DocxEncoding::Ascii:
+            break;
+    }
+    return byte(at);
+}
+
+// The end of the element name in a start tag: where a new attribute can go.
+std::size_t NameEnd(const std::string& bytes, std::size_t tagBegin, std::size_t tagEnd,
+                    DocxEncoding encoding) {
+    const std::size_t unit = UnitSize(encoding);
+    std::size_t at = tagBegin + unit;
+    while (at + unit <= tagEnd) {
+        const char16_t c = UnitAt(bytes, at, encoding);
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'/' || c == u'>') {
+            break;
+        }
+        at += unit;
+    }
+    return at;
+}
+
+bool NeedsPreserve(std::u16string_view text) {
+    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+
+}  // namespace
+
+DocxParseResult ParseDocxPart(std::string bytes, DocxPart& part) {
+    part = DocxPart{};
+    part.bytes = std::move(bytes);
+    return PartReader(part).Parse();
+}
+
+std::u16string DocxLineText(const DocxPart& part, const DocxLine& line) {
+    std::u16string text;
+    for (const DocxLineItem& item : line) {
+        if (item.node != DocxLineItem::kSeparator) {
+            text += part.nodes[item.node].text;
+        } else {
+            text += item.separator == kDocxHyphen ? u' ' : item.separator;
+        }
+    }
+    return text;
+}
+
+std::u16string DocxParagraphText(const DocxPart& part, const DocxParagraph& paragraph) {
+    std::u16string text;
+    for (const DocxLine& line : paragraph.lines) {
+        if (&line != &paragraph.lines.front()) {
+            text += u'\n';
+        }
+        for (const DocxLineItem& item : line) {
+            text += item.node != DocxLineItem::kSeparator
+                        ? std::u16string_view(part.nodes[item.node].text)
+                        : std::u16string_view(&item.separator, 1);
+        }
+    }
+    return text;
+}
+
+void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part) {
+    for (const DocxParagraph& paragraph : part.paragraphs) {
+        for (const DocxLine& line : paragraph.lines) {
+            transposer.Learn(DocxLineText(part, line));
+        }
+    }
+}
+
+namespace {
+
+void SetText(DocxTextNode& node, std::u16string text) {
+    if (text != node.text) {
+        node.newText = std::move(text);
+        node.changed = true;
+    }
+}
+
+// Classic mode: the pieces between separators, each joined from its runs and moved alone.
+void TransposePieces(const SheetTransposer& transposer, DocxPart& part, const DocxLine& line) {
+    std::size_t start = 0;
+    while (start < line.size()) {
+        std::size_t end = start;
+        std::vector<std::u16string_view> texts;
+        std::u16string joined;
+        while (end < line.size() && line[end].node != DocxLineItem::kSeparator) {
+            texts.emplace_back(part.nodes[line[end].node].text);
+            joined += texts.back();
+            ++end;
+        }
+        if (!texts.empty()) {
+            const std::u16string moved = transposer.TransposeLine(joined);
+            if (moved != joined) {
+                std::vector<std::u16string> spread = SpreadChange(texts, moved);
+                for (std::size_t i = 0; i < spread.size(); ++i) {
+                    SetText(part.nodes[line[start + i].node], std::move(spread[i]));
+                }
+            }
+        }
+        start = end + 1;
+    }
+}
+
+void TransposeWholeLine(const SheetTransposer& transposer, DocxPart& part, const DocxLine& line) {
+    std::vector<std::u16string> separators;
+    separators.reserve(line.size());
+    std::vector<std::u16string_view> pieces;
+    for (const DocxLineItem& item : line) {
+        if (item.node != DocxLineItem::kSeparator) {
+            pieces.emplace_back(part.nodes[item.node].text);
+        } else {
+            separators.emplace_back(1, item.separator == kDocxHyphen ? u' ' : item.separator);
+            pieces.emplace_back(separators.back());
+        }
+    }
+    std::vector<std::u16string> moved = transposer.TransposeLine(pieces);
+    for (std::size_t i = 0; i < line.size() && i < moved.size(); ++i) {
+        if (line[i].node != DocxLineItem::kSeparator) {
+            SetText(part.nodes[line[i].node], std::move(moved[i]));
+        }
+    }
+}
+
+}  // namespace
+
+std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part) {
+    const bool classic = transposer.Settings().recognition == Recognition::Classic;
+    for (const DocxParagraph& paragraph : part.paragraphs) {
+        for (const DocxLine& line : paragraph.lines) {
+            if (classic) {
+                TransposePieces(transposer, part, line);
+            } else {
+                TransposeWholeLine(transposer, part, line);
+            }
+        }
+    }
+    return static_cast<std::size_t>(std::count_if(part.nodes.begin(), part.nodes.end(),
+                                                  [](const DocxTextNode& n) { return n.changed; }));
+}
+
+std::string RewriteDocxPart(const DocxPart& part) {
+    const std::string& bytes = part.bytes;
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 64);
+    Writer writer(out, part.encoding);
+    const std::size_t unit = UnitSize(part.encoding);
+    std::size_t copied = 0;
+    for (const DocxTextNode& node : part.nodes) {
+        if (!node.changed) {
+            continue;
+        }
+        const bool addPreserve = NeedsPreserve(node.newText) && !node.preservesSpace;
+        const std::size_t tagEnd = node.contentBegin;
+        if (addPreserve && node.otherSpaceValue && node.onlyAttribute) {
+            // The one attribute says otherwise: the start tag is written anew.
+            writer.Bytes(bytes, copied, node.tagBegin);
+            writer.Markup(u"<" + node.qualifiedName + u" xml:space=\"preserve\"");
+            writer.Markup(node.selfClosing ? u"/>" : u">");
+        } else {
+            const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, tagEnd, part.encoding);
+            writer.Bytes(bytes, copied, nameEnd);
+            if (addPreserve && !node.otherSpaceValue) {
+                writer.Markup(u" xml:space=\"preserve\"");
+            }
+            writer.Bytes(bytes, nameEnd, tagEnd);
+        }
+        if (node.selfClosing) {
+            // "<w:t/>" became "<w:t" + "/>"; the "/>" is taken back and the element closed.
+            out.resize(out.size() - 2 * unit);
+            writer.Markup(u">");
+            writer.Escaped(node.newText);
+            writer.Markup(u"</" + node.qualifiedName + u">");
+        } else {
+            writer.Escaped(node.newText);
+        }
+        copied = node.contentEnd;
+    }
+    writer.Bytes(bytes, copied, bytes.size());
+    return out;
+}
+
+std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
+                                         std::u16string_view changed) {
+    std::u16string joined;
+    std::vector<std::size_t> starts;
+    for (std::u16string_view text : texts) {
+        starts.push_back(joined.size());
+        joined += text;
+    }
+    std::vector<Edit> edits;
+    const std::vector<std::u16string_view> before = Chunks(joined);
+    const std::vector<std::u16string_view> after = Chunks(changed);
+    bool aligned = before.size() == after.size();
+    for (std::size_t i = 0; aligned && i < before.size(); ++i) {
+        aligned = IsBlank(before[i].front()) == IsBlank(after[i].front()) &&
+                  (!IsBlank(before[i].front()) || before[i] == after[i]);
+    }
+    if (aligned) {
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            AddEdit(edits, offset, before[i], after[i]);
+            offset += before[i].size();
+        }
+    } else {
+        AddEdit(edits, 0, joined, changed);
+    }
+
+    // Which text receives each edit's new characters.
+    std::vector<std::size_t> target;
+    for (const Edit& edit : edits) {
+        std::size_t at = edit.begin;
+        if (edit.begin == edit.end && edit.begin > 0) {
+            at = edit.begin - 1;  // pure insertion: beside the character before it
+        }
+        target.push_back(Holder(starts, std::min(at, joined.empty() ? 0 : joined.size() - 1)));
+    }
+
+    std::vector<std::u16string> result(texts.size());
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const std::size_t begin = starts[k];
+        const std::size_t end = begin + texts[k].size();
+        std::size_t cursor = begin;
+        while (next < edits.size() && edits[next].begin <= end) {
+            const Edit& edit = edits[next];
+            if (edit.begin == end && target[next] != k) {
+                break;  // starts in a later text
+            }
+            if (edit.begin > cursor) {
+                result[k].append(joined, cursor, edit.begin - cursor);
+            }
+            if (target[next] == k) {
+                result[k] += edit.replacement;
+            }
+            cursor = std::max(cursor, std::min(edit.end, end));
+            if (edit.end > end) {
+                break;  // goes on into the next text
+            }
+            ++next;
+        }
+        result[k].append(joined, cursor, end - cursor);
+    }
+    return result;
+}
+
+}  // namespace melvane
