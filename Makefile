@@ -64,7 +64,8 @@ test-linux: build
 test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
-# Short libFuzzer runs over the transposition and the XML rewrite: enough to catch a crash
+# Short libFuzzer runs over the transposition, the XML rewrite and the .docx text walk: enough
+# to catch a crash
 # on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
@@ -75,6 +76,11 @@ test-fuzz: fuzz
 	    set -o pipefail; rm -rf build/fuzz/xml_corpus; cp -r fuzz/xml_seeds build/fuzz/xml_corpus; \
 	    build/fuzz/bin/xml_fuzz -max_total_time=20 -max_len=2048 -artifact_prefix=build/fuzz/ \
 	        build/fuzz/xml_corpus 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/docx_fuzz ]; then \
+	    set -o pipefail; rm -rf build/fuzz/docx_corpus; cp -r fuzz/docx_seeds build/fuzz/docx_corpus; \
+	    build/fuzz/bin/docx_fuzz -max_total_time=20 -max_len=4096 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/docx_corpus 2>&1 | tail -n 2; \
 	fi
 
 # Under Wine, on one private X display for the whole run: no window reaches the desktop, and
