@@ -28,6 +28,8 @@ endif()
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 
 if(MELVANE_BUILD_TESTS AND NOT TARGET gtest)
     # Built from source so that the same GoogleTest serves every compiler, MinGW included.

@@ -1,8 +1,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
+#include <system_error>
 
 #include "platform/file_system.h"
 #include "platform/utf.h"
@@ -52,13 +55,63 @@ bool SamePathText(const std::filesystem::path& a, const std::filesystem::path& b
                                 static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring UniqueSuffix() {
+std::wstring UniqueName() {
     static std::atomic<unsigned> counter{0};
-    wchar_t text[64];
-    std::swprintf(text, 64, L"%lx%llx%x", static_cast<unsigned long>(GetCurrentProcessId()),
-                  static_cast<unsigned long long>(GetTickCount64() & 0xFFFFFFull),
-                  counter.fetch_add(1));
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    const auto ticks = static_cast<unsigned long long>(now.QuadPart);
+    const unsigned mixed = static_cast<unsigned>(ticks ^ (ticks >> 32)) * 2654435761u ^
+                           static_cast<unsigned>(GetCurrentProcessId()) << 16 ^
+                           counter.fetch_add(1);
+    wchar_t text[32];
+    std::swprintf(text, 32, L".mv%08x.tmp", mixed);
     return text;
+}
+
+// Temporary files still open, for the console handler (Ctrl-C, Ctrl-Break, closing the console,
+// log-off): the files are opened with FILE_SHARE_DELETE, so deleting them there takes effect when
+// the process ends.
+constexpr int kCleanupSlots = 16;
+struct CleanupSlot {
+    std::atomic<bool> claimed{false};
+    std::atomic<bool> used{false};
+    wchar_t path[4096];
+};
+CleanupSlot cleanupSlots[kCleanupSlots];
+
+BOOL WINAPI RemoveTemporaryFiles(DWORD) {
+    for (CleanupSlot& slot : cleanupSlots) {
+        if (slot.used.load(std::memory_order_acquire)) {
+            DeleteFileW(slot.path);
+        }
+    }
+    return FALSE;  // the system's own reaction follows: the process ends
+}
+
+int RegisterForCleanup(const std::filesystem::path& path) {
+    const std::wstring& text = path.native();
+    if (text.size() >= sizeof(CleanupSlot::path) / sizeof(wchar_t)) {
+        return -1;
+    }
+    static std::once_flag once;
+    std::call_once(once, [] { SetConsoleCtrlHandler(RemoveTemporaryFiles, TRUE); });
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        CleanupSlot& slot = cleanupSlots[i];
+        bool expected = false;
+        if (slot.claimed.compare_exchange_strong(expected, true)) {
+            std::memcpy(slot.path, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+            slot.used.store(true, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void ForgetForCleanup(int index) {
+    if (index >= 0) {
+        cleanupSlots[index].used.store(false, std::memory_order_release);
+        cleanupSlots[index].claimed.store(false, std::memory_order_release);
+    }
 }
 
 HANDLE AsHandle(std::intptr_t handle) {
@@ -99,22 +152,24 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
 
 AtomicFile::AtomicFile(const std::filesystem::path& destination) : destination_(destination) {
     if (destination.empty() || !destination.has_filename()) {
+        error_ = ERROR_INVALID_NAME;
         return;
     }
     const std::filesystem::path folder =
         destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(L".");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate =
-            folder / (L"." + destination.filename().wstring() + L"." + UniqueSuffix() + L".tmp");
-        const HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        std::filesystem::path candidate = folder / UniqueName();
+        const HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             temporary_ = std::move(candidate);
             handle_ = reinterpret_cast<std::intptr_t>(file);
+            cleanupSlot_ = RegisterForCleanup(temporary_);
             return;
         }
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            error_ = static_cast<int>(error);
             return;
         }
     }
@@ -133,11 +188,26 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
         const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!WriteFile(AsHandle(handle_), bytes, chunk, &written, nullptr) || written == 0) {
+            error_ = static_cast<int>(GetLastError());
             failed_ = true;
             return false;
         }
         bytes += written;
         size -= written;
+    }
+    return true;
+}
+
+bool AtomicFile::Seek(std::uint64_t offset) {
+    if (!IsOpen() || failed_) {
+        return false;
+    }
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+        error_ = static_cast<int>(GetLastError());
+        failed_ = true;
+        return false;
     }
     return true;
 }
@@ -153,11 +223,18 @@ bool AtomicFile::Commit() {
     if (!flushed || !closed ||
         !MoveFileExW(temporary_.c_str(), destination_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error_ = static_cast<int>(GetLastError());
         Discard();
         return false;
     }
+    ForgetForCleanup(cleanupSlot_);
+    cleanupSlot_ = -1;
     temporary_.clear();
     return true;
+}
+
+std::string AtomicFile::LastErrorText() const {
+    return error_ == 0 ? std::string() : std::error_code(error_, std::system_category()).message();
 }
 
 void AtomicFile::Discard() {
@@ -169,6 +246,8 @@ void AtomicFile::Discard() {
         DeleteFileW(temporary_.c_str());
         temporary_.clear();
     }
+    ForgetForCleanup(cleanupSlot_);
+    cleanupSlot_ = -1;
 }
 
 }  // namespace melvane

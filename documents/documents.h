@@ -1,0 +1,83 @@
+// One song sheet transposed, whichever front end asks: the extension decides the document path,
+// the output name is proposed or resolved here, and every failure reaches the user through the
+// message table in the job's language.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "chords/note_table.h"
+#include "chords/sheet.h"
+#include "platform/shell.h"
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+enum class DocumentKind {
+    Unsupported,
+    Odt,   // OpenDocument text, read and written as a package
+    Word,  // .doc and .docx through Microsoft Word (Windows)
+};
+
+// By the extension, without regard to case.
+DocumentKind KindOf(const std::filesystem::path& source);
+// The extension without its dot, in lower case: "odt" for "Song.ODT".
+std::u16string LowerCaseExtension(const std::filesystem::path& path);
+
+// Beside the source: its folder, its name without extension, a marker for the step ("_" for
+// 0, "+3", "-2") and its extension in lower case. "Songs/Hymn.DOCX" at +3 gives
+// "Songs/Hymn+3.docx".
+std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps);
+
+// The output a job writes: the proposal for an empty name, a relative name taken from the
+// source's folder (not the process's), an absolute one as it is.
+std::filesystem::path ResolveOutputPath(const std::filesystem::path& source,
+                                        const std::filesystem::path& output, std::int64_t steps);
+
+struct DocumentJob {
+    std::filesystem::path source;
+    std::filesystem::path output;  // empty: the proposal; relative: in the source's folder
+    TransposeSettings settings;
+    Language language = Language::English;
+    bool openOutput = true;  // open the written document with its default application
+};
+
+struct DocumentServices {
+    const NoteTable& notes;
+    UserMessages& messages;  // boxes in the window, stderr on the command line
+    Shell& shell;
+};
+
+enum class DocumentFailure {
+    None,
+    Unsupported,       // not .odt, .doc or .docx
+    SameFile,          // the output would replace the source
+    SourceUnreadable,  // the source or its package is broken, hostile or missing
+    ContentBroken,     // the text part does not parse: nothing written
+    OutputNotWritten,  // the destination could not be created or written
+    WordUnavailable,   // no Microsoft Word on this system
+    WordNotStarted,
+    WordNotOpened,
+    WordNotRead,
+    WordNotSaved,
+};
+
+struct DocumentResult {
+    DocumentKind kind = DocumentKind::Unsupported;
+    DocumentFailure failure = DocumentFailure::None;
+    bool written = false;
+    bool hadText = true;           // false: nothing to transpose, copied unchanged
+    std::filesystem::path output;  // where the copy was written, or was to be
+    std::size_t changed = 0;       // text pieces (.odt) or paragraphs (Word) changed
+    std::size_t unchangeable = 0;  // Word paragraphs that could not be written back
+
+    bool Succeeded() const { return written && unchangeable == 0; }
+};
+
+// Writes a transposed copy of `job.source`. Failures are shown through `services.messages`
+// where they happen (one message per failure); the source is never changed, and the output
+// appears only complete.
+DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services);
+
+}  // namespace melvane

@@ -1,0 +1,58 @@
+// Every text the user reads about a document, in English and German: the window's boxes, the
+// document paths' errors and the command line's summary lines. No other file spells them.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "platform/user_messages.h"
+
+namespace melvane {
+
+enum class Message {
+    // Titles of message boxes.
+    InformationTitle,
+    ErrorTitle,
+    // The window's checks and its file dialog.
+    NoSourceChosen,
+    NoStepValue,
+    SelectFileTitle,
+    FileFilters,
+    // Message boxes of the document paths. "%1" is the path, "%2" the library's or system's
+    // reason (on a line of its own when there is one).
+    SourceUnreadable,
+    DestinationNotCreated,
+    SameFile,
+    XmlParseError,   // %1 the parser's message, %2 line, %3 character
+    WordNotStarted,  // each Word text is followed by the COM error text
+    WordNotOpened,
+    WordNotRead,
+    WordNotSaved,
+    WordNeedsWindows,
+    // melvane-cli's one line per document.
+    LineNotTransposed,  // followed by one of the reasons below
+    LineSameFile,
+    LineSourceUnreadable,
+    LineOutputNotWritten,
+    LineContentBroken,
+    LineNotASongSheet,
+    LineWordNeedsWindows,
+    LineWordNotStarted,
+    LineWordNotOpened,
+    LineWordNotRead,
+    LineWordNotSaved,
+    LineNoText,
+    LineOneTextPieceChanged,
+    LineTextPiecesChanged,
+    LineOneParagraphChanged,
+    LineParagraphsChanged,
+    LineOneCouldNotBeChanged,
+    LineSomeCouldNotBeChanged,
+};
+
+// The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
+std::u16string MessageText(Message message, Language language,
+                           std::initializer_list<std::u16string_view> arguments = {});
+
+}  // namespace melvane

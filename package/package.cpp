@@ -1,0 +1,496 @@
+#include "package/package.h"
+
+#include <zip.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <system_error>
+#include <unordered_map>
+
+#include "platform/file_system.h"
+
+namespace melvane {
+namespace {
+
+constexpr std::size_t kReadBlock = 65536;
+constexpr std::uint64_t kMimetypeCap = 4096;
+constexpr std::string_view kMimetype = "mimetype";
+
+std::string ErrnoText(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+std::string ZipErrorText(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    std::string text = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return text;
+}
+
+// The system's error number for libzip's text; Windows' codes are not errno values.
+int SystemErrorOf(const AtomicFile* file) {
+#ifdef _WIN32
+    (void)file;
+    return 0;
+#else
+    return file != nullptr ? file->LastError() : 0;
+#endif
+}
+
+// The source file as libzip sees it: read and seek on the source, and while a package is written,
+// write and seek on the output. libzip writes the whole new archive through it, copying the
+// untouched entries' compressed data across unchanged.
+struct FileSource {
+    std::FILE* in = nullptr;
+    std::uint64_t size = 0;
+    zip_error_t error{};
+    AtomicFile* out = nullptr;
+    std::uint64_t outPosition = 0;
+    std::uint64_t outSize = 0;
+    bool writeFailed = false;
+
+    ~FileSource() {
+        if (in != nullptr) {
+            std::fclose(in);
+        }
+        zip_error_fini(&error);
+    }
+
+    bool SeekIn(std::uint64_t offset) {
+#ifdef _WIN32
+        return _fseeki64(in, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+        return fseeko(in, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    }
+    std::int64_t TellIn() {
+#ifdef _WIN32
+        return _ftelli64(in);
+#else
+        return ftello(in);
+#endif
+    }
+
+    zip_int64_t Fail(int zipError, int systemError) {
+        zip_error_set(&error, zipError, systemError);
+        return -1;
+    }
+    zip_int64_t FailWrite(int zipError, int systemError) {
+        writeFailed = true;
+        return Fail(zipError, systemError);
+    }
+
+    zip_int64_t Handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                return SeekIn(0) ? 0 : Fail(ZIP_ER_SEEK, errno);
+            case ZIP_SOURCE_READ: {
+                const std::size_t got = std::fread(data, 1, static_cast<std::size_t>(length), in);
+                if (got < length && std::ferror(in)) {
+                    return Fail(ZIP_ER_READ, errno);
+                }
+                return static_cast<zip_int64_t>(got);
+            }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* stat = static_cast<zip_stat_t*>(data);
+                zip_stat_init(stat);
+                stat->size = size;
+                stat->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&error, data, length);
+            case ZIP_SOURCE_FREE:
+                return 0;
+            case ZIP_SOURCE_SEEK: {
+                const std::int64_t now = TellIn();
+                const zip_int64_t to = zip_source_seek_compute_offset(
+                    now < 0 ? 0 : static_cast<zip_uint64_t>(now), size, data, length, &error);
+                if (to < 0) {
+                    return -1;
+                }
+                return SeekIn(static_cast<std::uint64_t>(to)) ? 0 : Fail(ZIP_ER_SEEK, errno);
+            }
+            case ZIP_SOURCE_TELL: {
+                const std::int64_t now = TellIn();
+                return now < 0 ? Fail(ZIP_ER_TELL, errno) : now;
+            }
+            case ZIP_SOURCE_BEGIN_WRITE:
+                outPosition = 0;
+                outSize = 0;
+                return out != nullptr && out->IsOpen() ? 0 : FailWrite(ZIP_ER_OPEN, 0);
+            case ZIP_SOURCE_WRITE:
+                if (out == nullptr || !out->Write(data, static_cast<std::size_t>(length))) {
+                    return FailWrite(ZIP_ER_WRITE, SystemErrorOf(out));
+                }
+                outPosition += length;
+                outSize = std::max(outSize, outPosition);
+                return static_cast<zip_int64_t>(length);
+            case ZIP_SOURCE_SEEK_WRITE: {
+                const zip_int64_t to =
+                    zip_source_seek_compute_offset(outPosition, outSize, data, length, &error);
+                if (to < 0 || out == nullptr || !out->Seek(static_cast<std::uint64_t>(to))) {
+                    return FailWrite(ZIP_ER_SEEK, SystemErrorOf(out));
+                }
+                outPosition = static_cast<std::uint64_t>(to);
+                return 0;
+            }
+            case ZIP_SOURCE_TELL_WRITE:
+                return static_cast<zip_int64_t>(outPosition);
+            case ZIP_SOURCE_COMMIT_WRITE:  // the caller commits once libzip is done
+            case ZIP_SOURCE_ROLLBACK_WRITE:
+            case ZIP_SOURCE_REMOVE:
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                    ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                    ZIP_SOURCE_SUPPORTS, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE,
+                    ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE,
+                    ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
+            default:
+                return Fail(ZIP_ER_OPNOTSUPP, 0);
+        }
+    }
+
+    static zip_int64_t Callback(void* self, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+        return static_cast<FileSource*>(self)->Handle(data, length, command);
+    }
+};
+
+std::FILE* OpenForReading(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+bool IsDriveSegment(std::string_view segment) {
+    return segment.size() >= 2 && segment[1] == ':' &&
+           ((segment[0] >= 'A' && segment[0] <= 'Z') || (segment[0] >= 'a' && segment[0] <= 'z'));
+}
+
+// The name as an extractor would resolve it ("a//b", "./a/b" and "a/b/" all mean "a/b"), or
+// nothing when it is not a plain relative name.
+std::optional<std::string> NormalName(std::string_view name) {
+    if (name.empty() || name.front() == '/' || name.find('\\') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string normal;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string_view::npos) {
+            end = name.size();
+        }
+        const std::string_view segment = name.substr(start, end - start);
+        if (segment == ".." || IsDriveSegment(segment)) {
+            return std::nullopt;
+        }
+        if (!segment.empty() && segment != ".") {
+            if (!normal.empty()) {
+                normal += '/';
+            }
+            normal += segment;
+        }
+        start = end + 1;
+    }
+    if (normal.empty()) {
+        return std::nullopt;
+    }
+    return normal;
+}
+
+PackageStatus Failure(PackageError error, std::string reason = {}) {
+    return PackageStatus{error, std::move(reason)};
+}
+
+}  // namespace
+
+struct PackageReader::State {
+    FileSource source;
+    zip_t* archive = nullptr;
+    std::vector<std::string> names;
+    std::unordered_map<std::string_view, zip_uint64_t> indexOf;
+
+    ~State() {
+        if (archive != nullptr) {
+            zip_discard(archive);
+        }
+    }
+};
+
+PackageReader::PackageReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PackageReader::~PackageReader() = default;
+
+const std::vector<std::string>& PackageReader::EntryNames() const {
+    return state_->names;
+}
+
+bool PackageReader::Contains(std::string_view name) const {
+    return state_->indexOf.count(name) != 0;
+}
+
+OpenedPackage OpenPackage(const std::filesystem::path& path) {
+    OpenedPackage result;
+    auto state = std::make_unique<PackageReader::State>();
+    FileSource& source = state->source;
+    zip_error_init(&source.error);
+
+    std::error_code kind;
+    if (std::filesystem::is_directory(path, kind)) {
+        result.status = Failure(PackageError::NotOpened, ErrnoText(EISDIR));
+        return result;
+    }
+    source.in = OpenForReading(path);
+    if (source.in == nullptr) {
+        result.status = Failure(PackageError::NotOpened, ErrnoText(errno));
+        return result;
+    }
+    std::setvbuf(source.in, nullptr, _IOFBF, kReadBlock);
+    std::error_code sizeError;
+    source.size = std::filesystem::file_size(path, sizeError);
+    if (sizeError) {
+        result.status = Failure(PackageError::NotOpened, sizeError.message());
+        return result;
+    }
+
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* zipSource = zip_source_function_create(&FileSource::Callback, &source, &error);
+    zip_t* archive = zipSource != nullptr ? zip_open_from_source(zipSource, 0, &error) : nullptr;
+    if (archive == nullptr) {
+        result.status = Failure(PackageError::NotOpened, zip_error_strerror(&error));
+        zip_error_fini(&error);
+        if (zipSource != nullptr) {
+            zip_source_free(zipSource);
+        }
+        return result;
+    }
+    zip_error_fini(&error);
+    state->archive = archive;
+
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count < 0 || static_cast<std::uint64_t>(count) > kMaxPackageEntries) {
+        result.status = Failure(PackageError::TooManyEntries);
+        return result;
+    }
+    state->names.reserve(static_cast<std::size_t>(count));
+    std::set<std::string, std::less<>> files;
+    std::set<std::string, std::less<>> folders;
+    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        zip_stat_t stat;
+        const char* name = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+        if (name == nullptr || zip_stat_index(archive, index, ZIP_FL_ENC_RAW, &stat) != 0) {
+            result.status = Failure(PackageError::NotOpened, zip_strerror(archive));
+            return result;
+        }
+        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
+            result.status = Failure(PackageError::EntryEncrypted, name);
+            return result;
+        }
+        const std::string_view raw = name;
+        const std::optional<std::string> normal = NormalName(raw);
+        const bool isFolder = raw.back() == '/';
+        // Each name once, and nothing both a file and a folder.
+        if (!normal || files.count(*normal) != 0 || (!isFolder && folders.count(*normal) != 0) ||
+            (isFolder && !folders.insert(*normal).second)) {
+            result.status = Failure(PackageError::BadEntryName, std::string(raw));
+            return result;
+        }
+        for (std::size_t slash = normal->find('/'); slash != std::string::npos;
+             slash = normal->find('/', slash + 1)) {
+            std::string parent = normal->substr(0, slash);
+            if (files.count(parent) != 0) {
+                result.status = Failure(PackageError::BadEntryName, std::string(raw));
+                return result;
+            }
+            folders.insert(std::move(parent));
+        }
+        if (!isFolder) {
+            files.insert(*normal);
+        }
+        state->names.emplace_back(raw);
+    }
+    for (zip_uint64_t index = 0; index < state->names.size(); ++index) {
+        state->indexOf.emplace(state->names[index], index);
+    }
+    result.reader.reset(new PackageReader(std::move(state)));
+    return result;
+}
+
+PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes,
+                                       std::uint64_t cap) const {
+    bytes.clear();
+    if (state_->archive == nullptr) {
+        return Failure(PackageError::NotOpened);
+    }
+    const auto found = state_->indexOf.find(name);
+    if (found == state_->indexOf.end()) {
+        return Failure(PackageError::EntryMissing, std::string(name));
+    }
+    zip_t* archive = state_->archive;
+    zip_stat_t stat;
+    if (zip_stat_index(archive, found->second, 0, &stat) != 0) {
+        return Failure(PackageError::EntryDamaged, zip_strerror(archive));
+    }
+    if (!(stat.valid & ZIP_STAT_COMP_METHOD) ||
+        (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE)) {
+        return Failure(PackageError::UnsupportedMethod, ZipErrorText(ZIP_ER_COMPNOTSUPP));
+    }
+    if (!(stat.valid & ZIP_STAT_SIZE) || stat.size > cap) {
+        return Failure(PackageError::EntryTooLarge);
+    }
+    zip_file_t* file = zip_fopen_index(archive, found->second, 0);
+    if (file == nullptr) {
+        return Failure(PackageError::EntryDamaged, zip_strerror(archive));
+    }
+    bytes.reserve(static_cast<std::size_t>(stat.size));
+    char block[kReadBlock];
+    PackageStatus status;
+    for (;;) {
+        const zip_int64_t got = zip_fread(file, block, sizeof block);
+        if (got < 0) {
+            status = Failure(PackageError::EntryDamaged, zip_file_strerror(file));
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        // A bomb that lies about its size stops here, one block past what it declared.
+        if (bytes.size() + static_cast<std::uint64_t>(got) > stat.size) {
+            status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
+            break;
+        }
+        bytes.append(block, static_cast<std::size_t>(got));
+    }
+    zip_fclose(file);
+    if (status.Ok() && bytes.size() != stat.size) {
+        status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
+    }
+    if (!status.Ok()) {
+        bytes.clear();
+        bytes.shrink_to_fit();
+    }
+    return status;
+}
+
+namespace {
+
+// The source's bytes as they are: a package with nothing to change.
+PackageStatus CopyWhole(FileSource& source, AtomicFile& file) {
+    if (!source.SeekIn(0)) {
+        return Failure(PackageError::NotOpened, ErrnoText(errno));
+    }
+    std::vector<char> block(kReadBlock);
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), source.in);
+        if (got == 0) {
+            if (std::ferror(source.in)) {
+                return Failure(PackageError::NotOpened, ErrnoText(errno));
+            }
+            break;
+        }
+        if (!file.Write(block.data(), got)) {
+            return Failure(PackageError::NotWritten, file.LastErrorText());
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& destination,
+                           const PackageReplacements& replacements) {
+    PackageReader::State& state = *reader.state_;
+    if (state.archive == nullptr) {
+        return Failure(PackageError::NotOpened);
+    }
+    for (const auto& [name, bytes] : replacements) {
+        if (!reader.Contains(name)) {
+            return Failure(PackageError::EntryMissing, name);
+        }
+    }
+    // Read before anything is created: a broken mimetype is the source's fault.
+    std::string mimetype;
+    const bool hasMimetype = reader.Contains(kMimetype);
+    if (hasMimetype && replacements.count(kMimetype) == 0) {
+        const PackageStatus read = reader.ReadEntry(kMimetype, mimetype, kMimetypeCap);
+        if (!read.Ok()) {
+            return read;
+        }
+    }
+
+    AtomicFile file(destination);
+    if (!file.IsOpen()) {
+        return Failure(PackageError::NotWritten, file.LastErrorText());
+    }
+    if (replacements.empty() && !hasMimetype) {
+        const PackageStatus copied = CopyWhole(state.source, file);
+        if (!copied.Ok()) {
+            return copied;
+        }
+        return file.Commit() ? PackageStatus{}
+                             : Failure(PackageError::NotWritten, file.LastErrorText());
+    }
+
+    zip_t* archive = state.archive;
+    const auto replace = [&](std::string_view name, const std::string& bytes,
+                             zip_int32_t method) -> bool {
+        const zip_uint64_t index = state.indexOf.at(name);
+        zip_stat_t stat;
+        const bool hasTime =
+            zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME);
+        zip_source_t* data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        if (data == nullptr) {
+            return false;
+        }
+        if (zip_file_replace(archive, index, data, 0) != 0) {
+            zip_source_free(data);
+            return false;
+        }
+        return zip_set_file_compression(archive, index, method, 0) == 0 &&
+               (!hasTime || zip_file_set_mtime(archive, index, stat.mtime, 0) == 0);
+    };
+    bool prepared = true;
+    for (const auto& [name, bytes] : replacements) {
+        prepared =
+            prepared && replace(name, bytes, name == kMimetype ? ZIP_CM_STORE : ZIP_CM_DEFLATE);
+    }
+    if (prepared && hasMimetype) {
+        const auto given = replacements.find(kMimetype);
+        prepared =
+            (given != replacements.end() || replace(kMimetype, mimetype, ZIP_CM_STORE)) &&
+            zip_file_extra_field_delete(archive, state.indexOf.at(kMimetype), ZIP_EXTRA_FIELD_ALL,
+                                        ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0;
+    }
+    if (!prepared) {
+        return Failure(PackageError::NotWritten, zip_strerror(archive));
+    }
+
+    state.source.out = &file;
+    const int closed = zip_close(archive);
+    state.source.out = nullptr;
+    if (closed != 0) {
+        PackageStatus failed = state.source.writeFailed
+                                   ? Failure(PackageError::NotWritten, zip_strerror(archive))
+                                   : Failure(PackageError::EntryDamaged, zip_strerror(archive));
+        zip_discard(archive);
+        state.archive = nullptr;
+        return failed;
+    }
+    // zip_close freed the archive and its source callback's hold on the file.
+    state.archive = nullptr;
+    return file.Commit() ? PackageStatus{}
+                         : Failure(PackageError::NotWritten, file.LastErrorText());
+}
+
+}  // namespace melvane

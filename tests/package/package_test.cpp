@@ -1,0 +1,257 @@
+#include "package/package.h"
+
+// Entries name only the fields that matter to each case.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/temp_folder.h"
+#include "tests/package/zip_builder.h"
+
+namespace melvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ZipEntry;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::size_t CountEntries(const fs::path& folder) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+std::vector<ZipEntry> Song() {
+    return {
+        {.name = "mimetype",
+         .data = "application/vnd.oasis.opendocument.text",
+         .method = 0,
+         .extra = std::string("UT\x05\x00\x01\x00\x00\x00\x00", 9)},
+        {.name = "content.xml",
+         .data = "<office:document-content>C G Am</office:document-content>"},
+        {.name = "Pictures/", .data = "", .method = 0, .externalAttributes = 0x41ED0010},
+        {.name = "Pictures/zero.png",
+         .data = std::string(100000, '\0'),
+         .externalAttributes = 0x81A40000},
+        {.name = "Bilder/\x81"
+                 "ber.png",
+         .data = "old tools' name",
+         .method = 0},
+        {.name = "styles.xml", .data = "packed by an unknown method", .method = 98},
+        {.name = "META-INF/manifest.xml", .data = "<manifest/>", .dosTime = 0x1234},
+    };
+}
+
+class PackageTest : public ::testing::Test {
+  protected:
+    fs::path Write(const std::vector<ZipEntry>& entries, const char* name = "in.zip") {
+        const fs::path path = folder_.Path() / name;
+        test::WriteZip(path, entries);
+        return path;
+    }
+    TempFolder folder_{"package-test"};
+};
+
+TEST_F(PackageTest, HostileOrBrokenPackagesAreRefusedAtOpening) {
+    const auto with = [](std::vector<ZipEntry> extra) {
+        std::vector<ZipEntry> entries = Song();
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        return entries;
+    };
+    std::vector<ZipEntry> many;
+    for (int i = 0; i <= 100000; ++i) {
+        many.push_back({.name = std::to_string(i), .method = 0});
+    }
+    const struct {
+        const char* what;
+        std::vector<ZipEntry> entries;
+        PackageError expected;
+    } cases[] = {
+        {"duplicate", with({{.name = "content.xml"}}), PackageError::BadEntryName},
+        {"double slash alias", with({{.name = "Pictures//zero.png"}}), PackageError::BadEntryName},
+        {"dot alias", with({{.name = "./content.xml"}}), PackageError::BadEntryName},
+        {"folder twice", with({{.name = "Pictures//"}}), PackageError::BadEntryName},
+        {"file and folder", with({{.name = "content.xml/x"}}), PackageError::BadEntryName},
+        {"folder and file", with({{.name = "Pictures"}}), PackageError::BadEntryName},
+        {"absolute", with({{.name = "/etc/passwd"}}), PackageError::BadEntryName},
+        {"parent", with({{.name = "a/../../x"}}), PackageError::BadEntryName},
+        {"backslash", with({{.name = "a\\b"}}), PackageError::BadEntryName},
+        {"drive", with({{.name = "C:/x"}}), PackageError::BadEntryName},
+        {"drive inside", with({{.name = "x/Z:victim.txt"}}), PackageError::BadEntryName},
+        {"only dots", with({{.name = "./"}}), PackageError::BadEntryName},
+        {"encrypted", with({{.name = "secret", .data = "x", .flags = 1}}),
+         PackageError::EntryEncrypted},
+        {"too many entries", many, PackageError::TooManyEntries},
+        {"not a zip", {}, PackageError::NotOpened},
+    };
+    for (const auto& c : cases) {
+        const fs::path path = Write(c.entries);
+        if (c.entries.empty()) {
+            std::ofstream(path, std::ios::binary) << "PK but not really";
+        }
+        const OpenedPackage opened = OpenPackage(path);
+        EXPECT_EQ(opened.status.error, c.expected) << c.what;
+        EXPECT_FALSE(opened.reader) << c.what;
+    }
+    EXPECT_FALSE(OpenPackage(folder_.Path() / "missing.odt").status.Ok());
+    EXPECT_EQ(OpenPackage(folder_.Path()).status.error, PackageError::NotOpened);
+}
+
+TEST_F(PackageTest, ReadingAnEntryChecksMethodSizeAndChecksum) {
+    const std::string big(1 << 20, 'x');
+    const fs::path path = Write({
+        {.name = "good", .data = big},
+        {.name = "bzip2", .data = "x", .method = 12},
+        {.name = "bomb", .data = big, .declaredSize = 1000},
+        {.name = "short", .data = "abc", .declaredSize = 5},
+        {.name = "crc", .data = "abc", .crc = 7},
+    });
+    const OpenedPackage opened = OpenPackage(path);
+    ASSERT_TRUE(opened.status.Ok()) << opened.status.reason;
+    const PackageReader& reader = *opened.reader;
+    std::string bytes;
+    EXPECT_TRUE(reader.ReadEntry("good", bytes).Ok());
+    EXPECT_EQ(bytes, big);
+    const struct {
+        const char* name;
+        std::uint64_t cap;
+        PackageError expected;
+    } cases[] = {
+        {"good", (1 << 20) - 1, PackageError::EntryTooLarge},
+        {"bzip2", kMaxEntryBytes, PackageError::UnsupportedMethod},
+        {"bomb", kMaxEntryBytes, PackageError::EntryDamaged},
+        {"short", kMaxEntryBytes, PackageError::EntryDamaged},
+        {"crc", kMaxEntryBytes, PackageError::EntryDamaged},
+        {"absent", kMaxEntryBytes, PackageError::EntryMissing},
+    };
+    for (const auto& c : cases) {
+        const PackageStatus status = reader.ReadEntry(c.name, bytes, c.cap);
+        EXPECT_EQ(status.error, c.expected) << c.name;
+        EXPECT_TRUE(bytes.empty()) << c.name;
+        if (c.expected == PackageError::EntryDamaged) {
+            EXPECT_FALSE(status.reason.empty()) << c.name;
+        }
+    }
+}
+
+// What `unzip -lv` shows of each entry, as libzip reads it back.
+struct Listed {
+    std::string name;
+    std::uint64_t compressedSize;
+    std::uint32_t crc;
+    std::uint16_t method;
+    time_t mtime;
+    zip_uint32_t attributes;
+    bool operator==(const Listed&) const = default;
+};
+
+std::vector<Listed> List(const fs::path& path) {
+    int error = 0;
+    zip_t* archive = zip_open(path.string().c_str(), ZIP_RDONLY, &error);
+    std::vector<Listed> listed;
+    if (archive == nullptr) {
+        return listed;
+    }
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &stat);
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        zip_file_get_external_attributes(archive, static_cast<zip_uint64_t>(i), 0, &system,
+                                         &attributes);
+        listed.push_back({stat.name, stat.comp_size, stat.crc,
+                          static_cast<std::uint16_t>(stat.comp_method), stat.mtime, attributes});
+    }
+    zip_discard(archive);
+    return listed;
+}
+
+TEST_F(PackageTest, UntouchedEntriesAreCopiedRawAndTheReplacedOneDeflatedAnew) {
+    const fs::path source = Write(Song());
+    const fs::path output = folder_.Path() / "out.odt";
+    OpenedPackage opened = OpenPackage(source);
+    ASSERT_TRUE(opened.status.Ok()) << opened.status.reason;
+    const std::string moved = "<office:document-content>D A Hm</office:document-content>";
+    const PackageStatus written = WritePackage(*opened.reader, output, {{"content.xml", moved}});
+    ASSERT_TRUE(written.Ok()) << written.reason;
+
+    const std::vector<Listed> before = List(source);
+    const std::vector<Listed> after = List(output);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i].name == "content.xml") {
+            EXPECT_EQ(after[i].method, ZIP_CM_DEFLATE);
+            EXPECT_EQ(after[i].mtime, before[i].mtime);
+        } else {
+            EXPECT_EQ(after[i], before[i]) << before[i].name;
+        }
+    }
+    OpenedPackage reopened = OpenPackage(output);
+    ASSERT_TRUE(reopened.status.Ok()) << reopened.status.reason;
+    std::string bytes;
+    EXPECT_TRUE(reopened.reader->ReadEntry("content.xml", bytes).Ok());
+    EXPECT_EQ(bytes, moved);
+
+    // The mimetype entry leads, stored, with neither extra field nor data descriptor.
+    const std::string head = ReadFile(output).substr(0, 38);
+    EXPECT_EQ(head.substr(0, 4), "PK\x03\x04");
+    EXPECT_EQ(head[6] & 0x08, 0);                         // no data descriptor
+    EXPECT_EQ(head.substr(8, 2), std::string(2, '\0'));   // stored
+    EXPECT_EQ(head.substr(28, 2), std::string(2, '\0'));  // no extra field
+    EXPECT_EQ(head.substr(30, 8), "mimetype");
+    EXPECT_EQ(CountEntries(folder_.Path()), 2u);
+}
+
+TEST_F(PackageTest, SeveralEntriesCanBeReplacedAndAPackageWithNothingToChangeIsCopied) {
+    const fs::path source = Write({{.name = "a", .data = "1"}, {.name = "b", .data = "2"}});
+    OpenedPackage opened = OpenPackage(source);
+    ASSERT_TRUE(opened.status.Ok());
+    const fs::path output = folder_.Path() / "two.zip";
+    ASSERT_TRUE(WritePackage(*opened.reader, output, {{"a", "one"}, {"b", "two"}}).Ok());
+    OpenedPackage again = OpenPackage(output);
+    std::string a;
+    std::string b;
+    again.reader->ReadEntry("a", a);
+    again.reader->ReadEntry("b", b);
+    EXPECT_EQ(a + b, "onetwo");
+    // The reader is spent once written.
+    EXPECT_FALSE(opened.reader->ReadEntry("a", a).Ok());
+
+    OpenedPackage plain = OpenPackage(source);
+    const fs::path copy = folder_.Path() / "copy.zip";
+    ASSERT_TRUE(WritePackage(*plain.reader, copy, {}).Ok());
+    EXPECT_EQ(ReadFile(copy), ReadFile(source));
+}
+
+TEST_F(PackageTest, DestinationProblemsAreTheDestinationsAndLeaveNothing) {
+    const fs::path source = Write(Song());
+    const struct {
+        fs::path destination;
+        PackageReplacements replacements;
+        PackageError expected;
+    } cases[] = {
+        {folder_.Path() / "missing" / "out.odt", {{"content.xml", "x"}}, PackageError::NotWritten},
+        {folder_.Path(), {{"content.xml", "x"}}, PackageError::NotWritten},
+        {folder_.Path() / "out.odt", {{"nowhere.xml", "x"}}, PackageError::EntryMissing},
+    };
+    for (const auto& c : cases) {
+        OpenedPackage opened = OpenPackage(source);
+        ASSERT_TRUE(opened.status.Ok());
+        const PackageStatus status = WritePackage(*opened.reader, c.destination, c.replacements);
+        EXPECT_EQ(status.error, c.expected) << c.destination;
+        EXPECT_EQ(status.IsDestinationProblem(), c.expected == PackageError::NotWritten);
+        EXPECT_EQ(CountEntries(folder_.Path()), 1u) << c.destination;
+    }
+}
+
+}  // namespace
+}  // namespace melvane

@@ -1,0 +1,31 @@
+// Writes zip files byte by byte, so that tests can build the packages no zip tool would write:
+// duplicate and hostile names, lying sizes, unknown methods, encryption flags.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace melvane::test {
+
+struct ZipEntry {
+    std::string name;          // raw bytes, as stored
+    std::string data;          // uncompressed
+    std::uint16_t method = 8;  // 0 stored, 8 deflated; any other is stored as if it were that
+    std::uint16_t flags = 0;   // general purpose bits (1 = encrypted, 0x800 = UTF-8 name)
+    std::optional<std::uint32_t> declaredSize;  // a lie about the uncompressed size
+    std::optional<std::uint32_t> crc;           // a lie about the checksum
+    std::string extra;                          // the local and central extra field
+    std::uint16_t dosTime = 0x6000;             // 12:00
+    std::uint16_t dosDate = 0x5a21;             // 2025-01-01
+    std::uint32_t externalAttributes = 0;
+};
+
+std::string BuildZip(const std::vector<ZipEntry>& entries);
+void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries);
+
+std::string DeflateRaw(const std::string& data);
+
+}  // namespace melvane::test
