@@ -5,7 +5,8 @@ sheet.docx holds what Word documents do to a chord sheet: tabs, Shift+Enter brea
 split over runs, bold and coloured chords, a table, a text box, header and footer, a footnote,
 a comment, tracked changes, a hyperlink, fields, bookmarks and spelling marks. strict.docx is
 the same sheet in Strict form (other namespace URIs, another prefix, the main part under
-another name), and template.dotx / macros.docm are sheet.docx under those extensions.
+another name), utf16.docx has its main part in UTF-16, template.dotx / macros.docm are
+sheet.docx under those extensions, and three more are damaged so that they must be refused.
 The song is written for this project.
 """
 import re
@@ -195,35 +196,56 @@ STRICT_NAMES = [
 ]
 
 
-def write_strict(source, path):
-    """The same sheet with Strict namespaces, the prefix "x" for them, and the main part at
-    word/lied.xml: found only by following the relationships."""
+def rewrite(source, path, change):
+    """Copies a package entry by entry; change(name, data) gives the new (name, data) or None
+    to leave the entry out."""
     with zipfile.ZipFile(source) as old, zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as new:
         for info in old.infolist():
-            data = old.read(info.filename)
-            name = info.filename
-            if name.endswith(".xml") or name.endswith(".rels"):
-                text = data.decode("utf-8")
-                for transitional, strict in STRICT_NAMES:
-                    text = text.replace(transitional, strict)
-                if name.startswith("word/") and not name.endswith(".rels"):
-                    text = re.sub(r"(</?)w:", r"\1x:", text)
-                    text = re.sub(r"(\s)w:", r"\1x:", text)
-                    text = text.replace("xmlns:w=", "xmlns:x=")
-                text = text.replace("word/document.xml", "word/lied.xml")
-                data = text.encode("utf-8")
-            name = {"word/document.xml": "word/lied.xml",
-                    "word/_rels/document.xml.rels": "word/_rels/lied.xml.rels"}.get(name, name)
-            new.writestr(name, data)
+            changed = change(info.filename, old.read(info.filename))
+            if changed is not None:
+                new.writestr(changed[0], changed[1])
+
+
+def to_strict(name, data):
+    """Strict namespaces, the prefix "x" for them, and the main part at word/lied.xml: found
+    only by following the relationships."""
+    if name.endswith(".xml") or name.endswith(".rels"):
+        text = data.decode("utf-8")
+        for transitional, strict in STRICT_NAMES:
+            text = text.replace(transitional, strict)
+        if name.startswith("word/") and not name.endswith(".rels"):
+            text = re.sub(r"(</?)w:", r"\1x:", text)
+            text = re.sub(r"(\s)w:", r"\1x:", text)
+            text = text.replace("xmlns:w=", "xmlns:x=")
+        text = text.replace("word/document.xml", "word/lied.xml")
+        data = text.encode("utf-8")
+    name = {"word/document.xml": "word/lied.xml",
+            "word/_rels/document.xml.rels": "word/_rels/lied.xml.rels"}.get(name, name)
+    return name, data
+
+
+def to_utf16(name, data):
+    if name == "word/document.xml":
+        text = data.decode("utf-8").replace("encoding='UTF-8'", "encoding='UTF-16'")
+        data = text.encode("utf-16")
+    return name, data
 
 
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
-    write_sheet(out / "sheet.docx")
-    write_strict(out / "sheet.docx", out / "strict.docx")
-    shutil.copyfile(out / "sheet.docx", out / "template.dotx")
-    shutil.copyfile(out / "sheet.docx", out / "macros.docm")
+    sheet = out / "sheet.docx"
+    write_sheet(sheet)
+    rewrite(sheet, out / "strict.docx", to_strict)
+    rewrite(sheet, out / "utf16.docx", to_utf16)
+    shutil.copyfile(sheet, out / "template.dotx")
+    shutil.copyfile(sheet, out / "macros.docm")
+    # Refused: not a zip, no main part, a header that does not parse.
+    (out / "not-a-package.docx").write_text("Am  F  C  G\n")
+    rewrite(sheet, out / "no-main-part.docx",
+            lambda name, data: None if name == "word/document.xml" else (name, data))
+    rewrite(sheet, out / "broken-header.docx",
+            lambda name, data: (name, data[:-20] if name == "word/header1.xml" else data))
 
 
 if __name__ == "__main__":
