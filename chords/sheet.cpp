@@ -1,26 +1,735 @@
 #include "chords/sheet.h"
 
+#include <algorithm>
+#include <array>
+
 #include "chords/transpose.h"
 
 namespace melvane {
+namespace {
+
+// ---- characters ---------------------------------------------------------------------------
+
+// Spaces and tabs part tokens; a carriage return or other line-end character is never part of
+// one either, so "\r" before a line feed stays with the line end.
+constexpr bool IsSeparator(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v';
+}
+
+constexpr bool IsLeadingDecoration(char16_t c) {
+    return c == u'(' || c == u'[' || c == u'{' || c == u'|';
+}
+
+constexpr bool IsTrailingDecoration(char16_t c) {
+    switch (c) {
+        case u')':
+        case u']':
+        case u'}':
+        case u'|':
+        case u'.':
+        case u',':
+        case u';':
+        case u':':
+        case u'*':
+        case u'\'':
+        case u'!':
+            return true;
+        default:
+            return false;
+    }
+}
+
+constexpr bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Letters of any script count; punctuation, symbols (among them ♯ ♭ °) and × ÷ do not.
+constexpr bool IsLetter(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+        return true;
+    }
+    return c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c < 0x2C00) &&
+           !(c >= 0x3000 && c < 0x3040) && !(c >= 0xFE00 && c < 0xFF10);
+}
+
+constexpr char16_t kSharpSign = u'\u266F';
+constexpr char16_t kFlatSign = u'\u266D';
+
+// ---- chord shapes ---------------------------------------------------------------------------
+
+// How a note writes its accidental: "#"/"b" (also ♯ ♭), German "is"/"es" (and "As", "Es"), or
+// the songbook shorthand "Cs", "Fs" for the sharps.
+enum class Form : std::uint8_t { None, Sign, Suffix, Short };
+
+struct Note {
+    std::size_t start = 0;  // in the line
+    std::size_t length = 0;
+    char16_t letter = 0;  // upper case, A..H
+    bool lower = false;
+    int accidental = 0;  // -1, 0, +1
+    Form form = Form::None;
+};
+
+struct Chord {
+    Note root;
+    Note bass;
+    bool hasBass = false;
+};
+
+// The broad grammar reads real songbooks; the narrow one is the classic vocabulary, the only
+// one trusted inside lyrics.
+enum class Grammar { Broad, Narrow };
+
+constexpr char16_t Upper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
+
+constexpr bool IsOneOf(char16_t c, std::u16string_view set) {
+    return set.find(c) != std::u16string_view::npos;
+}
+
+// The ways a note can be read at s[i], longest first. Returns how many.
+int NoteCandidates(std::u16string_view s, std::size_t i, Grammar grammar,
+                   std::array<Note, 3>& out) {
+    if (i >= s.size()) {
+        return 0;
+    }
+    const char16_t c = s[i];
+    const char16_t letter = Upper(c);
+    if (letter < u'A' || letter > u'H') {
+        return 0;
+    }
+    const bool lower = c != letter;
+    const char16_t next = i + 1 < s.size() ? s[i + 1] : 0;
+    int count = 0;
+    const auto add = [&](std::size_t length, int accidental, Form form) {
+        out[count++] = Note{i, length, letter, lower, accidental, form};
+    };
+    if (grammar == Grammar::Narrow) {
+        if (lower) {
+            return 0;
+        }
+        if (next == u'#' && IsOneOf(letter, u"CDFGA")) {
+            add(2, 1, Form::Sign);
+        } else if (next == u'b' && IsOneOf(letter, u"DEGAB")) {
+            add(2, -1, Form::Sign);
+        }
+        add(1, 0, Form::None);
+        return count;
+    }
+    const char16_t after = i + 2 < s.size() ? s[i + 2] : 0;
+    if (next == u'i' && after == u's' && letter != u'B') {
+        add(3, 1, Form::Suffix);
+    } else if (next == u'e' && after == u's' && IsOneOf(letter, u"CDFG")) {
+        add(3, -1, Form::Suffix);
+    } else if (next == u's' && IsOneOf(letter, u"AE")) {
+        add(2, -1, Form::Suffix);
+    } else if (next == u's' && IsOneOf(letter, u"CDFG")) {
+        add(2, 1, Form::Short);
+    } else if (next == u'#' || next == kSharpSign) {
+        add(2, 1, Form::Sign);
+    } else if (next == u'b' || next == kFlatSign) {
+        add(2, -1, Form::Sign);
+    }
+    add(1, 0, Form::None);
+    return count;
+}
+
+bool StartsWith(std::u16string_view s, std::size_t i, std::u16string_view what) {
+    return s.substr(i, what.size()) == what;
+}
+
+// The longest suffix item at s[i], 0 when none. Longest first keeps "min", "maj", "6/9" and
+// the two-digit numbers whole.
+std::size_t MatchItem(std::u16string_view s, std::size_t i) {
+    static constexpr std::u16string_view kItems[] = {
+        u"6/9", u"min", u"maj", u"dim", u"aug", u"sus", u"add", u"#11", u"+11",
+        u"b13", u"-13", u"mi",  u"11",  u"13",  u"b5",  u"#5",  u"b9",  u"#9",
+        u"+5",  u"-5",  u"+9",  u"-9",  u"m",   u"M",   u"-",   u"°",   u"+",
+        u"ø",   u"2",   u"4",   u"5",   u"6",   u"7",   u"9"};
+    for (std::u16string_view item : kItems) {
+        if (StartsWith(s, i, item)) {
+            return item.size();
+        }
+    }
+    return 0;
+}
+
+// The end of a run of suffix items from s[i], none directly repeated; a parenthesised run
+// counts as one item.
+std::size_t SkipItems(std::u16string_view s, std::size_t i, bool inParentheses) {
+    std::u16string_view previous;
+    while (i < s.size()) {
+        std::size_t length = 0;
+        if (s[i] == u'(' && !inParentheses) {
+            const std::size_t inner = SkipItems(s, i + 1, true);
+            if (inner > i + 1 && inner < s.size() && s[inner] == u')') {
+                length = inner + 1 - i;
+            }
+        } else {
+            length = MatchItem(s, i);
+        }
+        if (length == 0) {
+            break;
+        }
+        const std::u16string_view item = s.substr(i, length);
+        if (item == previous) {
+            break;
+        }
+        previous = item;
+        i += length;
+    }
+    return i;
+}
+
+// The classic suffix: (m)?(7)?(maj7)?(add[2-9])?(sus[2-9])?
+std::size_t SkipNarrowSuffix(std::u16string_view s, std::size_t i) {
+    if (StartsWith(s, i, u"m") && !StartsWith(s, i, u"maj7")) {
+        ++i;
+    }
+    if (StartsWith(s, i, u"7")) {
+        ++i;
+    }
+    if (StartsWith(s, i, u"maj7")) {
+        i += 4;
+    }
+    for (std::u16string_view word : {u"add", u"sus"}) {
+        if (StartsWith(s, i, word) && i + 3 < s.size() && s[i + 3] >= u'2' && s[i + 3] <= u'9') {
+            i += 4;
+        }
+    }
+    return i;
+}
+
+bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
+    return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i), s.end(), IsTrailingDecoration);
+}
+
+// True when `s` (a token without its leading decoration) is one chord followed by nothing but
+// trailing decoration. Note positions come back relative to `s`.
+bool ParseChord(std::u16string_view s, Grammar grammar, Chord& chord) {
+    std::array<Note, 3> roots;
+    const int rootCount = NoteCandidates(s, 0, grammar, roots);
+    for (int r = 0; r < rootCount; ++r) {
+        std::size_t end = roots[r].length;
+        end = grammar == Grammar::Broad ? SkipItems(s, end, false) : SkipNarrowSuffix(s, end);
+        if (end < s.size() && s[end] == u'/') {
+            std::array<Note, 3> basses;
+            const int bassCount = NoteCandidates(s, end + 1, grammar, basses);
+            for (int b = 0; b < bassCount; ++b) {
+                if (OnlyTrailingDecoration(s, end + 1 + basses[b].length)) {
+                    chord = {roots[r], basses[b], true};
+                    return true;
+                }
+            }
+        }
+        if (OnlyTrailingDecoration(s, end)) {
+            chord = {roots[r], {}, false};
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- tokens -----------------------------------------------------------------------------
+
+enum class Kind {
+    Other,    // no letter: numbers, dashes, bar lines
+    Word,     // lyrics, titles
+    Neutral,  // N.C., repeat marks
+    Label,    // "Intro:", "Strophe 2:"
+    Chord,
+};
+
+struct Token {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    Kind kind = Kind::Other;
+    Chord chord;  // positions in the line, when kind is Chord
+};
+
+bool IsRepeatCount(std::u16string_view core) {
+    // "2x", "x2", "3×" and their like.
+    if (core.size() < 2) {
+        return false;
+    }
+    const auto isTimes = [](char16_t c) { return c == u'x' || c == u'X' || c == u'×'; };
+    const auto allDigits = [](std::u16string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit);
+    };
+    if (isTimes(core.front())) {
+        return allDigits(core.substr(1));
+    }
+    return isTimes(core.back()) && allDigits(core.substr(0, core.size() - 1));
+}
+
+void ShiftNote(Note& note, std::size_t by) {
+    note.start += by;
+}
+
+Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chord& chord) {
+    std::size_t lead = start;
+    while (lead < end && IsLeadingDecoration(line[lead])) {
+        ++lead;
+    }
+    if (ParseChord(line.substr(lead, end - lead), Grammar::Broad, chord)) {
+        ShiftNote(chord.root, lead);
+        ShiftNote(chord.bass, lead);
+        return Kind::Chord;
+    }
+    std::size_t coreEnd = end;
+    while (coreEnd > lead && IsTrailingDecoration(line[coreEnd - 1])) {
+        --coreEnd;
+    }
+    const std::u16string_view core = line.substr(lead, coreEnd - lead);
+    if (core.empty() || core == u"N.C" || core == u"NC" || core == u"%" || IsRepeatCount(core)) {
+        return Kind::Neutral;
+    }
+    if (line[end - 1] == u':' && core.size() > 0) {
+        return Kind::Label;
+    }
+    return std::any_of(core.begin(), core.end(), IsLetter) ? Kind::Word : Kind::Other;
+}
+
+// The next token in line[from, end), or false at the end.
+bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std::size_t& start,
+               std::size_t& tokenEnd) {
+    while (from < end && IsSeparator(line[from])) {
+        ++from;
+    }
+    if (from >= end) {
+        return false;
+    }
+    start = from;
+    while (from < end && !IsSeparator(line[from])) {
+        ++from;
+    }
+    tokenEnd = from;
+    return true;
+}
+
+// Calls visit(token, onChordLine) for every chord of the line that moves, left to right.
+template <typename Visit>
+void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
+    std::size_t partStart = 0;
+    while (partStart <= line.size()) {
+        std::size_t partEnd = line.find(u'\t', partStart);
+        if (partEnd == std::u16string_view::npos) {
+            partEnd = line.size();
+        }
+
+        // Is this a chord line? Words before a label belong to it.
+        int chords = 0;
+        int words = 0;
+        Token token;
+        std::size_t at = partStart;
+        while (NextToken(line, at, partEnd, token.start, token.end)) {
+            Kind kind = Classify(line, token.start, token.end, token.chord);
+            if (kind == Kind::Chord && line[token.end - 1] == u':' && words > 0) {
+                kind = Kind::Label;
+            }
+            if (kind == Kind::Label) {
+                words = 0;
+            } else if (kind == Kind::Chord) {
+                ++chords;
+            } else if (kind == Kind::Word) {
+                ++words;
+            }
+        }
+        const bool chordLine = chords > 0 && chords > words;
+
+        at = partStart;
+        int wordsSoFar = 0;
+        while (NextToken(line, at, partEnd, token.start, token.end)) {
+            if (chordLine) {
+                const Kind kind = Classify(line, token.start, token.end, token.chord);
+                if (kind == Kind::Word) {
+                    ++wordsSoFar;
+                } else if (kind == Kind::Chord &&
+                           !(line[token.end - 1] == u':' && wordsSoFar > 0)) {
+                    visit(token, true);
+                }
+                continue;
+            }
+            std::size_t lead = token.start;
+            while (lead < token.end && IsLeadingDecoration(line[lead])) {
+                ++lead;
+            }
+            if (!ParseChord(line.substr(lead, token.end - lead), Grammar::Narrow, token.chord)) {
+                continue;
+            }
+            ShiftNote(token.chord.root, lead);
+            ShiftNote(token.chord.bass, lead);
+            if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0) {
+                // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
+                std::size_t next = token.end;
+                std::size_t nextStart = 0;
+                std::size_t nextEnd = 0;
+                Chord ignored;
+                if (NextToken(line, next, partEnd, nextStart, nextEnd) &&
+                    Classify(line, nextStart, nextEnd, ignored) == Kind::Word) {
+                    continue;
+                }
+            }
+            visit(token, false);
+        }
+        partStart = partEnd + 1;
+    }
+}
+
+// ---- spelling ---------------------------------------------------------------------------
+
+struct Conventions {
+    bool germanCustom = false;  // bare B is B-flat
+    bool germanNames = false;   // B-natural is H
+    Form majority = Form::Sign;
+};
+
+int PitchOf(const Note& note, bool germanCustom) {
+    static constexpr int kLetterPitch[] = {9, 11, 0, 2, 4, 5, 7, 11};  // A B C D E F G H
+    int pitch = kLetterPitch[note.letter - u'A'];
+    if (note.letter == u'B' && note.accidental == 0 && germanCustom) {
+        pitch = 10;
+    }
+    return pitch + note.accidental;
+}
+
+// Appends the name of `pitch` (0 = C) as the sheet writes it.
+void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lower,
+                const Conventions& conventions) {
+    static constexpr char16_t kSharpLetters[] = u"CCDDEFFGGAAH";
+    static constexpr char16_t kFlatLetters[] = u"CDDEEFGGAABH";
+    const bool black = pitch == 1 || pitch == 3 || pitch == 6 || pitch == 8 || pitch == 10;
+    char16_t letter = flats ? kFlatLetters[pitch] : kSharpLetters[pitch];
+    std::array<char16_t, 4> name{};
+    std::size_t length = 0;
+    if (pitch == 11) {
+        name[length++] = conventions.germanNames ? u'H' : u'B';
+    } else if (!black) {
+        name[length++] = letter;
+    } else if (flats && pitch == 10) {
+        letter = u'B';
+        name[length++] = u'B';
+        if (!conventions.germanCustom) {
+            name[length++] = u'b';
+        }
+    } else {
+        name[length++] = letter;
+        if (form == Form::None) {
+            form = Form::Sign;
+        }
+        if (form == Form::Sign) {
+            name[length++] = flats ? u'b' : u'#';
+        } else if (flats) {
+            if (letter != u'E' && letter != u'A') {
+                name[length++] = u'e';
+            }
+            name[length++] = u's';
+        } else if (form == Form::Short && letter != u'A') {
+            name[length++] = u's';
+        } else {
+            name[length++] = u'i';
+            name[length++] = u's';
+        }
+    }
+    if (lower) {
+        name[0] = static_cast<char16_t>(name[0] + 32);
+    }
+    out.append(name.data(), length);
+}
+
+// ---- rewriting --------------------------------------------------------------------------
+
+// One change to the line: `remove` characters at `position` give way to inserted[from, +length).
+// The insertion goes to piece `piece`; removals always go to the pieces that hold them.
+struct Edit {
+    std::size_t position = 0;
+    std::size_t remove = 0;
+    std::size_t from = 0;
+    std::size_t length = 0;
+    std::size_t piece = 0;
+};
+
+// The piece holding line position `position`; pieces hold [starts[i], starts[i+1]).
+std::size_t PieceAt(const std::vector<std::size_t>& starts, std::size_t position) {
+    if (starts.size() <= 2) {
+        return 0;
+    }
+    const auto it = std::upper_bound(starts.begin(), starts.end() - 1, position);
+    return static_cast<std::size_t>(it - starts.begin()) - 1;
+}
+
+struct LineEdits {
+    std::vector<Edit> edits;
+    std::u16string inserted;
+};
+
+class Rewriter {
+  public:
+    Rewriter(std::u16string_view line, const std::vector<std::size_t>& starts,
+             const TransposeSettings& settings, const Conventions& conventions, LineEdits& result)
+        : line_(line),
+          starts_(starts),
+          settings_(settings),
+          conventions_(conventions),
+          result_(result) {}
+
+    void Rewrite(const Token& token, bool onChordLine) {
+        const Chord& chord = token.chord;
+        // The token as it will read; `scratch_` is reused from token to token.
+        scratch_.clear();
+        scratch_.append(line_.substr(token.start, chord.root.start - token.start));
+        AppendNote(chord.root, chord.hasBass ? &chord.bass : nullptr);
+        std::size_t rest = chord.root.start + chord.root.length;
+        if (chord.hasBass) {
+            scratch_.append(line_.substr(rest, chord.bass.start - rest));
+            AppendNote(chord.bass, &chord.root);
+            rest = chord.bass.start + chord.bass.length;
+        }
+        scratch_.append(line_.substr(rest, token.end - rest));
+
+        const std::u16string_view old = line_.substr(token.start, token.end - token.start);
+        const std::u16string_view now = scratch_;
+        if (old == now) {
+            return;
+        }
+        std::size_t prefix = 0;
+        while (prefix < old.size() && prefix < now.size() && old[prefix] == now[prefix]) {
+            ++prefix;
+        }
+        std::size_t suffix = 0;
+        while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
+               old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
+            ++suffix;
+        }
+        const std::size_t position = token.start + prefix;
+        const std::size_t removed = old.size() - prefix - suffix;
+        std::size_t piece = 0;
+        if (removed > 0 || position == token.start) {
+            piece = PieceAt(starts_, position);
+        } else {
+            piece = PieceAt(starts_, position - 1);
+        }
+        AddEdit(position, removed, now.substr(prefix, now.size() - prefix - suffix), piece);
+
+        if (onChordLine) {
+            KeepColumn(token, static_cast<std::ptrdiff_t>(now.size()) -
+                                  static_cast<std::ptrdiff_t>(old.size()));
+        }
+    }
+
+  private:
+    void AppendNote(const Note& note, const Note* other) {
+        Form form = note.form;
+        if (form == Form::None && other != nullptr) {
+            form = other->form;
+        }
+        if (form == Form::None) {
+            form = conventions_.majority;
+        }
+        const std::int64_t shifted =
+            (PitchOf(note, conventions_.germanCustom) + settings_.steps % 12 + 24) % 12;
+        AppendName(scratch_, static_cast<int>(shifted), settings_.spelling >= 1, form, note.lower,
+                   conventions_);
+    }
+
+    void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
+                 std::size_t piece) {
+        result_.edits.push_back({position, remove, result_.inserted.size(), text.size(), piece});
+        result_.inserted.append(text);
+    }
+
+    // A chord that grew gives back spaces after it, one that shrank gets spaces added, so the
+    // next chord stays above its syllable. Only spaces in the chord's own piece are touched.
+    void KeepColumn(const Token& token, std::ptrdiff_t growth) {
+        std::size_t spacesEnd = token.end;
+        while (spacesEnd < line_.size() && line_[spacesEnd] == u' ') {
+            ++spacesEnd;
+        }
+        const std::size_t spaces = spacesEnd - token.end;
+        const bool tokenFollows = spacesEnd < line_.size() && !IsSeparator(line_[spacesEnd]);
+        if (spaces == 0 || !tokenFollows) {
+            return;
+        }
+        const std::size_t piece = PieceAt(starts_, token.start);
+        if (growth > 0 && spaces >= 2) {
+            const std::size_t remove = std::min(static_cast<std::size_t>(growth), spaces - 1);
+            if (PieceAt(starts_, token.end + remove - 1) == piece) {
+                AddEdit(token.end, remove, {}, piece);
+            }
+        } else if (growth < 0 && PieceAt(starts_, token.end) == piece) {
+            static constexpr std::u16string_view kSpaces = u"        ";
+            std::size_t add = static_cast<std::size_t>(-growth);
+            while (add > 0) {
+                const std::size_t now = std::min(add, kSpaces.size());
+                AddEdit(token.end, 0, kSpaces.substr(0, now), piece);
+                add -= now;
+            }
+        }
+    }
+
+    std::u16string_view line_;
+    const std::vector<std::size_t>& starts_;
+    const TransposeSettings& settings_;
+    const Conventions& conventions_;
+    LineEdits& result_;
+    std::u16string scratch_;
+};
+
+// Piece `index` of the line with the edits applied.
+std::u16string ApplyToPiece(std::u16string_view line, const std::vector<std::size_t>& starts,
+                            std::size_t index, const LineEdits& edits, std::size_t& firstEdit) {
+    const std::size_t pieceStart = starts[index];
+    const std::size_t pieceEnd = starts[index + 1];
+    std::u16string out;
+    std::size_t copied = pieceStart;
+    for (std::size_t e = firstEdit; e < edits.edits.size(); ++e) {
+        const Edit& edit = edits.edits[e];
+        if (edit.position > pieceEnd) {
+            break;
+        }
+        const std::size_t removeEnd = edit.position + edit.remove;
+        const bool inserts = edit.piece == index;
+        const bool removesHere =
+            edit.remove > 0 && removeEnd > pieceStart && edit.position < pieceEnd;
+        if (!inserts && !removesHere) {
+            continue;
+        }
+        const std::size_t at = std::clamp(edit.position, pieceStart, pieceEnd);
+        if (at > copied) {
+            out.append(line.substr(copied, at - copied));
+            copied = at;
+        }
+        if (inserts) {
+            out.append(std::u16string_view(edits.inserted).substr(edit.from, edit.length));
+        }
+        copied = std::max(copied, std::min(removeEnd, pieceEnd));
+    }
+    out.append(line.substr(copied, pieceEnd - copied));
+    while (firstEdit < edits.edits.size() &&
+           edits.edits[firstEdit].position + edits.edits[firstEdit].remove <= pieceEnd &&
+           edits.edits[firstEdit].piece <= index) {
+        ++firstEdit;
+    }
+    return out;
+}
+
+}  // namespace
 
 SheetTransposer::SheetTransposer(const NoteTable& table, const TransposeSettings& settings)
     : table_(table), settings_(settings) {}
 
-void SheetTransposer::Learn(std::u16string_view) {}
+void SheetTransposer::Learn(std::u16string_view line) {
+    if (settings_.recognition == Recognition::Classic) {
+        return;
+    }
+    ForEachMovingChord(line, [this](const Token& token, bool) {
+        const auto count = [this](const Note& note) {
+            seenH_ |= note.letter == u'H';
+            seenBareB_ |= note.letter == u'B' && note.accidental == 0;
+            seenLower_ |= note.lower;
+            if (note.form == Form::Sign) {
+                ++signNotes_;
+            } else if (note.form == Form::Suffix) {
+                ++suffixNotes_;
+            } else if (note.form == Form::Short) {
+                ++shortNotes_;
+            }
+        };
+        count(token.chord.root);
+        if (token.chord.hasBass) {
+            count(token.chord.bass);
+        }
+    });
+}
+
+bool SheetTransposer::GermanCustom() const {
+    return seenH_;
+}
+
+bool SheetTransposer::GermanNames() const {
+    if (seenH_) {
+        return true;
+    }
+    if (seenBareB_) {
+        return false;
+    }
+    if (seenLower_ || suffixNotes_ + shortNotes_ > 0) {
+        return true;
+    }
+    switch (settings_.naming) {
+        case NoteNaming::German:
+            return true;
+        case NoteNaming::English:
+            return false;
+        case NoteNaming::Auto:
+            break;
+    }
+    return settings_.germanReader;
+}
+
+namespace {
+
+Conventions ConventionsOf(const SheetTransposer& sheet) {
+    Conventions conventions;
+    conventions.germanCustom = sheet.GermanCustom();
+    conventions.germanNames = sheet.GermanNames();
+    conventions.majority = !sheet.SuffixSheet()     ? Form::Sign
+                           : sheet.ShorthandSheet() ? Form::Short
+                                                    : Form::Suffix;
+    return conventions;
+}
+
+bool TransposeInto(std::u16string_view line, const std::vector<std::size_t>& starts,
+                   const TransposeSettings& settings, const Conventions& conventions,
+                   LineEdits& edits) {
+    Rewriter rewriter(line, starts, settings, conventions, edits);
+    ForEachMovingChord(
+        line, [&](const Token& token, bool onChordLine) { rewriter.Rewrite(token, onChordLine); });
+    return !edits.edits.empty();
+}
+
+}  // namespace
 
 std::vector<std::u16string> SheetTransposer::TransposeLine(
     const std::vector<std::u16string_view>& pieces) const {
     std::vector<std::u16string> moved;
     moved.reserve(pieces.size());
+    if (settings_.recognition == Recognition::Classic) {
+        for (std::u16string_view piece : pieces) {
+            moved.push_back(TransposeText(table_, piece, settings_.steps, settings_.spelling));
+        }
+        return moved;
+    }
+    std::u16string line;
+    std::vector<std::size_t> starts{0};
     for (std::u16string_view piece : pieces) {
-        moved.push_back(TransposeText(table_, piece, settings_.steps, settings_.spelling));
+        line.append(piece);
+        starts.push_back(line.size());
+    }
+    LineEdits edits;
+    if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
+        moved.assign(pieces.begin(), pieces.end());
+        return moved;
+    }
+    std::size_t firstEdit = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        moved.push_back(ApplyToPiece(line, starts, i, edits, firstEdit));
     }
     return moved;
 }
 
 std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
-    return TransposeText(table_, line, settings_.steps, settings_.spelling);
+    if (settings_.recognition == Recognition::Classic) {
+        return TransposeText(table_, line, settings_.steps, settings_.spelling);
+    }
+    const std::vector<std::size_t> starts{0, line.size()};
+    LineEdits edits;
+    if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
+        return std::u16string(line);
+    }
+    std::size_t firstEdit = 0;
+    return ApplyToPiece(line, starts, 0, edits, firstEdit);
 }
 
 }  // namespace melvane

@@ -3,6 +3,7 @@
 // transposed. The classic recognition (TransposeText on each piece alone) is one mode of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,9 +53,24 @@ class SheetTransposer {
 
     const TransposeSettings& Settings() const { return settings_; }
 
+    // What pass 1 learned. German custom: the sheet writes H, so a bare B is B-flat.
+    bool GermanCustom() const;
+    // B-natural is written H.
+    bool GermanNames() const;
+    // Most accidentals the sheet writes are German suffixes ("Fis", "Es"); of those, most are
+    // the songbook shorthand ("Cs", "Fs").
+    bool SuffixSheet() const { return suffixNotes_ + shortNotes_ > signNotes_; }
+    bool ShorthandSheet() const { return shortNotes_ > suffixNotes_; }
+
   private:
     const NoteTable& table_;
     TransposeSettings settings_;
+    bool seenH_ = false;
+    bool seenBareB_ = false;
+    bool seenLower_ = false;
+    std::size_t signNotes_ = 0;
+    std::size_t suffixNotes_ = 0;
+    std::size_t shortNotes_ = 0;
 };
 
 }  // namespace melvane
