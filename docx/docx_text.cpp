@@ -78,6 +78,10 @@ class PartReader {
             return result;
         }
         part_.encoding = EncodingOf(bytes);
+        // Room for a song sheet's density of text up front: growing the node list by doubling
+        // would move every node several times.
+        part_.nodes.reserve(bytes.size() / 64);
+        part_.paragraphs.reserve(bytes.size() / 256);
         if (XML_Parse(parser_, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) !=
             XML_STATUS_OK) {
             result.error = refusal_.empty() ? XML_ErrorString(XML_GetErrorCode(parser_)) : refusal_;
@@ -182,7 +186,7 @@ class PartReader {
             return Kind::Other;
         }
         if (local == "t") {
-            StartText(name, attributes, declaresNamespace);
+            StartText(attributes, declaresNamespace);
             return Kind::Text;
         }
         if (local == "tab" || local == "ptab") {
@@ -195,16 +199,13 @@ class PartReader {
         return Kind::Other;
     }
 
-    void StartText(const Name& name, const XML_Char** attributes, bool declaresNamespace) {
+    void StartText(const XML_Char** attributes, bool declaresNamespace) {
         inText_ = true;
         textSpoiled_ = false;
         text_ = DocxTextNode{};
         text_.tagBegin = Position();
         text_.contentBegin =
             text_.tagBegin + static_cast<std::size_t>(XML_GetCurrentByteCount(parser_));
-        text_.qualifiedName = Utf8ToUtf16(name.prefix.empty() ? std::string(name.local)
-                                                              : std::string(name.prefix) + ":" +
-                                                                    std::string(name.local));
         std::size_t count = 0;
         for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
             ++count;
@@ -566,13 +567,13 @@ std::string RewriteDocxPart(const DocxPart& part) {
         }
         const bool addPreserve = NeedsPreserve(node.newText) && !node.preservesSpace;
         const std::size_t tagEnd = node.contentBegin;
+        const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, tagEnd, part.encoding);
         if (addPreserve && node.otherSpaceValue && node.onlyAttribute) {
             // The one attribute says otherwise: the start tag is written anew.
-            writer.Bytes(bytes, copied, node.tagBegin);
-            writer.Markup(u"<" + node.qualifiedName + u" xml:space=\"preserve\"");
+            writer.Bytes(bytes, copied, nameEnd);
+            writer.Markup(u" xml:space=\"preserve\"");
             writer.Markup(node.selfClosing ? u"/>" : u">");
         } else {
-            const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, tagEnd, part.encoding);
             writer.Bytes(bytes, copied, nameEnd);
             if (addPreserve && !node.otherSpaceValue) {
                 writer.Markup(u" xml:space=\"preserve\"");
@@ -584,7 +585,9 @@ std::string RewriteDocxPart(const DocxPart& part) {
             out.resize(out.size() - 2 * unit);
             writer.Markup(u">");
             writer.Escaped(node.newText);
-            writer.Markup(u"</" + node.qualifiedName + u">");
+            writer.Markup(u"</");
+            writer.Bytes(bytes, node.tagBegin + unit, nameEnd);
+            writer.Markup(u">");
         } else {
             writer.Escaped(node.newText);
         }

@@ -18,7 +18,6 @@ struct DocxTextNode {
     std::size_t contentBegin = 0;  // first byte after the start tag
     std::size_t contentEnd = 0;    // the '<' of the end tag (== contentBegin when empty)
     bool selfClosing = false;      // written as <w:t/>: contentBegin is the end of that tag
-    std::u16string qualifiedName;  // prefix:local as written, for a new end tag
     bool preservesSpace = false;   // xml:space="preserve"
     bool otherSpaceValue = false;  // an xml:space with another value
     bool onlyAttribute = false;    // xml:space is its one attribute, no namespace declarations
