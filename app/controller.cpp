@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "documents/messages.h"
+
 namespace melvane {
 namespace {
 
@@ -36,9 +38,9 @@ std::u16string TrimBlanks(std::u16string_view text) {
     return std::u16string(text.substr(first, last - first + 1));
 }
 
-void ShowInformation(UserMessages& messages, Language language, const std::u16string& english,
-                     const std::u16string& german) {
-    messages.Show({u"Information", Localized(language, english, german), MessageIcon::Information});
+void ShowInformation(UserMessages& messages, Language language, Message message) {
+    messages.Show({MessageText(Message::InformationTitle, language), MessageText(message, language),
+                   MessageIcon::Information});
 }
 
 // Sets the flag when the point is inside and clears it when outside; true when it changed.
@@ -215,13 +217,8 @@ bool Controller::ChooseDocument(const std::u16string& path) {
 }
 
 void Controller::AskForDocument() {
-    const bool german = state_.UiLanguage == Language::German;
-    const std::u16string title = german ? u"Datei auswählen" : u"Select file";
-    const std::u16string filters =
-        german ? u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                 u"Word Dateien (doc, docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt"
-               : u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                 u"Word files (doc, docx)|*.doc;*.docx|Open Office files (odt)|*.odt";
+    const std::u16string title = MessageText(Message::SelectFileTitle, state_.UiLanguage);
+    const std::u16string filters = MessageText(Message::FileFilters, state_.UiLanguage);
     const std::u16string chosen =
         services_.fileDialog.AskForFile(title, filters, state_.SourcePath);
     if (!chosen.empty()) {
@@ -262,14 +259,11 @@ void Controller::ResetForm() {
 int Controller::TransposeAction() {
     const Language language = state_.UiLanguage;
     if (state_.SourcePath.empty()) {
-        ShowInformation(services_.messages, language, u"Please select or drop a sourcefile!",
-                        u"Bitte wählen Sie eine Quelldatei aus!");
+        ShowInformation(services_.messages, language, Message::NoSourceChosen);
         return 0;
     }
     if (state_.StepValue == 0) {
-        ShowInformation(services_.messages, language, u"Please input a transpose value!",
-                        u"Bitte geben Sie einen Wert ein, um den das Sheet transponiert werden "
-                        u"soll!");
+        ShowInformation(services_.messages, language, Message::NoStepValue);
         return 0;
     }
     const std::u16string extension = LowerCaseExtension(state_.SourcePath);

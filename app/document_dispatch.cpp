@@ -1,34 +1,28 @@
 #include "app/document_dispatch.h"
 
-#include "odt/odt_document.h"
+#include "documents/documents.h"
 #include "platform/file_system.h"
-#ifdef _WIN32
-#include "word/word_document.h"
-#endif
 
 namespace melvane {
 
+bool DocumentDispatch::Transpose(const TransposeRequest& request) {
+    DocumentJob job;
+    job.source = PathFromText(request.source);
+    job.output = PathFromText(request.output);
+    job.settings.steps = request.steps;
+    job.settings.spelling = request.spelling;
+    job.settings.germanReader = request.language == Language::German;
+    job.language = request.language;
+    return TransposeDocument(job, {table_, messages_, shell_}).Succeeded();
+}
+
+// The documents layer picks the path by the extension itself.
 bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
-    const OdtSettings settings{table_, request.steps, request.spelling, request.language};
-    const OdtResult result = melvane::TransposeOdtDocument(
-        PathFromText(request.source), PathFromText(request.output), settings, messages_, shell_);
-    return result.Succeeded();
+    return Transpose(request);
 }
 
 bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
-#ifdef _WIN32
-    const WordSettings settings{table_, request.steps, request.spelling, request.language};
-    return melvane::TransposeWordDocument(request.source, request.output, settings, messages_,
-                                          shell_)
-               .status == 1;
-#else
-    // Word is reached through COM automation, which only Windows has.
-    messages_.Show({Localized(request.language, u"Error", u"Fehler"),
-                    Localized(request.language, u"Word documents need Microsoft Word on Windows.",
-                              u"Word-Dokumente brauchen Microsoft Word unter Windows."),
-                    MessageIcon::Error});
-    return false;
-#endif
+    return Transpose(request);
 }
 
 }  // namespace melvane

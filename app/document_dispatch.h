@@ -1,4 +1,4 @@
-// The document paths as the window reaches them: one request, the services it reports to.
+// The documents layer as the window reaches it: one request, the services it reports to.
 #pragma once
 
 #include "app/controller.h"
@@ -17,6 +17,8 @@ class DocumentDispatch : public DocumentPaths {
     bool TransposeOdtDocument(const TransposeRequest& request) override;
 
   private:
+    bool Transpose(const TransposeRequest& request);
+
     const NoteTable& table_;
     UserMessages& messages_;
     Shell& shell_;

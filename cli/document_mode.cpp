@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "cli/output_name.h"
-#include "cli/word_sheet.h"
-#include "odt/odt_document.h"
+#include "documents/documents.h"
+#include "documents/messages.h"
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
@@ -16,75 +15,93 @@ std::string Shown(const std::filesystem::path& path) {
     return Utf16ToUtf8(PathToText(path));
 }
 
-std::string Say(Language language, const char* english, const char* german) {
-    return language == Language::German ? german : english;
+std::string Say(Language language, Message message, std::u16string_view argument = {}) {
+    return Utf16ToUtf8(MessageText(message, language, {argument}));
 }
 
-std::string WhyNot(OdtFailure failure, Language language) {
+std::u16string Count(std::size_t value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+Message WhyNot(DocumentFailure failure) {
     switch (failure) {
-        case OdtFailure::SameFile:
-            return Say(language, "the output would replace the source",
-                       "die Ausgabe würde die Quelle ersetzen");
-        case OdtFailure::SourceUnreadable:
-            return Say(language, "not a readable OpenDocument file",
-                       "keine lesbare OpenDocument-Datei");
-        case OdtFailure::UnsafeEntry:
-            return Say(language, "it holds entries that point outside the document",
-                       "sie enthält Einträge, die aus dem Dokument hinaus zeigen");
-        case OdtFailure::TooLarge:
-            return Say(language, "it unpacks to more than any song sheet (1 GiB)",
-                       "sie entpackt sich zu mehr als ein Liedblatt (1 GiB)");
-        case OdtFailure::OutputNotCreated:
-        case OdtFailure::None:
+        case DocumentFailure::SameFile:
+            return Message::LineSameFile;
+        case DocumentFailure::SourceUnreadable:
+            return Message::LineSourceUnreadable;
+        case DocumentFailure::ContentBroken:
+            return Message::LineContentBroken;
+        case DocumentFailure::WordNotStarted:
+            return Message::LineWordNotStarted;
+        case DocumentFailure::WordNotOpened:
+            return Message::LineWordNotOpened;
+        case DocumentFailure::WordNotRead:
+            return Message::LineWordNotRead;
+        case DocumentFailure::WordNotSaved:
+            return Message::LineWordNotSaved;
+        case DocumentFailure::Unsupported:
+        case DocumentFailure::WordUnavailable:
+        case DocumentFailure::OutputNotWritten:
+        case DocumentFailure::None:
             break;
     }
-    return Say(language, "the output could not be written",
-               "die Ausgabe konnte nicht geschrieben werden");
+    return Message::LineOutputNotWritten;
 }
 
 // One document; returns true when its transposed copy was written.
 bool TransposeOne(const NoteTable& notes, const Options& options, const std::string& file,
                   Language language, UserMessages& messages, Shell& shell, std::ostream& out) {
-    const std::filesystem::path source = PathFromUtf8(file);
-    const std::string extension = LowerCaseExtension(source);
-    if (extension == "doc" || extension == "docx") {
-        return TransposeWordSheet(notes, options, file, language, messages, shell, out);
+    DocumentJob job;
+    job.source = PathFromUtf8(file);
+    job.output = options.output ? PathFromUtf8(*options.output)
+                                : ProposeOutputPath(job.source, options.steps);
+    // The command line names outputs from the working folder, as every other tool does; the
+    // documents layer would take a relative name from the source's folder.
+    if (options.output && job.output.is_relative() && job.source.has_parent_path()) {
+        job.output = std::filesystem::absolute(job.output);
     }
-    if (extension != "odt") {
-        out << file << ": "
-            << Say(language, "not a song sheet (.odt, .doc or .docx); not transposed",
-                   "kein Liedblatt (.odt, .doc oder .docx); nicht transponiert")
-            << '\n';
-        return false;
-    }
+    job.settings.steps = options.steps;
+    job.settings.spelling = options.spelling;
+    job.settings.germanReader = language == Language::German;
+    job.language = language;
+    job.openOutput = options.openOutput;
+    const DocumentResult result = TransposeDocument(job, {notes, messages, shell});
 
-    const std::filesystem::path output =
-        options.output ? PathFromUtf8(*options.output) : ProposeOutputPath(source, options.steps);
-    const OdtSettings settings{notes, options.steps, options.spelling, language,
-                               options.openOutput};
-    const OdtResult result = TransposeOdtDocument(source, output, settings, messages, shell);
-    if (!result.outputWritten) {
-        out << file << ": " << Say(language, "not transposed: ", "nicht transponiert: ")
-            << WhyNot(result.failure, language) << '\n';
-        return false;
+    switch (result.failure) {
+        case DocumentFailure::None:
+            break;
+        case DocumentFailure::Unsupported:
+            out << file << ": " << Say(language, Message::LineNotASongSheet) << '\n';
+            return false;
+        case DocumentFailure::WordUnavailable:
+            out << file << ": " << Say(language, Message::LineWordNeedsWindows) << '\n';
+            return false;
+        default:
+            out << file << ": " << Say(language, Message::LineNotTransposed)
+                << Say(language, WhyNot(result.failure)) << '\n';
+            return false;
     }
-    out << file << " -> " << Shown(output) << ": ";
-    switch (result.content) {
-        case ContentStatus::ParseError:
-            out << Say(language, "content.xml is broken; copied unchanged",
-                       "content.xml ist fehlerhaft; unverändert kopiert");
-            break;
-        case ContentStatus::Missing:
-            out << Say(language, "no text (content.xml) to transpose; copied unchanged",
-                       "kein Text (content.xml) zum Transponieren; unverändert kopiert");
-            break;
-        case ContentStatus::Transposed:
-        case ContentStatus::Failed:
-            out << result.piecesChanged
+    out << file << " -> " << (options.output ? *options.output : Shown(result.output)) << ": ";
+    if (result.kind == DocumentKind::Word) {
+        out << Say(
+            language,
+            result.changed == 1 ? Message::LineOneParagraphChanged : Message::LineParagraphsChanged,
+            Count(result.changed));
+        if (result.unchangeable > 0) {
+            out << ", "
                 << Say(language,
-                       result.piecesChanged == 1 ? " text piece changed" : " text pieces changed",
-                       result.piecesChanged == 1 ? " Textstück geändert" : " Textstücke geändert");
-            break;
+                       result.unchangeable == 1 ? Message::LineOneCouldNotBeChanged
+                                                : Message::LineSomeCouldNotBeChanged,
+                       Count(result.unchangeable));
+        }
+    } else if (!result.hadText) {
+        out << Say(language, Message::LineNoText);
+    } else {
+        out << Say(
+            language,
+            result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
+            Count(result.changed));
     }
     out << '\n';
     return result.Succeeded();

@@ -32,6 +32,9 @@ bool ParseSteps(const std::string& text, int& steps) {
     const char* last = text.data() + text.size();
     if (first != last && *first == '+') {
         ++first;
+        if (first != last && *first == '-') {
+            return false;  // one sign only
+        }
     }
     int value = 0;
     const auto [end, ec] = std::from_chars(first, last, value);

@@ -27,7 +27,6 @@ if(WIN32)
 endif()
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
-pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 

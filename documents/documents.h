@@ -30,14 +30,15 @@ std::u16string LowerCaseExtension(const std::filesystem::path& path);
 // "Songs/Hymn+3.docx".
 std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps);
 
-// The output a job writes: the proposal for an empty name, a relative name taken from the
-// source's folder (not the process's), an absolute one as it is.
+// The output a job writes: a relative name is taken from the source's folder (not the
+// process's), an absolute one and an empty one (which the document path reports, or for Word
+// replaces by a name of its own) stay as they are.
 std::filesystem::path ResolveOutputPath(const std::filesystem::path& source,
-                                        const std::filesystem::path& output, std::int64_t steps);
+                                        const std::filesystem::path& output);
 
 struct DocumentJob {
     std::filesystem::path source;
-    std::filesystem::path output;  // empty: the proposal; relative: in the source's folder
+    std::filesystem::path output;  // relative: in the source's folder; see ResolveOutputPath
     TransposeSettings settings;
     Language language = Language::English;
     bool openOutput = true;  // open the written document with its default application

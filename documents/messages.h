@@ -29,7 +29,6 @@ enum class Message {
     WordNotOpened,
     WordNotRead,
     WordNotSaved,
-    WordNeedsWindows,
     // melvane-cli's one line per document.
     LineNotTransposed,  // followed by one of the reasons below
     LineSameFile,

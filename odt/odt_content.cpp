@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "chords/transpose.h"
+#include "documents/messages.h"
 #include "odt/xml_reader.h"
 #include "odt/xml_writer.h"
 
@@ -84,8 +85,8 @@ std::u16string ParseErrorText(const XmlParseError& error) {
         const std::string digits = std::to_string(value);
         return std::u16string(digits.begin(), digits.end());
     };
-    return u"Error in the XML file:\r" + (u"Message: " + error.message) + u"\r" + u"Line: " +
-           number(error.line) + u" Character: " + number(error.column);
+    return MessageText(Message::XmlParseError, Language::English,
+                       {error.message, number(error.line), number(error.column)});
 }
 
 }  // namespace
@@ -111,32 +112,33 @@ std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShif
     return changed;
 }
 
-ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const ChordShift& shift,
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
                                   UserMessages& messages) {
     ContentResult result;
-    const std::filesystem::path path = workFolder / "content.xml";
-    XmlLoadResult loaded = LoadXmlFile(path);
+    XmlLoadResult loaded = LoadXmlBytes(bytes);
     switch (loaded.status) {
         case XmlLoadStatus::Missing:
         case XmlLoadStatus::Empty:
             result.status = ContentStatus::Missing;
             return result;
         case XmlLoadStatus::ReadFailed:
-            result.status = ContentStatus::Failed;
-            return result;
         case XmlLoadStatus::ParseError:
-            messages.Show({u"Error", ParseErrorText(loaded.error), MessageIcon::None});
+            messages.Show({MessageText(Message::ErrorTitle, Language::English),
+                           ParseErrorText(loaded.error), MessageIcon::None});
             result.status = ContentStatus::ParseError;
             return result;
         case XmlLoadStatus::Loaded:
             break;
     }
+    // The source's bytes are not needed once parsed: at most the tree and the new text are held.
+    std::string().swap(bytes);
     XmlDocument& document = loaded.document;
     const XmlNodeId top = document.DocumentElement();
     if (top != kNoXmlNode && document.Name(top) == u"office:document-content") {
         result.piecesChanged = WalkTextNodes(document, top, shift);
     }
-    result.status = SaveXmlFile(document, path) ? ContentStatus::Transposed : ContentStatus::Failed;
+    bytes = XmlToBytes(document);
+    result.status = ContentStatus::Transposed;
     return result;
 }
 

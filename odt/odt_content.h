@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 #include "chords/note_table.h"
 #include "odt/xml_document.h"
@@ -27,7 +27,6 @@ enum class ContentStatus {
     Transposed,  // walked (when it is an office document) and written back
     Missing,     // no content.xml, or an empty one: left as it is
     ParseError,  // not well-formed: reported, left as it is
-    Failed,      // the work folder failed us: the file may be gone or half written
 };
 
 struct ContentResult {
@@ -35,9 +34,10 @@ struct ContentResult {
     std::size_t piecesChanged = 0;
 };
 
-// Loads workFolder/content.xml, transposes it and writes it back in place. A parse error is
-// shown through `messages` (in English, as the parser words it) and leaves the file untouched.
-ContentResult TransposeContentXml(const std::filesystem::path& workFolder, const ChordShift& shift,
+// Parses the bytes of content.xml (in one pass over memory), transposes them and puts the
+// written XML in their place. A parse error is shown through `messages` (in English, as the
+// parser words it) and leaves the bytes as they were.
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
                                   UserMessages& messages);
 
 }  // namespace melvane

@@ -1,48 +1,22 @@
 #include "odt/odt_document.h"
 
+#include <string>
+
+#include "documents/messages.h"
+#include "package/package.h"
 #include "platform/file_system.h"
-#include "platform/temp_folder.h"
+#include "platform/utf.h"
 
 namespace melvane {
 namespace {
 
-// The work folder's name starts with this; a unique suffix keeps runs apart.
-constexpr std::string_view kWorkFolderPrefix = ".hiddenDir";
+constexpr std::string_view kContentEntry = "content.xml";
 
-void ShowError(UserMessages& messages, Language language, const std::u16string& english,
-               const std::u16string& german) {
-    messages.Show({Localized(language, u"Error", u"Fehler"), Localized(language, english, german),
-                   MessageIcon::Error});
-}
-
-void ShowSourceUnreadable(UserMessages& messages, Language language,
-                          const std::filesystem::path& source) {
-    const std::u16string path = PathToText(source);
-    ShowError(messages, language, u"The source file [" + path + u"] could not be read!",
-              u"Die Quelldatei [" + path + u"] konnte nicht gelesen werden!");
-}
-
-void ShowDestinationNotCreated(UserMessages& messages, Language language,
-                               const std::filesystem::path& output) {
-    const std::u16string path = PathToText(output);
-    ShowError(messages, language, u"The destination file [" + path + u"] could not be created!",
-              u"Die Zieldatei [" + path + u"] konnte nicht erstellt werden!");
-}
-
-OdtFailure FailureOf(ExtractStatus status) {
-    switch (status) {
-        case ExtractStatus::Extracted:
-            return OdtFailure::None;
-        case ExtractStatus::Unreadable:
-            return OdtFailure::SourceUnreadable;
-        case ExtractStatus::UnsafeName:
-            return OdtFailure::UnsafeEntry;
-        case ExtractStatus::TooLarge:
-            return OdtFailure::TooLarge;
-        case ExtractStatus::WriteFailed:
-            return OdtFailure::OutputNotCreated;
-    }
-    return OdtFailure::SourceUnreadable;
+void ShowError(UserMessages& messages, Language language, Message message,
+               const std::filesystem::path& path, const std::string& reason) {
+    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
+    messages.Show({MessageText(Message::ErrorTitle, language),
+                   MessageText(message, language, {PathToText(path), why}), MessageIcon::Error});
 }
 
 }  // namespace
@@ -53,42 +27,52 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
     OdtResult result;
     const Language language = settings.language;
     if (!output.empty() && IsSameFile(source, output)) {
-        ShowError(messages, language, u"The destination file must differ from the source file!",
-                  u"Die Zieldatei muss sich von der Quelldatei unterscheiden!");
+        messages.Show({MessageText(Message::ErrorTitle, language),
+                       MessageText(Message::SameFile, language), MessageIcon::Error});
         result.failure = OdtFailure::SameFile;
         return result;
     }
-
-    TempFolder work(kWorkFolderPrefix);
-    if (!work.IsCreated()) {
-        ShowDestinationNotCreated(messages, language, output);
-        result.failure = OdtFailure::OutputNotCreated;
+    const auto sourceProblem = [&](const PackageStatus& status) {
+        ShowError(messages, language, Message::SourceUnreadable, source, status.reason);
+        result.failure = OdtFailure::SourceUnreadable;
         return result;
+    };
+
+    OpenedPackage package = OpenPackage(source);
+    if (!package.status.Ok()) {
+        return sourceProblem(package.status);
+    }
+    PackageReplacements replacements;
+    if (package.reader->Contains(kContentEntry)) {
+        std::string content;
+        const PackageStatus read = package.reader->ReadEntry(kContentEntry, content);
+        if (!read.Ok()) {
+            return sourceProblem(read);
+        }
+        const ContentResult transposed = TransposeContentXml(
+            content, ChordShift{settings.notes, settings.steps, settings.spelling}, messages);
+        result.content = transposed.status;
+        result.piecesChanged = transposed.piecesChanged;
+        if (transposed.status == ContentStatus::ParseError) {
+            // An untouched copy under the new name would pass for the transposed sheet.
+            result.failure = OdtFailure::ContentBroken;
+            return result;
+        }
+        if (transposed.status == ContentStatus::Transposed) {
+            replacements.emplace(kContentEntry, std::move(content));
+        }
     }
 
-    OdtEntryList entries;
-    result.failure = FailureOf(ExtractOdtContainer(source, work.Path(), entries, settings.limits));
-    if (result.failure == OdtFailure::OutputNotCreated) {
-        ShowDestinationNotCreated(messages, language, output);
-        return result;
-    }
-    if (result.failure != OdtFailure::None) {
-        ShowSourceUnreadable(messages, language, source);
-        return result;
-    }
-
-    const ContentResult content = TransposeContentXml(
-        work.Path(), ChordShift{settings.notes, settings.steps, settings.spelling}, messages);
-    result.content = content.status;
-    result.piecesChanged = content.piecesChanged;
-    if (content.status == ContentStatus::Failed || !RepackOdtContainer(output, entries)) {
-        ShowDestinationNotCreated(messages, language, output);
+    const PackageStatus written = WritePackage(*package.reader, output, replacements);
+    if (!written.Ok()) {
+        if (!written.IsDestinationProblem()) {
+            return sourceProblem(written);
+        }
+        ShowError(messages, language, Message::DestinationNotCreated, output, written.reason);
         result.failure = OdtFailure::OutputNotCreated;
         return result;
     }
     result.outputWritten = true;
-
-    work.Remove();
     if (settings.openOutput) {
         shell.OpenDocument(output);
     }

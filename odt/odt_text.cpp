@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "odt/odt_container.h"
 #include "odt/xml_reader.h"
-#include "platform/temp_folder.h"
+#include "package/package.h"
 
 namespace melvane {
 namespace {
@@ -86,13 +85,12 @@ std::vector<std::u16string> ParagraphsOf(const XmlDocument& content) {
 
 bool ReadOdtParagraphs(const std::filesystem::path& document,
                        std::vector<std::u16string>& paragraphs) {
-    TempFolder work(".hiddenDir");
-    OdtEntryList entries;
-    if (!work.IsCreated() ||
-        ExtractOdtContainer(document, work.Path(), entries) != ExtractStatus::Extracted) {
+    const OpenedPackage package = OpenPackage(document);
+    std::string content;
+    if (!package.status.Ok() || !package.reader->ReadEntry("content.xml", content).Ok()) {
         return false;
     }
-    const XmlLoadResult loaded = LoadXmlFile(work.Path() / "content.xml");
+    const XmlLoadResult loaded = LoadXmlBytes(content);
     if (loaded.status != XmlLoadStatus::Loaded) {
         return false;
     }

@@ -395,9 +395,11 @@ XmlLoadResult LoadXmlBytes(std::string_view bytes) {
         result.status = XmlLoadStatus::ReadFailed;
         return result;
     }
+    // One call for the whole text: expat re-scans a token that spans two calls from its start,
+    // which makes one huge attribute cut into chunks cost quadratic time.
     bool parsed = true;
-    for (std::size_t at = 0; parsed && at < bytes.size(); at += kXmlReadChunk) {
-        const std::size_t size = std::min(kXmlReadChunk, bytes.size() - at);
+    for (std::size_t at = 0; parsed && at < bytes.size(); at += kXmlParseCallLimit) {
+        const std::size_t size = std::min(kXmlParseCallLimit, bytes.size() - at);
         parsed = loader.Feed(bytes.data() + at, size, at + size == bytes.size());
     }
     return Finish(loader, parsed);

@@ -34,8 +34,11 @@ struct XmlLoadResult {
 // The file is fed to the parser in chunks of this many bytes.
 inline constexpr std::size_t kXmlReadChunk = 16384;
 
+// The most expat takes in one call (its length is an int).
+inline constexpr std::size_t kXmlParseCallLimit = std::size_t{1} << 30;
+
 XmlLoadResult LoadXmlFile(const std::filesystem::path& path);
-// The same from bytes in memory, for callers that already hold the file.
+// The same from bytes in memory, parsed in one call.
 XmlLoadResult LoadXmlBytes(std::string_view bytes);
 
 // The line-break style of a file, judged from its first chunk of bytes.

@@ -280,7 +280,8 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
 
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0 || static_cast<std::uint64_t>(count) > kMaxPackageEntries) {
-        result.status = Failure(PackageError::TooManyEntries);
+        result.status = Failure(PackageError::TooManyEntries,
+                                "More than " + std::to_string(kMaxPackageEntries) + " entries");
         return result;
     }
     state->names.reserve(static_cast<std::size_t>(count));
@@ -294,7 +295,8 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
             return result;
         }
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
-            result.status = Failure(PackageError::EntryEncrypted, name);
+            result.status = Failure(PackageError::EntryEncrypted,
+                                    ZipErrorText(ZIP_ER_ENCRNOTSUPP) + ": " + name);
             return result;
         }
         const std::string_view raw = name;
@@ -303,14 +305,16 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
         // Each name once, and nothing both a file and a folder.
         if (!normal || files.count(*normal) != 0 || (!isFolder && folders.count(*normal) != 0) ||
             (isFolder && !folders.insert(*normal).second)) {
-            result.status = Failure(PackageError::BadEntryName, std::string(raw));
+            result.status = Failure(PackageError::BadEntryName,
+                                    "Unsafe or repeated entry name: " + std::string(raw));
             return result;
         }
         for (std::size_t slash = normal->find('/'); slash != std::string::npos;
              slash = normal->find('/', slash + 1)) {
             std::string parent = normal->substr(0, slash);
             if (files.count(parent) != 0) {
-                result.status = Failure(PackageError::BadEntryName, std::string(raw));
+                result.status = Failure(PackageError::BadEntryName,
+                                        "Unsafe or repeated entry name: " + std::string(raw));
                 return result;
             }
             folders.insert(std::move(parent));
@@ -335,7 +339,8 @@ PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes
     }
     const auto found = state_->indexOf.find(name);
     if (found == state_->indexOf.end()) {
-        return Failure(PackageError::EntryMissing, std::string(name));
+        return Failure(PackageError::EntryMissing,
+                       ZipErrorText(ZIP_ER_NOENT) + ": " + std::string(name));
     }
     zip_t* archive = state_->archive;
     zip_stat_t stat;
@@ -347,7 +352,9 @@ PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes
         return Failure(PackageError::UnsupportedMethod, ZipErrorText(ZIP_ER_COMPNOTSUPP));
     }
     if (!(stat.valid & ZIP_STAT_SIZE) || stat.size > cap) {
-        return Failure(PackageError::EntryTooLarge);
+        return Failure(
+            PackageError::EntryTooLarge,
+            "Entry larger than " + std::to_string(cap >> 20) + " MiB: " + std::string(name));
     }
     zip_file_t* file = zip_fopen_index(archive, found->second, 0);
     if (file == nullptr) {
@@ -416,7 +423,7 @@ PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& d
     }
     for (const auto& [name, bytes] : replacements) {
         if (!reader.Contains(name)) {
-            return Failure(PackageError::EntryMissing, name);
+            return Failure(PackageError::EntryMissing, ZipErrorText(ZIP_ER_NOENT) + ": " + name);
         }
     }
     // Read before anything is created: a broken mimetype is the source's fault.

@@ -9,6 +9,7 @@
 #include "chords/transpose.h"
 #include "com/automation.h"
 #include "com/last_error.h"
+#include "documents/messages.h"
 #include "platform/file_system.h"
 #include "word/word_commands.h"
 #include "word/word_output_name.h"
@@ -92,17 +93,15 @@ class OpenDocument {
 };
 
 // The text ends with the automation layer's account of what went wrong.
-void ShowError(UserMessages& messages, Language language, const std::u16string& english,
-               const std::u16string& german, const std::wstring& reason) {
-    messages.Show({Localized(language, u"Error", u"Fehler"),
-                   Localized(language, english, german) + Utf16(reason), MessageIcon::Error});
+void ShowError(UserMessages& messages, Language language, Message message,
+               const std::wstring& reason) {
+    messages.Show({MessageText(Message::ErrorTitle, language),
+                   MessageText(message, language) + Utf16(reason), MessageIcon::Error});
 }
 
 void ShowSameFile(UserMessages& messages, Language language) {
-    messages.Show({Localized(language, u"Error", u"Fehler"),
-                   Localized(language, u"The destination file must differ from the source file!",
-                             u"Die Zieldatei muss sich von der Quelldatei unterscheiden!"),
-                   MessageIcon::Error});
+    messages.Show({MessageText(Message::ErrorTitle, language),
+                   MessageText(Message::SameFile, language), MessageIcon::Error});
 }
 
 // Transposes every paragraph Word lists; one that cannot be reached, read or written back is
@@ -152,13 +151,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     AutomationHandlePtr application = CreateAutomationObject(Wide(kWordProgId), nullptr, true);
     if (!application) {
-        ShowError(messages, language,
-                  u"Could not initialize the word object!\r\rPlease make sure to install a local "
-                  u"copy of Microsoft Word!\r\rError:\r",
-                  u"Microsoft Word konnte nicht initialisiert werden!\r\rBitte stellen Sie "
-                  u"sicher, dass eine lokale Kopie von Microsoft Word installiert ist!\r\r"
-                  u"Fehler:\r",
-                  LastErrorText());
+        ShowError(messages, language, Message::WordNotStarted, LastErrorText());
         result.failure = WordFailure::NotStarted;
         return result;
     }
@@ -168,8 +161,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     AutomationHandlePtr opened = word->QueryObject(Wide(OpenDocumentCommand(source)));
     if (!opened) {
-        ShowError(messages, language, u"The Word file could not be opened!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r", LastErrorText());
+        ShowError(messages, language, Message::WordNotOpened, LastErrorText());
         result.failure = WordFailure::NotOpened;
         return result;
     }
@@ -179,8 +171,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     // untransposed and reported done.
     const std::int64_t count = document->QueryInteger(Wide(kParagraphCountCommand));
     if (LastCallFailed()) {
-        ShowError(messages, language, u"The Word file could not be read!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gelesen werden!\r\rFehler:\r", LastErrorText());
+        ShowError(messages, language, Message::WordNotRead, LastErrorText());
         result.failure = WordFailure::NotRead;
         return result;
     }
@@ -188,8 +179,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     TransposeParagraphs(*document, count, settings, result);
 
     if (FAILED(word->CallMethod(Wide(SaveAsCommand(result.outputPath))))) {
-        ShowError(messages, language, u"The Word file could not be saved!\r\rError:\r",
-                  u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r", LastErrorText());
+        ShowError(messages, language, Message::WordNotSaved, LastErrorText());
         result.failure = WordFailure::NotSaved;
         return result;
     }

@@ -35,6 +35,8 @@ TEST(ParseArguments, RefusesBadInputWithOneLineNamingIt) {
         {{"--text", "--steps", "2x"}, "'2x'"},
         {{"--text", "--steps", ""}, "''"},
         {{"--text", "--steps", "+"}, "'+'"},
+        {{"--text", "--steps", "+-5"}, "'+-5'"},
+        {{"--text", "--steps", "--5"}, "'--5'"},
         {{"--text", "--steps", "99999999999"}, "'9"},
         {{"--text", "--steps"}, "--steps"},
         {{"--text"}, "--steps"},

@@ -1,13 +1,14 @@
 #include "odt_fixture.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 #include "platform/file_system.h"
+#include "tests/package/zip_builder.h"
 
 namespace melvane::testing_odt {
 namespace {
@@ -33,50 +34,34 @@ void SetVariable(const char* name, const std::optional<std::string>& value) {
 #endif
 }
 
-// The path's own character type picks the call: wide names on Windows, bytes elsewhere.
-[[maybe_unused]] int OpenRead(archive* reader, const char* path) {
-    return archive_read_open_filename(reader, path, 10240);
-}
-[[maybe_unused]] int OpenRead(archive* reader, const wchar_t* path) {
-    return archive_read_open_filename_w(reader, path, 10240);
-}
-[[maybe_unused]] int OpenWrite(archive* writer, const char* path) {
-    return archive_write_open_filename(writer, path);
-}
-[[maybe_unused]] int OpenWrite(archive* writer, const wchar_t* path) {
-    return archive_write_open_filename_w(writer, path);
+// A DOS date and time in local time, as zip keeps it.
+void ToDos(std::int64_t seconds, std::uint16_t& time, std::uint16_t& date) {
+    const std::time_t value = static_cast<std::time_t>(seconds);
+    const std::tm* local = std::localtime(&value);
+    time =
+        static_cast<std::uint16_t>(local->tm_hour << 11 | local->tm_min << 5 | local->tm_sec / 2);
+    date = static_cast<std::uint16_t>((local->tm_year - 80) << 9 | (local->tm_mon + 1) << 5 |
+                                      local->tm_mday);
 }
 
 }  // namespace
 
 void WriteZip(const std::filesystem::path& path, const std::vector<ZipItem>& items) {
-    const Utf8TextScope utf8Names;
-    archive* writer = archive_write_new();
-    archive_write_set_format_zip(writer);
-    archive_write_set_options(writer, "zip:hdrcharset=UTF-8");
-    archive_write_set_bytes_in_last_block(writer, 1);
-    ASSERT_EQ(OpenWrite(writer, path.c_str()), ARCHIVE_OK);
+    std::vector<test::ZipEntry> entries;
     for (const ZipItem& item : items) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname_utf8(entry, item.name.c_str());
-        archive_entry_set_filetype(entry, item.directory ? AE_IFDIR : AE_IFREG);
-        archive_entry_set_perm(entry, item.directory ? 0755 : 0644);
-        archive_entry_set_size(entry,
-                               item.directory ? 0 : static_cast<la_int64_t>(item.data.size()));
-        archive_entry_set_mtime(entry, item.modified, 0);
-        if (item.store) {
-            archive_write_zip_set_compression_store(writer);
-        } else {
-            archive_write_zip_set_compression_deflate(writer);
+        test::ZipEntry entry;
+        entry.name = item.name;
+        if (item.directory && (entry.name.empty() || entry.name.back() != '/')) {
+            entry.name += '/';
         }
-        EXPECT_EQ(archive_write_header(writer, entry), ARCHIVE_OK) << item.name;
-        if (!item.directory) {
-            archive_write_data(writer, item.data.data(), item.data.size());
-        }
-        archive_entry_free(entry);
+        entry.data = item.directory ? std::string() : item.data;
+        entry.method = item.directory || item.store ? 0 : 8;
+        entry.flags = 0x800;
+        entry.externalAttributes = item.directory ? 0x41ED0000u : 0x81A40000u;
+        ToDos(item.modified, entry.dosTime, entry.dosDate);
+        entries.push_back(std::move(entry));
     }
-    archive_write_close(writer);
-    archive_write_free(writer);
+    WriteFile(path, test::BuildZip(entries));
 }
 
 std::vector<ZipEntryInfo> ReadZip(const std::filesystem::path& path) {
@@ -106,22 +91,31 @@ std::vector<ZipEntryInfo> ReadZip(const std::filesystem::path& path) {
         at += 46 + nameLength + extraLength + commentLength;
     }
 
-    const Utf8TextScope utf8Names;
-    archive* reader = archive_read_new();
-    archive_read_support_format_zip(reader);
-    EXPECT_EQ(OpenRead(reader, path.c_str()), ARCHIVE_OK);
-    archive_entry* entry = nullptr;
-    std::size_t index = 0;
-    while (archive_read_next_header(reader, &entry) == ARCHIVE_OK && index < entries.size()) {
-        EXPECT_EQ(archive_entry_pathname_utf8(entry), entries[index].name);
-        entries[index].modified = archive_entry_mtime(entry);
-        char buffer[65536];
-        for (la_ssize_t got; (got = archive_read_data(reader, buffer, sizeof buffer)) > 0;) {
-            entries[index].data.append(buffer, static_cast<std::size_t>(got));
-        }
-        ++index;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    zip_t* archive = source != nullptr ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    zip_error_fini(&error);
+    if (archive == nullptr) {
+        ADD_FAILURE() << "libzip cannot read " << path;
+        zip_source_free(source);
+        return entries;
     }
-    archive_read_free(reader);
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const auto item = static_cast<zip_uint64_t>(index);
+        zip_stat_t stat;
+        zip_stat_index(archive, item, ZIP_FL_ENC_RAW, &stat);
+        EXPECT_EQ(stat.name, entries[index].name);
+        entries[index].modified = stat.mtime;
+        if (zip_file_t* file = zip_fopen_index(archive, item, 0)) {
+            char buffer[65536];
+            for (zip_int64_t got; (got = zip_fread(file, buffer, sizeof buffer)) > 0;) {
+                entries[index].data.append(buffer, static_cast<std::size_t>(got));
+            }
+            zip_fclose(file);
+        }
+    }
+    zip_discard(archive);
     return entries;
 }
 

@@ -17,7 +17,7 @@ struct ZipItem {
     std::int64_t modified = 1700000000;
 };
 
-// Writes a zip with libarchive, exactly the given entries in the given order.
+// Writes a zip with exactly the given entries in the given order.
 void WriteZip(const std::filesystem::path& path, const std::vector<ZipItem>& items);
 
 // What the central directory says about an entry, and its data as a reader gives it.

@@ -1,0 +1,132 @@
+#include "documents/messages.h"
+
+namespace melvane {
+namespace {
+
+struct Wording {
+    std::u16string_view english;
+    std::u16string_view german;
+};
+
+Wording WordingOf(Message message) {
+    switch (message) {
+        case Message::InformationTitle:
+            return {u"Information", u"Information"};
+        case Message::ErrorTitle:
+            return {u"Error", u"Fehler"};
+        case Message::NoSourceChosen:
+            return {u"Please select or drop a sourcefile!",
+                    u"Bitte wählen Sie eine Quelldatei aus!"};
+        case Message::NoStepValue:
+            return {u"Please input a transpose value!",
+                    u"Bitte geben Sie einen Wert ein, um den das Sheet transponiert werden soll!"};
+        case Message::SelectFileTitle:
+            return {u"Select file", u"Datei auswählen"};
+        case Message::FileFilters:
+            return {
+                u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|"
+                u"Word files (doc, docx)|*.doc;*.docx|Open Office files (odt)|*.odt",
+                u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|"
+                u"Word Dateien (doc, docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt"};
+        case Message::SourceUnreadable:
+            return {u"The source file [%1] could not be read!%2",
+                    u"Die Quelldatei [%1] konnte nicht gelesen werden!%2"};
+        case Message::DestinationNotCreated:
+            return {u"The destination file [%1] could not be created!%2",
+                    u"Die Zieldatei [%1] konnte nicht erstellt werden!%2"};
+        case Message::SameFile:
+            return {u"The destination file must differ from the source file!",
+                    u"Die Zieldatei muss sich von der Quelldatei unterscheiden!"};
+        case Message::XmlParseError:
+            // The parser speaks English only, and so has this box always done.
+            return {u"Error in the XML file:\rMessage: %1\rLine: %2 Character: %3",
+                    u"Error in the XML file:\rMessage: %1\rLine: %2 Character: %3"};
+        case Message::WordNotStarted:
+            return {
+                u"Could not initialize the word object!\r\rPlease make sure to install a local "
+                u"copy of Microsoft Word!\r\rError:\r",
+                u"Microsoft Word konnte nicht initialisiert werden!\r\rBitte stellen Sie "
+                u"sicher, dass eine lokale Kopie von Microsoft Word installiert ist!\r\r"
+                u"Fehler:\r"};
+        case Message::WordNotOpened:
+            return {u"The Word file could not be opened!\r\rError:\r",
+                    u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r"};
+        case Message::WordNotRead:
+            return {u"The Word file could not be read!\r\rError:\r",
+                    u"Die WORD Datei konnte nicht gelesen werden!\r\rFehler:\r"};
+        case Message::WordNotSaved:
+            return {u"The Word file could not be saved!\r\rError:\r",
+                    u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r"};
+        case Message::LineNotTransposed:
+            return {u"not transposed: ", u"nicht transponiert: "};
+        case Message::LineSameFile:
+            return {u"the output would replace the source",
+                    u"die Ausgabe würde die Quelle ersetzen"};
+        case Message::LineSourceUnreadable:
+            return {u"not a readable OpenDocument file", u"keine lesbare OpenDocument-Datei"};
+        case Message::LineOutputNotWritten:
+            return {u"the output could not be written",
+                    u"die Ausgabe konnte nicht geschrieben werden"};
+        case Message::LineContentBroken:
+            return {u"content.xml is broken; nothing written",
+                    u"content.xml ist fehlerhaft; nichts geschrieben"};
+        case Message::LineNotASongSheet:
+            return {u"not a song sheet (.odt, .doc or .docx); not transposed",
+                    u"kein Liedblatt (.odt, .doc oder .docx); nicht transponiert"};
+        case Message::LineWordNeedsWindows:
+            return {u"Word documents need Microsoft Word on Windows; not transposed",
+                    u"Word-Dokumente brauchen Microsoft Word unter Windows; nicht transponiert"};
+        case Message::LineWordNotStarted:
+            return {u"Microsoft Word could not be started",
+                    u"Microsoft Word konnte nicht gestartet werden"};
+        case Message::LineWordNotOpened:
+            return {u"Word could not open it", u"Word konnte es nicht öffnen"};
+        case Message::LineWordNotRead:
+            return {u"Word could not read its paragraphs",
+                    u"Word konnte seine Absätze nicht lesen"};
+        case Message::LineWordNotSaved:
+            return {u"Word could not save the copy", u"Word konnte die Kopie nicht speichern"};
+        case Message::LineNoText:
+            return {u"no text (content.xml) to transpose; copied unchanged",
+                    u"kein Text (content.xml) zum Transponieren; unverändert kopiert"};
+        case Message::LineOneTextPieceChanged:
+            return {u"%1 text piece changed", u"%1 Textstück geändert"};
+        case Message::LineTextPiecesChanged:
+            return {u"%1 text pieces changed", u"%1 Textstücke geändert"};
+        case Message::LineOneParagraphChanged:
+            return {u"%1 paragraph changed", u"%1 Absatz geändert"};
+        case Message::LineParagraphsChanged:
+            return {u"%1 paragraphs changed", u"%1 Absätze geändert"};
+        case Message::LineOneCouldNotBeChanged:
+            return {u"%1 could not be changed", u"%1 konnte nicht geändert werden"};
+        case Message::LineSomeCouldNotBeChanged:
+            return {u"%1 could not be changed", u"%1 konnten nicht geändert werden"};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::u16string MessageText(Message message, Language language,
+                           std::initializer_list<std::u16string_view> arguments) {
+    const Wording wording = WordingOf(message);
+    const std::u16string_view text =
+        language == Language::German ? wording.german : wording.english;
+    std::u16string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t next = i + 1 < text.size() ? text[i + 1] : u'\0';
+        const std::size_t number = static_cast<std::size_t>(next - u'1');
+        if (text[i] == u'%' && next >= u'1' && next <= u'9') {
+            if (number < arguments.size()) {
+                result += *(arguments.begin() + number);
+            }
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+}  // namespace melvane
