@@ -35,8 +35,11 @@ fuzz:
 
 DEMO_SHEET := examples/leuchtturm.odt
 DEMO_OUT := build/demo/leuchtturm$(if $(filter-out -%,$(STEPS)),+)$(STEPS).odt
+DEMO_DOCX := examples/abendlied.docx
+DEMO_DOCX_OUT := build/demo/abendlied$(if $(filter-out -%,$(STEPS)),+)$(STEPS).docx
 
-# Transposes the bundled song sheet and shows its paragraphs before and after.
+# Transposes the bundled song sheets (OpenDocument and Word) and shows their paragraphs before
+# and after.
 demo: build
 	@mkdir -p build/demo
 	@echo "== $(DEMO_SHEET) as written =="
@@ -47,6 +50,15 @@ demo: build
 	@echo
 	@echo "== $(DEMO_OUT) =="
 	@build/linux/bin/melvane-cli --print $(DEMO_OUT)
+	@echo
+	@echo "== $(DEMO_DOCX) as written =="
+	@build/linux/bin/melvane-cli --print $(DEMO_DOCX)
+	@echo
+	@echo "== melvane-cli --steps $(STEPS) -o $(DEMO_DOCX_OUT) $(DEMO_DOCX) =="
+	@build/linux/bin/melvane-cli --steps $(STEPS) -o $(DEMO_DOCX_OUT) $(DEMO_DOCX)
+	@echo
+	@echo "== $(DEMO_DOCX_OUT) =="
+	@build/linux/bin/melvane-cli --print $(DEMO_DOCX_OUT)
 
 # The same with plain text through the filter mode.
 demo-text: build

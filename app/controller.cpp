@@ -82,8 +82,13 @@ std::u16string LowerCaseExtension(std::u16string_view path) {
     return extension;
 }
 
+bool IsWordExtension(std::u16string_view extension) {
+    return extension == u"doc" || extension == u"docx" || extension == u"docm" ||
+           extension == u"dotx" || extension == u"dotm";
+}
+
 bool IsSupportedExtension(std::u16string_view extension) {
-    return extension == u"doc" || extension == u"docx" || extension == u"odt";
+    return IsWordExtension(extension) || extension == u"odt";
 }
 
 std::int64_t LeadingNumber(std::u16string_view text) {
@@ -270,7 +275,7 @@ int Controller::TransposeAction() {
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
     const TransposeRequest request{state_.SourcePath, state_.OutputPath, state_.StepValue,
                                    state_.SpellingChoice, language};
-    if (extension == u"doc" || extension == u"docx") {
+    if (IsWordExtension(extension)) {
         services_.documents.TransposeWordDocument(request);
     } else if (extension == u"odt") {
         services_.documents.TransposeOdtDocument(request);

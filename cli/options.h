@@ -17,6 +17,7 @@ struct Options {
     int spelling = 0;                   // 0 sharps, 1 flats
     std::optional<Language> language;   // --lang; otherwise the environment decides
     bool openOutput = false;            // --open
+    bool throughWord = false;           // --word: .docx through Microsoft Word
     std::optional<std::string> output;  // -o OUT, for exactly one document
     std::vector<std::string> files;     // documents, as given
 };
