@@ -13,8 +13,8 @@ namespace {
 
 static_assert(sizeof(XML_Char) == 1, "expat must be built with its UTF-8 interface");
 
-// Namespace-qualified names arrive as "uri\nlocal\nprefix". Expat refuses a namespace URI that
-// holds the separator, so the split is unambiguous.
+// Namespace-qualified names arrive as "uri\nlocal". Expat refuses a namespace URI that holds
+// the separator, so the split is unambiguous.
 constexpr char kNameSeparator = '\n';
 
 constexpr std::string_view kWordTransitional =
@@ -25,22 +25,15 @@ constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace
 struct Name {
     std::string_view uri;
     std::string_view local;
-    std::string_view prefix;
 };
 
 Name SplitName(const char* raw) {
     const std::string_view all(raw);
-    const std::size_t first = all.find(kNameSeparator);
-    if (first == std::string_view::npos) {
-        return {{}, all, {}};
+    const std::size_t separator = all.rfind(kNameSeparator);
+    if (separator == std::string_view::npos) {
+        return {{}, all};
     }
-    Name name{all.substr(0, first), all.substr(first + 1), {}};
-    const std::size_t second = name.local.find(kNameSeparator);
-    if (second != std::string_view::npos) {
-        name.prefix = name.local.substr(second + 1);
-        name.local = name.local.substr(0, second);
-    }
-    return name;
+    return {all.substr(0, separator), all.substr(separator + 1)};
 }
 
 bool IsWord(const Name& name) {
@@ -63,7 +56,6 @@ class PartReader {
         }
         parser_ = parser.get();
         XML_SetUserData(parser_, this);
-        XML_SetReturnNSTriplet(parser_, XML_TRUE);
         XML_SetElementHandler(parser_, &PartReader::OnStart, &PartReader::OnEnd);
         XML_SetCharacterDataHandler(parser_, &PartReader::OnText);
         XML_SetCommentHandler(parser_, &PartReader::OnComment);
@@ -242,7 +234,11 @@ class PartReader {
     void EndText() {
         inText_ = false;
         const std::size_t at = Position();
-        if (at == text_.tagBegin) {  // <w:t/>: start and end are the same tag
+        const std::size_t unit =
+            part_.encoding == DocxEncoding::Utf16Le || part_.encoding == DocxEncoding::Utf16Be ? 2
+                                                                                               : 1;
+        if (text_.contentBegin >= text_.tagBegin + 3 * unit &&
+            EndsEmptyTag(text_.contentBegin, unit)) {  // <w:t/>: one tag, no content
             text_.selfClosing = true;
             text_.contentEnd = text_.contentBegin;
         } else {
@@ -254,6 +250,13 @@ class PartReader {
         }
         line->push_back({part_.nodes.size(), 0});
         part_.nodes.push_back(std::move(text_));
+    }
+
+    bool EndsEmptyTag(std::size_t end, std::size_t unit) const {
+        const std::string& bytes = part_.bytes;
+        const std::size_t slash = end - 2 * unit;
+        const std::size_t low = part_.encoding == DocxEncoding::Utf16Be ? 1 : 0;
+        return bytes[slash + low] == '/' && (unit == 1 || bytes[slash + 1 - low] == '\0');
     }
 
     static void OnText(void* data, const XML_Char* text, int length) {
@@ -566,23 +569,21 @@ std::string RewriteDocxPart(const DocxPart& part) {
             continue;
         }
         const bool addPreserve = NeedsPreserve(node.newText) && !node.preservesSpace;
-        const std::size_t tagEnd = node.contentBegin;
-        const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, tagEnd, part.encoding);
+        const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, node.contentBegin, part.encoding);
+        // An empty element "<w:t/>" is opened without its "/>" and closed after the text.
+        const std::size_t openEnd = node.contentBegin - (node.selfClosing ? 2 * unit : 0);
+        writer.Bytes(bytes, copied, nameEnd);
         if (addPreserve && node.otherSpaceValue && node.onlyAttribute) {
             // The one attribute says otherwise: the start tag is written anew.
-            writer.Bytes(bytes, copied, nameEnd);
             writer.Markup(u" xml:space=\"preserve\"");
-            writer.Markup(node.selfClosing ? u"/>" : u">");
+            writer.Markup(node.selfClosing ? u"" : u">");
         } else {
-            writer.Bytes(bytes, copied, nameEnd);
             if (addPreserve && !node.otherSpaceValue) {
                 writer.Markup(u" xml:space=\"preserve\"");
             }
-            writer.Bytes(bytes, nameEnd, tagEnd);
+            writer.Bytes(bytes, nameEnd, openEnd);
         }
         if (node.selfClosing) {
-            // "<w:t/>" became "<w:t" + "/>"; the "/>" is taken back and the element closed.
-            out.resize(out.size() - 2 * unit);
             writer.Markup(u">");
             writer.Escaped(node.newText);
             writer.Markup(u"</");

@@ -54,6 +54,46 @@ TEST(SpreadChange, JoinedResultIsTheChangedText) {
     }
 }
 
+TEST(RewriteDocxPart, NewTextReplacesTheWholeCharacterDataAndKeepsBlanks) {
+    // Each part holds one w:t; its new text must read back exactly, with xml:space="preserve"
+    // where it starts or ends with a blank, and every other byte as it was.
+    struct Case {
+        std::string element;
+        std::u16string newText;
+        std::string written;
+    };
+    const std::vector<Case> cases = {
+        {"<w:t/>", u"C#", "<w:t>C#</w:t>"},
+        {"<w:t />", u" D", "<w:t xml:space=\"preserve\" > D</w:t>"},
+        {"<w:t>A&amp;B</w:t>", u"H&<C>", "<w:t>H&amp;&lt;C&gt;</w:t>"},
+        {"<w:t xml:space=\"default\">A</w:t>", u"H ", "<w:t xml:space=\"preserve\">H </w:t>"},
+        {"<w:t xml:space=\"preserve\">A </w:t>", u"H ", "<w:t xml:space=\"preserve\">H </w:t>"},
+        {"<w:t>A&#13;</w:t>", u"H\r", "<w:t xml:space=\"preserve\">H&#13;</w:t>"},
+    };
+    const std::string head =
+        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+        "<w:body><w:p><w:r>";
+    const std::string tail = "</w:r></w:p></w:body></w:document>";
+    for (const Case& c : cases) {
+        DocxPart part;
+        ASSERT_TRUE(ParseDocxPart(head + c.element + tail, part).parsed) << c.element;
+        ASSERT_EQ(part.nodes.size(), 1u);
+        part.nodes[0].newText = c.newText;
+        part.nodes[0].changed = true;
+        const std::string rewritten = RewriteDocxPart(part);
+        EXPECT_EQ(rewritten.substr(0, head.size()), head);
+        EXPECT_EQ(rewritten.substr(rewritten.size() - tail.size()), tail);
+        EXPECT_NE(rewritten.find(c.written), std::string::npos) << rewritten;
+        DocxPart again;
+        ASSERT_TRUE(ParseDocxPart(rewritten, again).parsed) << rewritten;
+        ASSERT_EQ(again.nodes.size(), 1u);
+        EXPECT_TRUE(again.nodes[0].text == c.newText) << rewritten;
+        EXPECT_TRUE(again.nodes[0].preservesSpace ||
+                    (c.newText.front() != u' ' && c.newText.back() != u' '))
+            << rewritten;
+    }
+}
+
 DocxEntryReader ReaderOf(const std::map<std::string, std::string>& entries) {
     return [&entries](const std::string& name) {
         DocxEntry entry;
