@@ -248,8 +248,8 @@ bool ReadDocxParagraphs(const DocxEntryReader& read, std::vector<std::u16string>
         return false;
     }
     for (const DocxPart& part : loaded.parts) {
-        for (const DocxParagraph& paragraph : part.paragraphs) {
-            paragraphs.push_back(DocxParagraphText(part, paragraph));
+        for (std::size_t p = 0; p < part.ParagraphCount(); ++p) {
+            paragraphs.push_back(DocxParagraphText(part, p));
         }
     }
     return true;

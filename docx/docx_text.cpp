@@ -72,8 +72,10 @@ class PartReader {
         part_.encoding = EncodingOf(bytes);
         // Room for a song sheet's density of text up front: growing the node list by doubling
         // would move every node several times.
-        part_.nodes.reserve(bytes.size() / 64);
-        part_.paragraphs.reserve(bytes.size() / 256);
+        const std::size_t expected = std::min<std::size_t>(bytes.size() / 64, 1 << 20);
+        part_.nodes.reserve(expected);
+        part_.items.reserve(expected);
+        part_.text.reserve(expected * 4);
         if (XML_Parse(parser_, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) !=
             XML_STATUS_OK) {
             result.error = refusal_.empty() ? XML_ErrorString(XML_GetErrorCode(parser_)) : refusal_;
@@ -103,17 +105,38 @@ class PartReader {
 
     static PartReader& Self(void* data) { return *static_cast<PartReader*>(data); }
 
-    std::size_t Position() const {
-        return static_cast<std::size_t>(XML_GetCurrentByteIndex(parser_));
+    std::uint32_t Position() const {
+        return static_cast<std::uint32_t>(XML_GetCurrentByteIndex(parser_));
     }
 
     Kind ParentKind() const { return stack_.empty() ? Kind::Other : stack_.back(); }
 
-    DocxLine* CurrentLine() {
-        if (openParagraphs_.empty()) {
-            return nullptr;
+    // A paragraph being read: its lines are gathered here and go to the part when it ends, so
+    // that a paragraph in a text box does not split the lines of the one holding the box.
+    struct OpenParagraph {
+        std::vector<DocxLineItem> items;
+        std::vector<std::uint32_t> lineStarts;  // into items
+    };
+
+    OpenParagraph* Current() { return open_ == 0 ? nullptr : &paragraphs_[open_ - 1]; }
+
+    void StartParagraph() {
+        if (open_ == paragraphs_.size()) {
+            paragraphs_.emplace_back();
         }
-        return &part_.paragraphs[openParagraphs_.back()].lines.back();
+        OpenParagraph& paragraph = paragraphs_[open_++];
+        paragraph.items.clear();
+        paragraph.lineStarts.assign(1, 0);
+    }
+
+    void EndParagraph() {
+        const OpenParagraph& paragraph = paragraphs_[--open_];
+        const auto base = static_cast<std::uint32_t>(part_.items.size());
+        part_.paragraphStarts.push_back(static_cast<std::uint32_t>(part_.lineStarts.size()));
+        for (std::uint32_t start : paragraph.lineStarts) {
+            part_.lineStarts.push_back(base + start);
+        }
+        part_.items.insert(part_.items.end(), paragraph.items.begin(), paragraph.items.end());
     }
 
     static void OnDeclaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
@@ -163,8 +186,7 @@ class PartReader {
     Kind WordElement(const Name& name, const XML_Char** attributes, bool declaresNamespace) {
         const std::string_view local = name.local;
         if (local == "p") {
-            openParagraphs_.push_back(part_.paragraphs.size());
-            part_.paragraphs.emplace_back().lines.emplace_back();
+            StartParagraph();
             return Kind::Paragraph;
         }
         if (local == "del" || local == "moveFrom") {
@@ -173,8 +195,8 @@ class PartReader {
         if (local == "r") {
             return Kind::Run;
         }
-        DocxLine* line = CurrentLine();
-        if (ParentKind() != Kind::Run || revisionDepth_ > 0 || line == nullptr) {
+        OpenParagraph* paragraph = Current();
+        if (ParentKind() != Kind::Run || revisionDepth_ > 0 || paragraph == nullptr || inText_) {
             return Kind::Other;
         }
         if (local == "t") {
@@ -182,11 +204,11 @@ class PartReader {
             return Kind::Text;
         }
         if (local == "tab" || local == "ptab") {
-            line->push_back({DocxLineItem::kSeparator, kDocxTab});
+            paragraph->items.push_back({DocxLineItem::kSeparator, kDocxTab});
         } else if (local == "noBreakHyphen") {
-            line->push_back({DocxLineItem::kSeparator, kDocxHyphen});
+            paragraph->items.push_back({DocxLineItem::kSeparator, kDocxHyphen});
         } else if (local == "br" || local == "cr") {
-            part_.paragraphs[openParagraphs_.back()].lines.emplace_back();
+            paragraph->lineStarts.push_back(static_cast<std::uint32_t>(paragraph->items.size()));
         }
         return Kind::Other;
     }
@@ -197,7 +219,8 @@ class PartReader {
         text_ = DocxTextNode{};
         text_.tagBegin = Position();
         text_.contentBegin =
-            text_.tagBegin + static_cast<std::size_t>(XML_GetCurrentByteCount(parser_));
+            text_.tagBegin + static_cast<std::uint32_t>(XML_GetCurrentByteCount(parser_));
+        text_.textBegin = static_cast<std::uint32_t>(part_.text.size());
         std::size_t count = 0;
         for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
             ++count;
@@ -217,7 +240,7 @@ class PartReader {
         self.stack_.pop_back();
         switch (kind) {
             case Kind::Paragraph:
-                self.openParagraphs_.pop_back();
+                self.EndParagraph();
                 break;
             case Kind::Revision:
                 --self.revisionDepth_;
@@ -233,7 +256,7 @@ class PartReader {
 
     void EndText() {
         inText_ = false;
-        const std::size_t at = Position();
+        const std::uint32_t at = Position();
         const std::size_t unit =
             part_.encoding == DocxEncoding::Utf16Le || part_.encoding == DocxEncoding::Utf16Be ? 2
                                                                                                : 1;
@@ -244,12 +267,14 @@ class PartReader {
         } else {
             text_.contentEnd = at;
         }
-        DocxLine* line = CurrentLine();
-        if (textSpoiled_ || line == nullptr) {
+        OpenParagraph* paragraph = Current();
+        if (textSpoiled_ || paragraph == nullptr) {
+            part_.text.resize(text_.textBegin);
             return;  // left exactly as it is, and out of the text
         }
-        line->push_back({part_.nodes.size(), 0});
-        part_.nodes.push_back(std::move(text_));
+        text_.textLength = static_cast<std::uint32_t>(part_.text.size() - text_.textBegin);
+        paragraph->items.push_back({static_cast<std::uint32_t>(part_.nodes.size()), 0});
+        part_.nodes.push_back(text_);
     }
 
     bool EndsEmptyTag(std::size_t end, std::size_t unit) const {
@@ -262,7 +287,7 @@ class PartReader {
     static void OnText(void* data, const XML_Char* text, int length) {
         PartReader& self = Self(data);
         if (self.inText_) {
-            self.text_.text +=
+            self.part_.text +=
                 Utf8ToUtf16(std::string_view(text, static_cast<std::size_t>(length)));
         }
     }
@@ -279,7 +304,8 @@ class PartReader {
     DocxPart& part_;
     XML_Parser parser_ = nullptr;
     std::vector<Kind> stack_;
-    std::vector<std::size_t> openParagraphs_;
+    std::vector<OpenParagraph> paragraphs_;  // kept for their capacity
+    std::size_t open_ = 0;
     int revisionDepth_ = 0;
     bool namespaceDeclared_ = false;
     bool inText_ = false;
@@ -451,11 +477,24 @@ DocxParseResult ParseDocxPart(std::string bytes, DocxPart& part) {
     return PartReader(part).Parse();
 }
 
+std::vector<DocxLine> DocxPart::Lines(std::size_t paragraph) const {
+    const std::size_t first = paragraphStarts[paragraph];
+    const std::size_t last =
+        paragraph + 1 < paragraphStarts.size() ? paragraphStarts[paragraph + 1] : lineStarts.size();
+    std::vector<DocxLine> lines;
+    lines.reserve(last - first);
+    for (std::size_t l = first; l < last; ++l) {
+        const std::size_t end = l + 1 < lineStarts.size() ? lineStarts[l + 1] : items.size();
+        lines.emplace_back(items.data() + lineStarts[l], end - lineStarts[l]);
+    }
+    return lines;
+}
+
 std::u16string DocxLineText(const DocxPart& part, const DocxLine& line) {
     std::u16string text;
     for (const DocxLineItem& item : line) {
         if (item.node != DocxLineItem::kSeparator) {
-            text += part.nodes[item.node].text;
+            text += part.Text(item.node);
         } else {
             text += item.separator == kDocxHyphen ? u' ' : item.separator;
         }
@@ -463,35 +502,38 @@ std::u16string DocxLineText(const DocxPart& part, const DocxLine& line) {
     return text;
 }
 
-std::u16string DocxParagraphText(const DocxPart& part, const DocxParagraph& paragraph) {
+std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph) {
     std::u16string text;
-    for (const DocxLine& line : paragraph.lines) {
-        if (&line != &paragraph.lines.front()) {
+    bool first = true;
+    for (const DocxLine& line : part.Lines(paragraph)) {
+        if (!first) {
             text += u'\n';
         }
+        first = false;
         for (const DocxLineItem& item : line) {
-            text += item.node != DocxLineItem::kSeparator
-                        ? std::u16string_view(part.nodes[item.node].text)
-                        : std::u16string_view(&item.separator, 1);
+            text += item.node != DocxLineItem::kSeparator ? part.Text(item.node)
+                                                          : std::u16string_view(&item.separator, 1);
         }
     }
     return text;
 }
 
-void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part) {
-    for (const DocxParagraph& paragraph : part.paragraphs) {
-        for (const DocxLine& line : paragraph.lines) {
-            transposer.Learn(DocxLineText(part, line));
-        }
+namespace {
+
+// Every line of the part, in order.
+template <typename Visit>
+void ForEachLine(const DocxPart& part, Visit visit) {
+    for (std::size_t l = 0; l < part.lineStarts.size(); ++l) {
+        const std::size_t end =
+            l + 1 < part.lineStarts.size() ? part.lineStarts[l + 1] : part.items.size();
+        visit(DocxLine(part.items.data() + part.lineStarts[l], end - part.lineStarts[l]));
     }
 }
 
-namespace {
-
-void SetText(DocxTextNode& node, std::u16string text) {
-    if (text != node.text) {
-        node.newText = std::move(text);
-        node.changed = true;
+void SetText(DocxPart& part, std::uint32_t node, std::u16string text) {
+    if (text != part.Text(node)) {
+        part.nodes[node].newText = static_cast<std::uint32_t>(part.newTexts.size());
+        part.newTexts.push_back(std::move(text));
     }
 }
 
@@ -503,7 +545,7 @@ void TransposePieces(const SheetTransposer& transposer, DocxPart& part, const Do
         std::vector<std::u16string_view> texts;
         std::u16string joined;
         while (end < line.size() && line[end].node != DocxLineItem::kSeparator) {
-            texts.emplace_back(part.nodes[line[end].node].text);
+            texts.emplace_back(part.Text(line[end].node));
             joined += texts.back();
             ++end;
         }
@@ -512,7 +554,7 @@ void TransposePieces(const SheetTransposer& transposer, DocxPart& part, const Do
             if (moved != joined) {
                 std::vector<std::u16string> spread = SpreadChange(texts, moved);
                 for (std::size_t i = 0; i < spread.size(); ++i) {
-                    SetText(part.nodes[line[start + i].node], std::move(spread[i]));
+                    SetText(part, line[start + i].node, std::move(spread[i]));
                 }
             }
         }
@@ -521,40 +563,41 @@ void TransposePieces(const SheetTransposer& transposer, DocxPart& part, const Do
 }
 
 void TransposeWholeLine(const SheetTransposer& transposer, DocxPart& part, const DocxLine& line) {
-    std::vector<std::u16string> separators;
-    separators.reserve(line.size());
+    static constexpr char16_t kTab[] = u"\t";
+    static constexpr char16_t kBlank[] = u" ";
     std::vector<std::u16string_view> pieces;
+    pieces.reserve(line.size());
     for (const DocxLineItem& item : line) {
         if (item.node != DocxLineItem::kSeparator) {
-            pieces.emplace_back(part.nodes[item.node].text);
+            pieces.push_back(part.Text(item.node));
         } else {
-            separators.emplace_back(1, item.separator == kDocxHyphen ? u' ' : item.separator);
-            pieces.emplace_back(separators.back());
+            pieces.emplace_back(item.separator == kDocxHyphen ? kBlank : kTab);
         }
     }
     std::vector<std::u16string> moved = transposer.TransposeLine(pieces);
     for (std::size_t i = 0; i < line.size() && i < moved.size(); ++i) {
         if (line[i].node != DocxLineItem::kSeparator) {
-            SetText(part.nodes[line[i].node], std::move(moved[i]));
+            SetText(part, line[i].node, std::move(moved[i]));
         }
     }
 }
 
 }  // namespace
 
+void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part) {
+    ForEachLine(part, [&](const DocxLine& line) { transposer.Learn(DocxLineText(part, line)); });
+}
+
 std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part) {
     const bool classic = transposer.Settings().recognition == Recognition::Classic;
-    for (const DocxParagraph& paragraph : part.paragraphs) {
-        for (const DocxLine& line : paragraph.lines) {
-            if (classic) {
-                TransposePieces(transposer, part, line);
-            } else {
-                TransposeWholeLine(transposer, part, line);
-            }
+    ForEachLine(part, [&](const DocxLine& line) {
+        if (classic) {
+            TransposePieces(transposer, part, line);
+        } else {
+            TransposeWholeLine(transposer, part, line);
         }
-    }
-    return static_cast<std::size_t>(std::count_if(part.nodes.begin(), part.nodes.end(),
-                                                  [](const DocxTextNode& n) { return n.changed; }));
+    });
+    return part.newTexts.size();
 }
 
 std::string RewriteDocxPart(const DocxPart& part) {
@@ -565,10 +608,11 @@ std::string RewriteDocxPart(const DocxPart& part) {
     const std::size_t unit = UnitSize(part.encoding);
     std::size_t copied = 0;
     for (const DocxTextNode& node : part.nodes) {
-        if (!node.changed) {
+        if (!node.Changed()) {
             continue;
         }
-        const bool addPreserve = NeedsPreserve(node.newText) && !node.preservesSpace;
+        const std::u16string& newText = part.newTexts[node.newText];
+        const bool addPreserve = NeedsPreserve(newText) && !node.preservesSpace;
         const std::size_t nameEnd = NameEnd(bytes, node.tagBegin, node.contentBegin, part.encoding);
         // An empty element "<w:t/>" is opened without its "/>" and closed after the text.
         const std::size_t openEnd = node.contentBegin - (node.selfClosing ? 2 * unit : 0);
@@ -585,12 +629,12 @@ std::string RewriteDocxPart(const DocxPart& part) {
         }
         if (node.selfClosing) {
             writer.Markup(u">");
-            writer.Escaped(node.newText);
+            writer.Escaped(newText);
             writer.Markup(u"</");
             writer.Bytes(bytes, node.tagBegin + unit, nameEnd);
             writer.Markup(u">");
         } else {
-            writer.Escaped(node.newText);
+            writer.Escaped(newText);
         }
         copied = node.contentEnd;
     }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,18 +14,22 @@
 
 namespace melvane {
 
-// One w:t element of a run.
+// One w:t element of a run. Offsets fit 32 bits: parts are read only up to 256 MiB. Kept small,
+// since a hostile part may hold millions of them.
 struct DocxTextNode {
-    std::size_t tagBegin = 0;      // the '<' of its start tag
-    std::size_t contentBegin = 0;  // first byte after the start tag
-    std::size_t contentEnd = 0;    // the '<' of the end tag (== contentBegin when empty)
-    bool selfClosing = false;      // written as <w:t/>: contentBegin is the end of that tag
-    bool preservesSpace = false;   // xml:space="preserve"
-    bool otherSpaceValue = false;  // an xml:space with another value
-    bool onlyAttribute = false;    // xml:space is its one attribute, no namespace declarations
-    std::u16string text;
-    std::u16string newText;  // meaningful when changed
-    bool changed = false;
+    std::uint32_t tagBegin = 0;      // the '<' of its start tag
+    std::uint32_t contentBegin = 0;  // first byte after the start tag
+    std::uint32_t contentEnd = 0;    // the '<' of the end tag (== contentBegin when empty)
+    std::uint32_t textBegin = 0;     // its text in DocxPart::text
+    std::uint32_t textLength = 0;
+    std::uint32_t newText = kUnchanged;  // index into DocxPart::newTexts
+    bool selfClosing = false;            // written as <w:t/>: contentBegin is the end of that tag
+    bool preservesSpace = false;         // xml:space="preserve"
+    bool otherSpaceValue = false;        // an xml:space with another value
+    bool onlyAttribute = false;  // xml:space is its one attribute, no namespace declarations
+
+    static constexpr std::uint32_t kUnchanged = UINT32_MAX;
+    bool Changed() const { return newText != kUnchanged; }
 };
 
 // Between pieces of a line: a tab (also a positional tab) or a non-breaking hyphen.
@@ -32,17 +38,13 @@ inline constexpr char16_t kDocxHyphen = u'\u2011';
 
 // An item of a line: a text node, or a separator between pieces.
 struct DocxLineItem {
-    static constexpr std::size_t kSeparator = static_cast<std::size_t>(-1);
-    std::size_t node = kSeparator;
+    static constexpr std::uint32_t kSeparator = UINT32_MAX;
+    std::uint32_t node = kSeparator;
     char16_t separator = 0;
 };
 
 // A line is a paragraph's content up to a break (w:br, w:cr) or the paragraph's end.
-using DocxLine = std::vector<DocxLineItem>;
-
-struct DocxParagraph {
-    std::vector<DocxLine> lines;
-};
+using DocxLine = std::span<const DocxLineItem>;
 
 enum class DocxEncoding {
     Utf8,
@@ -51,11 +53,29 @@ enum class DocxEncoding {
     Ascii,  // declared in another single-byte encoding: new text as ASCII and references
 };
 
+// Paragraphs come in the order they end, so one in a text box comes before the paragraph
+// holding the box. Everything is kept in flat lists: a part of empty paragraphs costs a few
+// bytes per paragraph, not an allocation each.
 struct DocxPart {
     std::string bytes;  // the part as read
     DocxEncoding encoding = DocxEncoding::Utf8;
     std::vector<DocxTextNode> nodes;
-    std::vector<DocxParagraph> paragraphs;  // in the order they start; nested ones included
+    std::u16string text;                         // every node's text, one after another
+    std::vector<std::u16string> newTexts;        // the changed nodes' new texts
+    std::vector<DocxLineItem> items;             // every line's items, line after line
+    std::vector<std::uint32_t> lineStarts;       // where each line's items start
+    std::vector<std::uint32_t> paragraphStarts;  // where each paragraph's lines start
+
+    std::u16string_view Text(std::size_t node) const {
+        return std::u16string_view(text).substr(nodes[node].textBegin, nodes[node].textLength);
+    }
+    // The text the node has after transposing.
+    std::u16string_view FinalText(std::size_t node) const {
+        return nodes[node].Changed() ? std::u16string_view(newTexts[nodes[node].newText])
+                                     : Text(node);
+    }
+    std::size_t ParagraphCount() const { return paragraphStarts.size(); }
+    std::vector<DocxLine> Lines(std::size_t paragraph) const;
 };
 
 struct DocxParseResult {
@@ -71,12 +91,12 @@ DocxParseResult ParseDocxPart(std::string bytes, DocxPart& part);
 std::u16string DocxLineText(const DocxPart& part, const DocxLine& line);
 
 // A paragraph's text as a reader sees it: lines joined by line feeds.
-std::u16string DocxParagraphText(const DocxPart& part, const DocxParagraph& paragraph);
+std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph);
 
 // Pass 1 over a part: every line to the transposer.
 void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part);
 
-// Pass 2: sets the new text of every changed node; returns how many nodes changed.
+// Pass 2: gives every changed node its new text; returns how many nodes changed.
 std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part);
 
 // The part's bytes with every changed node's text written in place.

@@ -47,7 +47,7 @@ std::u16string Expected(const SheetTransposer& transposer, const DocxPart& part,
     std::u16string piece;
     for (const DocxLineItem& item : line) {
         if (item.node != DocxLineItem::kSeparator) {
-            piece += part.nodes[item.node].text;
+            piece += part.Text(item.node);
             continue;
         }
         expected += transposer.TransposeLine(piece) + (item.separator == kDocxTab ? u'\t' : u' ');
@@ -95,14 +95,14 @@ TEST(DocxPackage, EveryLineComesOutAsTheEngineMovesItsText) {
                 for (std::size_t p = 0; p < before.parts.size(); ++p) {
                     const DocxPart& source = before.parts[p];
                     const DocxPart& moved = after.parts[p];
-                    ASSERT_EQ(source.paragraphs.size(), moved.paragraphs.size());
+                    ASSERT_EQ(source.ParagraphCount(), moved.ParagraphCount());
                     ASSERT_EQ(source.nodes.size(), moved.nodes.size());
-                    for (std::size_t i = 0; i < source.paragraphs.size(); ++i) {
-                        const auto& lines = source.paragraphs[i].lines;
-                        ASSERT_EQ(lines.size(), moved.paragraphs[i].lines.size());
+                    for (std::size_t i = 0; i < source.ParagraphCount(); ++i) {
+                        const std::vector<DocxLine> lines = source.Lines(i);
+                        const std::vector<DocxLine> movedLines = moved.Lines(i);
+                        ASSERT_EQ(lines.size(), movedLines.size());
                         for (std::size_t l = 0; l < lines.size(); ++l) {
-                            const std::u16string got =
-                                DocxLineText(moved, moved.paragraphs[i].lines[l]);
+                            const std::u16string got = DocxLineText(moved, movedLines[l]);
                             const std::u16string expected = Expected(transposer, source, lines[l]);
                             if (lines[l].size() == 1) {
                                 EXPECT_EQ(got, expected);

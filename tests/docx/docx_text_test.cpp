@@ -78,8 +78,8 @@ TEST(RewriteDocxPart, NewTextReplacesTheWholeCharacterDataAndKeepsBlanks) {
         DocxPart part;
         ASSERT_TRUE(ParseDocxPart(head + c.element + tail, part).parsed) << c.element;
         ASSERT_EQ(part.nodes.size(), 1u);
-        part.nodes[0].newText = c.newText;
-        part.nodes[0].changed = true;
+        part.nodes[0].newText = 0;
+        part.newTexts = {c.newText};
         const std::string rewritten = RewriteDocxPart(part);
         EXPECT_EQ(rewritten.substr(0, head.size()), head);
         EXPECT_EQ(rewritten.substr(rewritten.size() - tail.size()), tail);
@@ -87,7 +87,7 @@ TEST(RewriteDocxPart, NewTextReplacesTheWholeCharacterDataAndKeepsBlanks) {
         DocxPart again;
         ASSERT_TRUE(ParseDocxPart(rewritten, again).parsed) << rewritten;
         ASSERT_EQ(again.nodes.size(), 1u);
-        EXPECT_TRUE(again.nodes[0].text == c.newText) << rewritten;
+        EXPECT_TRUE(again.Text(0) == c.newText) << rewritten;
         EXPECT_TRUE(again.nodes[0].preservesSpace ||
                     (c.newText.front() != u' ' && c.newText.back() != u' '))
             << rewritten;
