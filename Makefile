@@ -76,9 +76,8 @@ test-linux: build
 test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
-# Short libFuzzer runs over the transposition, the XML rewrite and the .docx text walk: enough
-# to catch a crash
-# on fresh input.
+# Short libFuzzer runs over the transposition, the XML rewrite, whole packages and the .docx
+# text walk: enough to catch a crash on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
@@ -88,6 +87,12 @@ test-fuzz: fuzz
 	    set -o pipefail; rm -rf build/fuzz/xml_corpus; cp -r fuzz/xml_seeds build/fuzz/xml_corpus; \
 	    build/fuzz/bin/xml_fuzz -max_total_time=20 -max_len=2048 -artifact_prefix=build/fuzz/ \
 	        build/fuzz/xml_corpus 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/package_fuzz ]; then \
+	    set -o pipefail; rm -rf build/fuzz/package_corpus; mkdir -p build/fuzz/package_corpus; \
+	    cp examples/leuchtturm.odt build/fuzz/package_corpus/; \
+	    build/fuzz/bin/package_fuzz -max_total_time=20 -max_len=16384 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/package_corpus 2>&1 | tail -n 2; \
 	fi
 	@if [ -x build/fuzz/bin/docx_fuzz ]; then \
 	    set -o pipefail; rm -rf build/fuzz/docx_corpus; cp -r fuzz/docx_seeds build/fuzz/docx_corpus; \

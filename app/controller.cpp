@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "documents/documents.h"
 #include "documents/messages.h"
+#include "platform/file_system.h"
 
 namespace melvane {
 namespace {
@@ -20,15 +22,6 @@ std::u16string Decimal(std::int64_t value) {
 }
 
 // "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
-std::u16string StepMarker(std::int64_t steps) {
-    if (steps <= 0) {
-        return steps == 0 ? std::u16string(1, u'_') : Decimal(steps);
-    }
-    std::u16string marker(1, u'+');
-    marker += Decimal(steps);
-    return marker;
-}
-
 std::u16string TrimBlanks(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {
@@ -212,7 +205,7 @@ void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
 
 bool Controller::ChooseDocument(const std::u16string& path) {
     // Anything but a Word or OpenDocument file is ignored; the form keeps its document.
-    if (!IsSupportedExtension(LowerCaseExtension(path))) {
+    if (!IsSupportedExtension(LowerCaseExtension(std::u16string_view(path)))) {
         return false;
     }
     state_.SourcePath = path;
@@ -242,12 +235,8 @@ void Controller::RefreshOutputName() {
         services_.outputNameField.SetText(u"");
         return;
     }
-    const std::u16string& source = state_.SourcePath;
-    const std::u16string extension = LowerCaseExtension(source);
-    const std::u16string marker = StepMarker(state_.StepValue);
-    const std::u16string file = FilePart(source);
-    const std::u16string stem = file.substr(0, file.size() - extension.size() - 1);
-    services_.outputNameField.SetText(DirectoryPart(source) + stem + marker + u"." + extension);
+    services_.outputNameField.SetText(
+        PathToText(ProposeOutputPath(PathFromText(state_.SourcePath), state_.StepValue)));
     services_.outputNameField.SelectAll();
 }
 
@@ -271,7 +260,7 @@ int Controller::TransposeAction() {
         ShowInformation(services_.messages, language, Message::NoStepValue);
         return 0;
     }
-    const std::u16string extension = LowerCaseExtension(state_.SourcePath);
+    const std::u16string extension = LowerCaseExtension(std::u16string_view(state_.SourcePath));
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
     const TransposeRequest request{state_.SourcePath, state_.OutputPath, state_.StepValue,
                                    state_.SpellingChoice, language};

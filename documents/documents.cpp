@@ -102,7 +102,8 @@ void TransposeWord(const DocumentJob& job, const DocumentServices& services,
                                                   settings, services.messages, services.shell);
     result.failure = FailureOf(word.failure);
     result.written = word.status == 1;
-    if (!word.outputPath.empty()) {
+    // With no name given, Word's path chose one of its own.
+    if (result.output.empty()) {
         result.output = PathFromText(word.outputPath);
     }
     result.changed = word.changed;

@@ -112,16 +112,22 @@ std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShif
     return changed;
 }
 
-ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
-                                  UserMessages& messages) {
+namespace {
+
+// Walks a loaded text and writes it into `written`; `sourceSize` sizes the buffer, the new text
+// being about as long as the old.
+ContentResult TransposeLoaded(XmlLoadResult& loaded, std::size_t sourceSize,
+                              const ChordShift& shift, UserMessages& messages,
+                              std::string& written) {
     ContentResult result;
-    XmlLoadResult loaded = LoadXmlBytes(bytes);
     switch (loaded.status) {
         case XmlLoadStatus::Missing:
         case XmlLoadStatus::Empty:
             result.status = ContentStatus::Missing;
             return result;
         case XmlLoadStatus::ReadFailed:
+            result.status = ContentStatus::Unreadable;
+            return result;
         case XmlLoadStatus::ParseError:
             messages.Show({MessageText(Message::ErrorTitle, Language::English),
                            ParseErrorText(loaded.error), MessageIcon::None});
@@ -130,16 +136,43 @@ ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
         case XmlLoadStatus::Loaded:
             break;
     }
-    // The source's bytes are not needed once parsed: at most the tree and the new text are held.
-    std::string().swap(bytes);
     XmlDocument& document = loaded.document;
     const XmlNodeId top = document.DocumentElement();
     if (top != kNoXmlNode && document.Name(top) == u"office:document-content") {
         result.piecesChanged = WalkTextNodes(document, top, shift);
     }
-    bytes = XmlToBytes(document);
+    StringXmlSink sink;
+    sink.bytes.reserve(sourceSize + sourceSize / 32 + 4096);
+    WriteXml(document, sink);
+    written = std::move(sink.bytes);
     result.status = ContentStatus::Transposed;
     return result;
+}
+
+}  // namespace
+
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
+                                  UserMessages& messages) {
+    XmlLoadResult loaded = LoadXmlBytes(bytes);
+    const std::size_t sourceSize = bytes.size();
+    if (loaded.status != XmlLoadStatus::Loaded) {
+        return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+    }
+    // The source's bytes are not needed once parsed: at most the tree and the new text are held.
+    std::string().swap(bytes);
+    return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+}
+
+ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
+                                  UserMessages& messages, std::string& written) {
+    std::size_t sourceSize = 0;
+    XmlLoadResult loaded = LoadXmlFrom([&](const XmlAllocate& allocate) {
+        return source([&](std::size_t size) {
+            sourceSize = size;
+            return allocate(size);
+        });
+    });
+    return TransposeLoaded(loaded, sourceSize, shift, messages, written);
 }
 
 }  // namespace melvane

@@ -7,6 +7,7 @@
 
 #include "chords/note_table.h"
 #include "odt/xml_document.h"
+#include "odt/xml_reader.h"
 #include "platform/user_messages.h"
 
 namespace melvane {
@@ -27,6 +28,7 @@ enum class ContentStatus {
     Transposed,  // walked (when it is an office document) and written back
     Missing,     // no content.xml, or an empty one: left as it is
     ParseError,  // not well-formed: reported, left as it is
+    Unreadable,  // the text could not be read (its source says why)
 };
 
 struct ContentResult {
@@ -39,5 +41,9 @@ struct ContentResult {
 // parser words it) and leaves the bytes as they were.
 ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
                                   UserMessages& messages);
+// The same for a text read straight into the parser's buffer (see LoadXmlFrom), so that it is
+// held once while it is parsed; the written XML goes to `written`.
+ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
+                                  UserMessages& messages, std::string& written);
 
 }  // namespace melvane

@@ -44,15 +44,19 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
     }
     PackageReplacements replacements;
     if (package.reader->Contains(kContentEntry)) {
+        PackageStatus read;
         std::string content;
-        const PackageStatus read = package.reader->ReadEntry(kContentEntry, content);
-        if (!read.Ok()) {
-            return sourceProblem(read);
-        }
         const ContentResult transposed = TransposeContentXml(
-            content, ChordShift{settings.notes, settings.steps, settings.spelling}, messages);
+            [&](const XmlAllocate& allocate) {
+                read = package.reader->ReadEntryInto(kContentEntry, allocate);
+                return read.Ok();
+            },
+            ChordShift{settings.notes, settings.steps, settings.spelling}, messages, content);
         result.content = transposed.status;
         result.piecesChanged = transposed.piecesChanged;
+        if (!read.Ok() || transposed.status == ContentStatus::Unreadable) {
+            return sourceProblem(read);
+        }
         if (transposed.status == ContentStatus::ParseError) {
             // An untouched copy under the new name would pass for the transposed sheet.
             result.failure = OdtFailure::ContentBroken;
@@ -62,7 +66,6 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
             replacements.emplace(kContentEntry, std::move(content));
         }
     }
-
     const PackageStatus written = WritePackage(*package.reader, output, replacements);
     if (!written.Ok()) {
         if (!written.IsDestinationProblem()) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -127,6 +128,18 @@ class Loader {
         }
         return XML_Parse(parser_.get(), data, static_cast<int>(size), final ? 1 : 0) ==
                XML_STATUS_OK;
+    }
+
+    // expat's own buffer for `size` bytes, to be filled and then handed to FeedBuffer: the text
+    // is not copied once more on its way in.
+    char* Buffer(std::size_t size) {
+        return static_cast<char*>(XML_GetBuffer(parser_.get(), static_cast<int>(size)));
+    }
+    bool FeedBuffer(const char* buffer, std::size_t size) {
+        document_.lineBreaks = DetectLineBreakStyle(
+            std::string_view(buffer, std::min<std::size_t>(size, kXmlReadChunk)));
+        styleKnown_ = true;
+        return XML_ParseBuffer(parser_.get(), static_cast<int>(size), 1) == XML_STATUS_OK;
     }
 
     XmlParseError Error() const {
@@ -403,6 +416,32 @@ XmlLoadResult LoadXmlBytes(std::string_view bytes) {
         parsed = loader.Feed(bytes.data() + at, size, at + size == bytes.size());
     }
     return Finish(loader, parsed);
+}
+
+XmlLoadResult LoadXmlFrom(const XmlSource& source) {
+    XmlLoadResult result;
+    std::optional<Loader> loader;
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    const auto allocate = [&](std::size_t bytes) -> char* {
+        if (bytes == 0 || bytes > kXmlParseCallLimit) {
+            return nullptr;
+        }
+        loader.emplace(bytes);
+        buffer = loader->Ready() ? loader->Buffer(bytes) : nullptr;
+        size = buffer != nullptr ? bytes : 0;
+        return buffer;
+    };
+    if (!source(allocate)) {
+        result.status = XmlLoadStatus::ReadFailed;
+        return result;
+    }
+    if (buffer == nullptr) {
+        result.status = size == 0 && !loader ? XmlLoadStatus::Empty : XmlLoadStatus::ReadFailed;
+        return result;
+    }
+    const bool parsed = loader->FeedBuffer(buffer, size);
+    return Finish(*loader, parsed);
 }
 
 XmlLoadResult LoadXmlFile(const std::filesystem::path& path) {

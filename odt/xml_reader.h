@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,14 @@ inline constexpr std::size_t kXmlParseCallLimit = std::size_t{1} << 30;
 XmlLoadResult LoadXmlFile(const std::filesystem::path& path);
 // The same from bytes in memory, parsed in one call.
 XmlLoadResult LoadXmlBytes(std::string_view bytes);
+
+// A text read straight into the parser's buffer: the source asks `allocate` once for room for
+// the whole text (nullptr when there is none), fills it and returns true; false when the text
+// could not be read. A source that never asks gives an empty text.
+using XmlAllocate = std::function<char*(std::size_t size)>;
+using XmlSource = std::function<bool(const XmlAllocate& allocate)>;
+// Parsed in one call over the filled buffer, with no copy of the text on the way.
+XmlLoadResult LoadXmlFrom(const XmlSource& source);
 
 // The line-break style of a file, judged from its first chunk of bytes.
 LineBreakStyle DetectLineBreakStyle(std::string_view firstChunk);

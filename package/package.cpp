@@ -1,10 +1,13 @@
 #include "package/package.h"
 
 #include <zip.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <set>
 #include <system_error>
 #include <unordered_map>
@@ -209,6 +212,148 @@ std::optional<std::string> NormalName(std::string_view name) {
     return normal;
 }
 
+// A replaced entry's data, deflated here rather than by libzip, whose deflate always takes
+// zlib's slowest level: libzip copies it as it copies the untouched entries.
+struct DeflatedData {
+    std::string compressed;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    time_t mtime = 0;
+    std::uint64_t position = 0;
+    zip_error_t error{};
+
+    static zip_int64_t Callback(void* self, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+        auto* deflated = static_cast<DeflatedData*>(self);
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                deflated->position = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                const std::uint64_t count = std::min<std::uint64_t>(
+                    length, deflated->compressed.size() - deflated->position);
+                std::memcpy(data, deflated->compressed.data() + deflated->position,
+                            static_cast<std::size_t>(count));
+                deflated->position += count;
+                return static_cast<zip_int64_t>(count);
+            }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* stat = static_cast<zip_stat_t*>(data);
+                zip_stat_init(stat);
+                stat->size = deflated->size;
+                stat->comp_size = deflated->compressed.size();
+                stat->comp_method = ZIP_CM_DEFLATE;
+                stat->crc = deflated->crc;
+                stat->mtime = deflated->mtime;
+                stat->encryption_method = ZIP_EM_NONE;
+                stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                               ZIP_STAT_CRC | ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&deflated->error, data, length);
+            case ZIP_SOURCE_FREE:
+                zip_error_fini(&deflated->error);
+                delete deflated;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            default:
+                zip_error_set(&deflated->error, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+        }
+    }
+};
+
+// Raw deflate at zlib's default level, as office suites write their parts. The output grows by
+// blocks: it is a fraction of the input, which must not be held twice.
+bool Deflate(const std::string& bytes, DeflatedData& out) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        return false;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    char block[kReadBlock];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(block);
+        stream.avail_out = sizeof block;
+        result = deflate(&stream, Z_FINISH);
+        out.compressed.append(block, sizeof block - stream.avail_out);
+    }
+    deflateEnd(&stream);
+    out.size = bytes.size();
+    out.crc = static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+    return result == Z_STREAM_END;
+}
+
+std::uint64_t Little(const unsigned char* bytes, int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
+// libzip shows a NUL inside a name as a space, so the names are looked at as stored: the
+// central directory read once more. Called only on an archive libzip has already accepted.
+bool SomeNameHoldsNul(FileSource& source) {
+    const std::uint64_t tailSize = std::min<std::uint64_t>(source.size, 65535 + 22);
+    std::vector<unsigned char> tail(static_cast<std::size_t>(tailSize));
+    if (!source.SeekIn(source.size - tailSize) ||
+        std::fread(tail.data(), 1, tail.size(), source.in) != tail.size()) {
+        return false;
+    }
+    std::size_t end = tail.size() < 22 ? std::string::npos : tail.size() - 22;
+    while (end != std::string::npos && Little(&tail[end], 4) != 0x06054b50) {
+        end = end == 0 ? std::string::npos : end - 1;
+    }
+    if (end == std::string::npos) {
+        return false;
+    }
+    std::uint64_t size = Little(&tail[end + 12], 4);
+    std::uint64_t offset = Little(&tail[end + 16], 4);
+    if ((size == 0xFFFFFFFF || offset == 0xFFFFFFFF) && end >= 20 &&
+        Little(&tail[end - 20], 4) == 0x07064b50) {
+        unsigned char record[56];
+        if (!source.SeekIn(Little(&tail[end - 12], 8)) ||
+            std::fread(record, 1, sizeof record, source.in) != sizeof record) {
+            return false;
+        }
+        size = Little(record + 40, 8);
+        offset = Little(record + 48, 8);
+    }
+    if (size > source.size || !source.SeekIn(offset)) {
+        return false;
+    }
+    std::vector<unsigned char> directory(static_cast<std::size_t>(size));
+    if (std::fread(directory.data(), 1, directory.size(), source.in) != directory.size()) {
+        return false;
+    }
+    for (std::size_t at = 0;
+         at + 46 <= directory.size() && Little(&directory[at], 4) == 0x02014b50;) {
+        const auto nameLength = static_cast<std::size_t>(Little(&directory[at + 28], 2));
+        const auto rest = static_cast<std::size_t>(Little(&directory[at + 30], 2) +
+                                                   Little(&directory[at + 32], 2));
+        if (at + 46 + nameLength > directory.size()) {
+            return false;
+        }
+        const auto* name = &directory[at + 46];
+        if (std::find(name, name + nameLength, '\0') != name + nameLength) {
+            return true;
+        }
+        at += 46 + nameLength + rest;
+    }
+    return false;
+}
+
 PackageStatus Failure(PackageError error, std::string reason = {}) {
     return PackageStatus{error, std::move(reason)};
 }
@@ -324,6 +469,10 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
         }
         state->names.emplace_back(raw);
     }
+    if (SomeNameHoldsNul(source)) {
+        result.status = Failure(PackageError::BadEntryName, "Entry name with a NUL character");
+        return result;
+    }
     for (zip_uint64_t index = 0; index < state->names.size(); ++index) {
         state->indexOf.emplace(state->names[index], index);
     }
@@ -331,9 +480,9 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
     return result;
 }
 
-PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes,
-                                       std::uint64_t cap) const {
-    bytes.clear();
+PackageStatus PackageReader::ReadEntryInto(std::string_view name,
+                                           const std::function<char*(std::size_t)>& allocate,
+                                           std::uint64_t cap) const {
     if (state_->archive == nullptr) {
         return Failure(PackageError::NotOpened);
     }
@@ -356,36 +505,54 @@ PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes
             PackageError::EntryTooLarge,
             "Entry larger than " + std::to_string(cap >> 20) + " MiB: " + std::string(name));
     }
+    const auto size = static_cast<std::size_t>(stat.size);
+    char* buffer = nullptr;
+    if (size > 0 && (buffer = allocate(size)) == nullptr) {
+        return Failure(PackageError::EntryTooLarge, ZipErrorText(ZIP_ER_MEMORY));
+    }
     zip_file_t* file = zip_fopen_index(archive, found->second, 0);
     if (file == nullptr) {
         return Failure(PackageError::EntryDamaged, zip_strerror(archive));
     }
-    bytes.reserve(static_cast<std::size_t>(stat.size));
-    char block[kReadBlock];
+    // Exactly the declared size into the buffer, then one more read that must find the end: a
+    // bomb that lies about its size stops after one byte past what it declared.
     PackageStatus status;
-    for (;;) {
-        const zip_int64_t got = zip_fread(file, block, sizeof block);
+    std::size_t filled = 0;
+    while (status.Ok() && filled < size) {
+        const zip_int64_t got = zip_fread(file, buffer + filled, size - filled);
         if (got < 0) {
             status = Failure(PackageError::EntryDamaged, zip_file_strerror(file));
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        // A bomb that lies about its size stops here, one block past what it declared.
-        if (bytes.size() + static_cast<std::uint64_t>(got) > stat.size) {
+        } else if (got == 0) {
             status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
-            break;
+        } else {
+            filled += static_cast<std::size_t>(got);
         }
-        bytes.append(block, static_cast<std::size_t>(got));
+    }
+    if (status.Ok()) {
+        char beyond = 0;
+        const zip_int64_t got = zip_fread(file, &beyond, 1);
+        if (got < 0) {
+            status = Failure(PackageError::EntryDamaged, zip_file_strerror(file));
+        } else if (got > 0) {
+            status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
+        }
     }
     zip_fclose(file);
-    if (status.Ok() && bytes.size() != stat.size) {
-        status = Failure(PackageError::EntryDamaged, ZipErrorText(ZIP_ER_INCONS));
-    }
+    return status;
+}
+
+PackageStatus PackageReader::ReadEntry(std::string_view name, std::string& bytes,
+                                       std::uint64_t cap) const {
+    bytes.clear();
+    const PackageStatus status = ReadEntryInto(
+        name,
+        [&bytes](std::size_t size) {
+            bytes.resize(size);
+            return bytes.data();
+        },
+        cap);
     if (!status.Ok()) {
-        bytes.clear();
-        bytes.shrink_to_fit();
+        std::string().swap(bytes);
     }
     return status;
 }
@@ -456,7 +623,24 @@ PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& d
         zip_stat_t stat;
         const bool hasTime =
             zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME);
-        zip_source_t* data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        zip_source_t* data = nullptr;
+        if (method == ZIP_CM_DEFLATE) {
+            auto deflated = std::make_unique<DeflatedData>();
+            zip_error_init(&deflated->error);
+            deflated->mtime = hasTime ? stat.mtime : time(nullptr);
+            if (!Deflate(bytes, *deflated)) {
+                zip_error_fini(&deflated->error);
+                return false;
+            }
+            data = zip_source_function(archive, &DeflatedData::Callback, deflated.get());
+            if (data != nullptr) {
+                deflated.release();  // the source frees it
+            } else {
+                zip_error_fini(&deflated->error);
+            }
+        } else {
+            data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        }
         if (data == nullptr) {
             return false;
         }
@@ -464,7 +648,8 @@ PackageStatus WritePackage(PackageReader& reader, const std::filesystem::path& d
             zip_source_free(data);
             return false;
         }
-        return zip_set_file_compression(archive, index, method, 0) == 0 &&
+        return (method != ZIP_CM_STORE ||
+                zip_set_file_compression(archive, index, ZIP_CM_STORE, 0) == 0) &&
                (!hasTime || zip_file_set_mtime(archive, index, stat.mtime, 0) == 0);
     };
     bool prepared = true;

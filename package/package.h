@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -71,6 +72,11 @@ class PackageReader {
     // and the cap while it is inflated, so at most `cap` bytes are ever produced.
     PackageStatus ReadEntry(std::string_view name, std::string& bytes,
                             std::uint64_t cap = kMaxEntryBytes) const;
+    // The same into memory the caller provides: `allocate` is asked once for room for the
+    // declared size (not at all for an empty entry) and may refuse with nullptr.
+    PackageStatus ReadEntryInto(std::string_view name,
+                                const std::function<char*(std::size_t size)>& allocate,
+                                std::uint64_t cap = kMaxEntryBytes) const;
 
     struct State;
 

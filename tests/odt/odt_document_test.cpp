@@ -3,6 +3,8 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "odt/odt_document.h"
 #include "odt/odt_text.h"
 #include "odt_fixture.h"
@@ -291,6 +293,33 @@ TEST_F(OdtDocumentTest, TheCommandLineCanLeaveTheOutputClosed) {
     EXPECT_TRUE(TransposeOdtDocument(Sheet(), output, settings, messages_, shell_).Succeeded());
     EXPECT_TRUE(shell_.documents.empty());
     EXPECT_EQ(Paragraphs(output)[1], "Hm\tG\tD\tA");
+}
+
+// Damaged copies of a good sheet: each run ends in a whole document or in nothing, never in a
+// crash or a part of a file.
+TEST_F(OdtDocumentTest, FlippedBytesGiveAWholeDocumentOrNothing) {
+    const std::string good = ReadFile(Sheet());
+    std::mt19937 rng(2024);
+    const fs::path damaged = files_.Path() / "damaged.odt";
+    const fs::path output = files_.Path() / "out.odt";
+    for (int run = 0; run < 400; ++run) {
+        std::string bytes = good;
+        for (int flips = 1 + static_cast<int>(rng() % 4); flips > 0; --flips) {
+            bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
+        }
+        WriteFile(damaged, bytes);
+        fs::remove(output);
+        messages_.shown.clear();
+        const OdtResult result = Transpose(damaged, output);
+        EXPECT_EQ(result.outputWritten, fs::exists(output)) << run;
+        EXPECT_EQ(result.outputWritten, messages_.shown.empty()) << run;
+        if (result.outputWritten) {
+            EXPECT_TRUE(OpenPackage(output).status.Ok()) << run;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}),
+                  result.outputWritten ? 3 : 2)
+            << run;
+    }
 }
 
 TEST_F(OdtDocumentTest, NoTemporaryFileIsLeftAnywhere) {

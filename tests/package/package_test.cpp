@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +43,7 @@ std::vector<ZipEntry> Song() {
         {.name = "Pictures/zero.png",
          .data = std::string(100000, '\0'),
          .externalAttributes = 0x81A40000},
+        {.name = "Bilder/B\xC3\xA4r.png", .data = "UTF-8 name", .flags = 0x800},
         {.name = "Bilder/\x81"
                  "ber.png",
          .data = "old tools' name",
@@ -71,6 +73,8 @@ TEST_F(PackageTest, HostileOrBrokenPackagesAreRefusedAtOpening) {
     for (int i = 0; i <= 100000; ++i) {
         many.push_back({.name = std::to_string(i), .method = 0});
     }
+    std::vector<ZipEntry> many64(many.begin(), many.begin() + 70000);
+    many64.push_back({.name = std::string("x\0y", 3), .method = 0});
     const struct {
         const char* what;
         std::vector<ZipEntry> entries;
@@ -88,6 +92,8 @@ TEST_F(PackageTest, HostileOrBrokenPackagesAreRefusedAtOpening) {
         {"drive", with({{.name = "C:/x"}}), PackageError::BadEntryName},
         {"drive inside", with({{.name = "x/Z:victim.txt"}}), PackageError::BadEntryName},
         {"only dots", with({{.name = "./"}}), PackageError::BadEntryName},
+        {"NUL", with({{.name = std::string("a\0.png", 5)}}), PackageError::BadEntryName},
+        {"NUL in a zip64 directory", many64, PackageError::BadEntryName},
         {"encrypted", with({{.name = "secret", .data = "x", .flags = 1}}),
          PackageError::EntryEncrypted},
         {"too many entries", many, PackageError::TooManyEntries},
@@ -200,6 +206,19 @@ TEST_F(PackageTest, UntouchedEntriesAreCopiedRawAndTheReplacedOneDeflatedAnew) {
     std::string bytes;
     EXPECT_TRUE(reopened.reader->ReadEntry("content.xml", bytes).Ok());
     EXPECT_EQ(bytes, moved);
+
+    // Names as stored, and whether they say they are UTF-8 as they said it.
+    const auto flags = test::CentralNamesAndFlags(ReadFile(output));
+    const auto originalFlags = test::CentralNamesAndFlags(ReadFile(source));
+    ASSERT_EQ(flags.size(), originalFlags.size());
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        EXPECT_EQ(flags[i].first, originalFlags[i].first);
+        const bool ascii = std::all_of(flags[i].first.begin(), flags[i].first.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (!ascii) {  // for plain ASCII the flag says nothing either way
+            EXPECT_EQ(flags[i].second & 0x800, originalFlags[i].second & 0x800) << flags[i].first;
+        }
+    }
 
     // The mimetype entry leads, stored, with neither extra field nor data descriptor.
     const std::string head = ReadFile(output).substr(0, 38);

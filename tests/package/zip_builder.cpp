@@ -109,6 +109,30 @@ std::string BuildZip(const std::vector<ZipEntry>& entries) {
     return zip;
 }
 
+std::vector<std::pair<std::string, std::uint16_t>> CentralNamesAndFlags(const std::string& zip) {
+    const auto little = [&zip](std::size_t at, int size) {
+        std::uint32_t value = 0;
+        for (int i = size - 1; i >= 0; --i) {
+            value =
+                value << 8 | static_cast<unsigned char>(zip.at(at + static_cast<std::size_t>(i)));
+        }
+        return value;
+    };
+    std::vector<std::pair<std::string, std::uint16_t>> entries;
+    const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+    if (end == std::string::npos) {
+        return entries;
+    }
+    std::size_t at = little(end + 16, 4);
+    for (std::uint32_t i = little(end + 10, 2); i > 0 && little(at, 4) == 0x02014b50; --i) {
+        const std::uint32_t nameLength = little(at + 28, 2);
+        entries.emplace_back(zip.substr(at + 46, nameLength),
+                             static_cast<std::uint16_t>(little(at + 8, 2)));
+        at += 46 + nameLength + little(at + 30, 2) + little(at + 32, 2);
+    }
+    return entries;
+}
+
 void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
     std::ofstream(path, std::ios::binary) << BuildZip(entries);
 }

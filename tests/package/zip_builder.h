@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace melvane::test {
@@ -27,5 +28,8 @@ std::string BuildZip(const std::vector<ZipEntry>& entries);
 void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries);
 
 std::string DeflateRaw(const std::string& data);
+
+// Each entry's name and general purpose bits as the central directory of `zip` states them.
+std::vector<std::pair<std::string, std::uint16_t>> CentralNamesAndFlags(const std::string& zip);
 
 }  // namespace melvane::test

@@ -9,7 +9,9 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -175,6 +177,40 @@ TEST(AtomicFile, CommitOntoAFolderFailsAndCleansUp) {
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_EQ(CountEntries(folder.Path()), 1u);
 }
+
+TEST(AtomicFile, TheTemporaryNameFitsBesideAnyNameAndSeekingOverwrites) {
+    TempFolder folder("atomic");
+    // The longest name most file systems take: no temporary name may be built from it.
+    const fs::path target = folder.Path() / (std::string(251, 'n') + ".odt");
+    AtomicFile file(target);
+    ASSERT_TRUE(file.IsOpen()) << file.LastErrorText();
+    EXPECT_LE(file.TemporaryPath().filename().string().size(), 16u);
+    EXPECT_TRUE(file.Write("abcdef", 6));
+    EXPECT_TRUE(file.Seek(1));
+    EXPECT_TRUE(file.Write("XY", 2));
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(target), "aXYdef");
+}
+
+#ifndef _WIN32
+TEST(AtomicFile, AnInterruptedProgramLeavesNoTemporaryFile) {
+    TempFolder folder("atomic");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AtomicFile file(folder.Path() / "song+2.odt");
+            file.Write("half a document", 15);
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(CountEntries(folder.Path()), 0u) << signal;
+    }
+}
+#endif
 
 TEST(IsSameFile, SeesThroughOtherSpellingsOfOnePath) {
     TempFolder folder("same");

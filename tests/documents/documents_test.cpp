@@ -1,0 +1,105 @@
+// One transposition as either front end asks for it: dispatch, output names, refusals.
+#include "documents/documents.h"
+
+#include <gtest/gtest.h>
+
+#include "odt_fixture.h"
+#include "platform/temp_folder.h"
+
+namespace melvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_odt;
+
+const NoteTable& Notes() {
+    static const NoteTable notes = BuildNoteTables();
+    return notes;
+}
+
+TEST(Documents, KindAndOutputNames) {
+    const struct {
+        const char* source;
+        DocumentKind kind;
+        std::int64_t steps;
+        const char* proposal;
+    } cases[] = {
+        {"Songs/Hymn.DOCX", DocumentKind::Docx, 3, "Songs/Hymn+3.docx"},
+        {"Vorlage.dotx", DocumentKind::Docx, 2, "Vorlage+2.dotx"},
+        {"Makros.DOCM", DocumentKind::Docx, -1, "Makros-1.docm"},
+        {"Vorlage.dotm", DocumentKind::Docx, 0, "Vorlage_.dotm"},
+        {"Songs/Hymn.doc", DocumentKind::Word, -2, "Songs/Hymn-2.doc"},
+        {"song.ODT", DocumentKind::Odt, 0, "song_.odt"},
+        {"notes.pdf", DocumentKind::Unsupported, 1, "notes+1.pdf"},
+        {"odt", DocumentKind::Unsupported, 1, "odt+1."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KindOf(c.source), c.kind) << c.source;
+        EXPECT_EQ(ProposeOutputPath(c.source, c.steps), fs::path(c.proposal)) << c.source;
+    }
+    const fs::path source = fs::path("Songs") / "Hymn.odt";
+    EXPECT_EQ(ResolveOutputPath(source, "x.odt"), fs::path("Songs") / "x.odt");
+    EXPECT_EQ(ResolveOutputPath(source, fs::path("up") / "x.odt"),
+              fs::path("Songs") / "up" / "x.odt");
+    EXPECT_EQ(ResolveOutputPath(source, ""), fs::path());
+    const fs::path absolute = fs::absolute("elsewhere.odt");
+    EXPECT_EQ(ResolveOutputPath(source, absolute), absolute);
+}
+
+class TransposeDocumentTest : public testing::Test {
+  protected:
+    DocumentResult Run(const fs::path& source, const fs::path& output) {
+        DocumentJob job;
+        job.source = source;
+        job.output = output;
+        job.settings.steps = 2;
+        job.openOutput = false;
+        return TransposeDocument(job, {Notes(), messages_, shell_});
+    }
+    fs::path Sheet() {
+        const fs::path path = files_.Path() / "Lied.odt";
+        WriteZip(path, SongSheet(ContentXml("<text:p>Am C</text:p>")));
+        return path;
+    }
+
+    TempFolder files_{"documents-test"};
+    RecordingUserMessages messages_;
+    RecordingShell shell_;
+};
+
+TEST_F(TransposeDocumentTest, ARelativeOutputLandsBesideTheSourceNotInTheWorkingFolder) {
+    const DocumentResult result = Run(Sheet(), "Lied+2.odt");
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_EQ(result.kind, DocumentKind::Odt);
+    EXPECT_EQ(result.changed, 1u);
+    EXPECT_EQ(result.output, files_.Path() / "Lied+2.odt");
+    EXPECT_EQ(EntryData(ReadZip(files_.Path() / "Lied+2.odt"), "content.xml"),
+              ContentXml("<text:p>Hm D</text:p>"));
+    EXPECT_FALSE(fs::exists(fs::current_path() / "Lied+2.odt"));
+}
+
+TEST_F(TransposeDocumentTest, RefusalsWriteNothing) {
+    const fs::path sheet = Sheet();
+    const struct {
+        fs::path source;
+        fs::path output;
+        DocumentFailure failure;
+        std::size_t messages;
+    } cases[] = {
+        {sheet, "Lied.odt", DocumentFailure::SameFile, 1},
+        {files_.Path() / "notes.pdf", "notes+2.pdf", DocumentFailure::Unsupported, 0},
+        {files_.Path() / "gone.odt", "gone+2.odt", DocumentFailure::SourceUnreadable, 1},
+        {sheet, files_.Path() / "missing" / "x.odt", DocumentFailure::OutputNotWritten, 1},
+    };
+    for (const auto& c : cases) {
+        messages_.shown.clear();
+        const DocumentResult result = Run(c.source, c.output);
+        EXPECT_EQ(result.failure, c.failure) << c.output;
+        EXPECT_FALSE(result.Succeeded()) << c.output;
+        EXPECT_EQ(messages_.shown.size(), c.messages) << c.output;
+        EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}), 1) << c.output;
+    }
+}
+
+}  // namespace
+}  // namespace melvane
