@@ -287,8 +287,16 @@ class PartReader {
     static void OnText(void* data, const XML_Char* text, int length) {
         PartReader& self = Self(data);
         if (self.inText_) {
-            self.part_.text +=
-                Utf8ToUtf16(std::string_view(text, static_cast<std::size_t>(length)));
+            std::u16string& to = self.part_.text;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+            const auto* end = bytes + length;
+            // Mostly ASCII: widened in place; the rest decoded properly.
+            const auto* plain = std::find_if(bytes, end, [](unsigned char c) { return c >= 0x80; });
+            to.append(bytes, plain);
+            if (plain != end) {
+                to += Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(plain),
+                                                   static_cast<std::size_t>(end - plain)));
+            }
         }
     }
 
