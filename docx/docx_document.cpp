@@ -143,7 +143,14 @@ LoadedParts LoadParts(const DocxEntryReader& read) {
         return loaded;
     }
     for (const std::string& name : found.names) {
-        DocxEntry entry = read(name);
+        DocxEntry entry;
+        DocxPart part;
+        const DocxParseResult parsed = ParseDocxPart(
+            [&](const DocxAllocate& allocate) {
+                entry = read(name, allocate);
+                return entry.status == DocxEntryStatus::Read;
+            },
+            part);
         if (entry.status == DocxEntryStatus::Missing && name != found.names.front()) {
             continue;  // a header named but not there: nothing of it to keep
         }
@@ -151,8 +158,6 @@ LoadedParts LoadParts(const DocxEntryReader& read) {
             loaded.reason = name + ": " + (entry.reason.empty() ? "missing" : entry.reason);
             return loaded;
         }
-        DocxPart part;
-        const DocxParseResult parsed = ParseDocxPart(std::move(entry.bytes), part);
         if (!parsed.parsed) {
             loaded.reason = name + ": " + parsed.error;
             return loaded;
@@ -166,16 +171,23 @@ LoadedParts LoadParts(const DocxEntryReader& read) {
 
 }  // namespace
 
+DocxEntry ReadDocxEntry(const DocxEntryReader& read, const std::string& name, std::string& bytes) {
+    return read(name, [&bytes](std::size_t size) {
+        bytes.resize(size);
+        return bytes.data();
+    });
+}
+
 DocxParts FindDocxParts(const DocxEntryReader& read) {
     DocxParts parts;
     auto relationshipsIn = [&](const std::string& relsName,
                                std::vector<Relationship>& relationships) {
-        const DocxEntry entry = read(relsName);
+        std::string bytes;
+        const DocxEntry entry = ReadDocxEntry(read, relsName, bytes);
         if (entry.status == DocxEntryStatus::Missing) {
             return true;
         }
-        if (entry.status == DocxEntryStatus::Failed ||
-            !ParseRelationships(entry.bytes, relationships)) {
+        if (entry.status == DocxEntryStatus::Failed || !ParseRelationships(bytes, relationships)) {
             parts.reason = relsName + ": " + (entry.reason.empty() ? "not readable" : entry.reason);
             return false;
         }

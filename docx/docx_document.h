@@ -11,6 +11,7 @@
 
 #include "chords/note_table.h"
 #include "chords/sheet.h"
+#include "docx/docx_text.h"
 
 namespace melvane {
 
@@ -22,12 +23,16 @@ enum class DocxEntryStatus {
 
 struct DocxEntry {
     DocxEntryStatus status = DocxEntryStatus::Missing;
-    std::string bytes;
     std::string reason;  // with Failed
 };
 
-// Reads one entry of the package by its name.
-using DocxEntryReader = std::function<DocxEntry(const std::string& name)>;
+// Reads one entry of the package by its name into memory it asks of `allocate` (once, for the
+// entry's size; not at all for an empty entry).
+using DocxEntryReader =
+    std::function<DocxEntry(const std::string& name, const DocxAllocate& allocate)>;
+
+// One entry into a string.
+DocxEntry ReadDocxEntry(const DocxEntryReader& read, const std::string& name, std::string& bytes);
 
 struct DocxParts {
     bool found = false;

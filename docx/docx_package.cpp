@@ -15,7 +15,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 DocxEntryReader EntriesOf(const PackageReader& package) {
-    return [&package](const std::string& name) {
+    return [&package](const std::string& name, const DocxAllocate& allocate) {
         DocxEntry entry;
         std::string_view stored = name;
         if (!package.Contains(name)) {
@@ -28,7 +28,7 @@ DocxEntryReader EntriesOf(const PackageReader& package) {
             }
             stored = *found;
         }
-        const PackageStatus status = package.ReadEntry(stored, entry.bytes);
+        const PackageStatus status = package.ReadEntryInto(stored, allocate);
         if (status.Ok()) {
             entry.status = DocxEntryStatus::Read;
         } else {

@@ -46,9 +46,9 @@ class PartReader {
   public:
     explicit PartReader(DocxPart& part) : part_(part) {}
 
-    DocxParseResult Parse() {
-        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
-            XML_ParserCreateNS(nullptr, kNameSeparator), &XML_ParserFree);
+    DocxParseResult Parse(const DocxPartSource& source) {
+        std::shared_ptr<XML_ParserStruct> parser(XML_ParserCreateNS(nullptr, kNameSeparator),
+                                                 &XML_ParserFree);
         DocxParseResult result;
         if (!parser) {
             result.error = "out of memory";
@@ -64,20 +64,31 @@ class PartReader {
         XML_SetStartDoctypeDeclHandler(parser_, &PartReader::OnDoctype);
         XML_SetXmlDeclHandler(parser_, &PartReader::OnDeclaration);
 
-        const std::string& bytes = part_.bytes;
-        if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-            result.error = "part too large";
+        char* room = nullptr;
+        std::size_t size = 0;
+        bool asked = false;
+        const bool read = source([&](std::size_t wanted) -> char* {
+            if (asked || wanted > static_cast<std::size_t>(INT32_MAX)) {
+                return nullptr;
+            }
+            asked = true;
+            room = static_cast<char*>(XML_GetBuffer(parser_, static_cast<int>(wanted)));
+            size = room == nullptr ? 0 : wanted;
+            return room;
+        });
+        if (!read) {
+            result.error = "not readable";
             return result;
         }
-        part_.encoding = EncodingOf(bytes);
-        // Room for a song sheet's density of text up front: growing the node list by doubling
-        // would move every node several times.
-        const std::size_t expected = std::min<std::size_t>(bytes.size() / 64, 1 << 20);
+        part_.bytes = std::string_view(room == nullptr ? "" : room, size);
+        part_.storage = parser;
+        part_.encoding = EncodingOf(part_.bytes);
+        // Room for a song sheet's density of text up front, so that the lists rarely move.
+        const std::size_t expected = std::min<std::size_t>(size / 64, 1 << 20);
         part_.nodes.reserve(expected);
         part_.items.reserve(expected);
         part_.text.reserve(expected * 4);
-        if (XML_Parse(parser_, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) !=
-            XML_STATUS_OK) {
+        if (XML_ParseBuffer(parser_, static_cast<int>(size), XML_TRUE) != XML_STATUS_OK) {
             result.error = refusal_.empty() ? XML_ErrorString(XML_GetErrorCode(parser_)) : refusal_;
             result.error += " (line " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
                             ", column " + std::to_string(XML_GetCurrentColumnNumber(parser_) + 1) +
@@ -89,7 +100,7 @@ class PartReader {
     }
 
   private:
-    static DocxEncoding EncodingOf(const std::string& bytes) {
+    static DocxEncoding EncodingOf(std::string_view bytes) {
         auto starts = [&](std::string_view lead) {
             return bytes.size() >= lead.size() &&
                    std::memcmp(bytes.data(), lead.data(), lead.size()) == 0;
@@ -278,7 +289,7 @@ class PartReader {
     }
 
     bool EndsEmptyTag(std::size_t end, std::size_t unit) const {
-        const std::string& bytes = part_.bytes;
+        const std::string_view bytes = part_.bytes;
         const std::size_t slash = end - 2 * unit;
         const std::size_t low = part_.encoding == DocxEncoding::Utf16Be ? 1 : 0;
         return bytes[slash + low] == '/' && (unit == 1 || bytes[slash + 1 - low] == '\0');
@@ -431,8 +442,8 @@ class Writer {
         Markup(plain);
     }
 
-    void Bytes(const std::string& from, std::size_t begin, std::size_t end) {
-        out_.append(from, begin, end - begin);
+    void Bytes(std::string_view from, std::size_t begin, std::size_t end) {
+        out_.append(from.substr(begin, end - begin));
     }
 
   private:
@@ -444,7 +455,7 @@ std::size_t UnitSize(DocxEncoding encoding) {
     return encoding == DocxEncoding::Utf16Le || encoding == DocxEncoding::Utf16Be ? 2 : 1;
 }
 
-char16_t UnitAt(const std::string& bytes, std::size_t at, DocxEncoding encoding) {
+char16_t UnitAt(std::string_view bytes, std::size_t at, DocxEncoding encoding) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     switch (encoding) {
         case DocxEncoding::Utf16Le:
@@ -459,7 +470,7 @@ char16_t UnitAt(const std::string& bytes, std::size_t at, DocxEncoding encoding)
 }
 
 // The end of the element name in a start tag: where a new attribute can go.
-std::size_t NameEnd(const std::string& bytes, std::size_t tagBegin, std::size_t tagEnd,
+std::size_t NameEnd(std::string_view bytes, std::size_t tagBegin, std::size_t tagEnd,
                     DocxEncoding encoding) {
     const std::size_t unit = UnitSize(encoding);
     std::size_t at = tagBegin + unit;
@@ -479,10 +490,24 @@ bool NeedsPreserve(std::u16string_view text) {
 
 }  // namespace
 
-DocxParseResult ParseDocxPart(std::string bytes, DocxPart& part) {
+DocxParseResult ParseDocxPart(const DocxPartSource& source, DocxPart& part) {
     part = DocxPart{};
-    part.bytes = std::move(bytes);
-    return PartReader(part).Parse();
+    return PartReader(part).Parse(source);
+}
+
+DocxParseResult ParseDocxPart(std::string_view bytes, DocxPart& part) {
+    return ParseDocxPart(
+        [bytes](const DocxAllocate& allocate) {
+            if (bytes.empty()) {
+                return true;
+            }
+            char* room = allocate(bytes.size());
+            if (room != nullptr) {
+                std::memcpy(room, bytes.data(), bytes.size());
+            }
+            return room != nullptr;
+        },
+        part);
 }
 
 std::vector<DocxLine> DocxPart::Lines(std::size_t paragraph) const {
@@ -609,7 +634,7 @@ std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part)
 }
 
 std::string RewriteDocxPart(const DocxPart& part) {
-    const std::string& bytes = part.bytes;
+    const std::string_view bytes = part.bytes;
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 64);
     Writer writer(out, part.encoding);

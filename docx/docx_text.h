@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,7 +59,8 @@ enum class DocxEncoding {
 // holding the box. Everything is kept in flat lists: a part of empty paragraphs costs a few
 // bytes per paragraph, not an allocation each.
 struct DocxPart {
-    std::string bytes;  // the part as read
+    std::string_view bytes;         // the part as read, held in `storage`
+    std::shared_ptr<void> storage;  // the parser's buffer: the part is read straight into it
     DocxEncoding encoding = DocxEncoding::Utf8;
     std::vector<DocxTextNode> nodes;
     std::u16string text;                         // every node's text, one after another
@@ -83,9 +86,18 @@ struct DocxParseResult {
     std::string error;  // the parser's reason, with line and column
 };
 
-// Parses a part held in memory. Paragraphs of text boxes and table cells are paragraphs of
-// their own; deleted and moved-away revisions, field codes and tab stops are not text.
-DocxParseResult ParseDocxPart(std::string bytes, DocxPart& part);
+// Memory for a part of `size` bytes, or nullptr when there is none.
+using DocxAllocate = std::function<char*(std::size_t size)>;
+// Writes a part into memory it asks of `allocate` (once, not at all for an empty part); false
+// when the part could not be read.
+using DocxPartSource = std::function<bool(const DocxAllocate& allocate)>;
+
+// Parses a part, read straight into the parser's buffer: a large part is held once, not twice.
+// Paragraphs of text boxes and table cells are paragraphs of their own; deleted and moved-away
+// revisions, field codes and tab stops are not text.
+DocxParseResult ParseDocxPart(const DocxPartSource& source, DocxPart& part);
+// The same for a part already in memory.
+DocxParseResult ParseDocxPart(std::string_view bytes, DocxPart& part);
 
 // A line's text as the chord engine reads it: a non-breaking hyphen parts tokens as a blank.
 std::u16string DocxLineText(const DocxPart& part, const DocxLine& line);

@@ -30,7 +30,9 @@ ReadPackage Read(const std::filesystem::path& file) {
     read.names = FindDocxParts(entries).names;
     for (const std::string& name : read.names) {
         DocxPart part;
-        EXPECT_TRUE(ParseDocxPart(entries(name).bytes, part).parsed) << name;
+        std::string bytes;
+        ReadDocxEntry(entries, name, bytes);
+        EXPECT_TRUE(ParseDocxPart(bytes, part).parsed) << name;
         read.parts.push_back(std::move(part));
     }
     return read;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -95,12 +96,15 @@ TEST(RewriteDocxPart, NewTextReplacesTheWholeCharacterDataAndKeepsBlanks) {
 }
 
 DocxEntryReader ReaderOf(const std::map<std::string, std::string>& entries) {
-    return [&entries](const std::string& name) {
+    return [&entries](const std::string& name, const DocxAllocate& allocate) {
         DocxEntry entry;
         const auto found = entries.find(name);
         if (found != entries.end()) {
             entry.status = DocxEntryStatus::Read;
-            entry.bytes = found->second;
+            if (!found->second.empty()) {
+                std::memcpy(allocate(found->second.size()), found->second.data(),
+                            found->second.size());
+            }
         }
         return entry;
     };
