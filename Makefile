@@ -35,8 +35,11 @@ fuzz:
 
 DEMO_SHEET := examples/leuchtturm.odt
 DEMO_OUT := build/demo/leuchtturm$(if $(filter-out -%,$(STEPS)),+)$(STEPS).odt
+DEMO_DOCX := examples/abendlied.docx
+DEMO_DOCX_OUT := build/demo/abendlied$(if $(filter-out -%,$(STEPS)),+)$(STEPS).docx
 
-# Transposes the bundled song sheet and shows its paragraphs before and after.
+# Transposes the bundled song sheets (OpenDocument and Word) and shows their paragraphs before
+# and after.
 demo: build
 	@mkdir -p build/demo
 	@echo "== $(DEMO_SHEET) as written =="
@@ -47,6 +50,15 @@ demo: build
 	@echo
 	@echo "== $(DEMO_OUT) =="
 	@build/linux/bin/melvane-cli --print $(DEMO_OUT)
+	@echo
+	@echo "== $(DEMO_DOCX) as written =="
+	@build/linux/bin/melvane-cli --print $(DEMO_DOCX)
+	@echo
+	@echo "== melvane-cli --steps $(STEPS) -o $(DEMO_DOCX_OUT) $(DEMO_DOCX) =="
+	@build/linux/bin/melvane-cli --steps $(STEPS) -o $(DEMO_DOCX_OUT) $(DEMO_DOCX)
+	@echo
+	@echo "== $(DEMO_DOCX_OUT) =="
+	@build/linux/bin/melvane-cli --print $(DEMO_DOCX_OUT)
 
 # The same with plain text through the filter mode.
 demo-text: build
@@ -65,7 +77,7 @@ test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
 # Short libFuzzer runs over the transposition (classic and both sheet-aware passes), the XML
-# rewrite and whole packages: enough to catch a crash on fresh input.
+# rewrite, whole packages and the .docx text walk: enough to catch a crash on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
@@ -85,6 +97,11 @@ test-fuzz: fuzz
 	    cp examples/leuchtturm.odt build/fuzz/package_corpus/; \
 	    build/fuzz/bin/package_fuzz -max_total_time=20 -max_len=16384 -artifact_prefix=build/fuzz/ \
 	        build/fuzz/package_corpus 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/docx_fuzz ]; then \
+	    set -o pipefail; rm -rf build/fuzz/docx_corpus; cp -r fuzz/docx_seeds build/fuzz/docx_corpus; \
+	    build/fuzz/bin/docx_fuzz -max_total_time=20 -max_len=4096 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/docx_corpus 2>&1 | tail -n 2; \
 	fi
 
 # Under Wine, on one private X display for the whole run: no window reaches the desktop, and

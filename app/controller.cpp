@@ -89,8 +89,13 @@ std::u16string LowerCaseExtension(std::u16string_view path) {
     return extension;
 }
 
+bool IsWordExtension(std::u16string_view extension) {
+    return extension == u"doc" || extension == u"docx" || extension == u"docm" ||
+           extension == u"dotx" || extension == u"dotm";
+}
+
 bool IsSupportedExtension(std::u16string_view extension) {
-    return extension == u"doc" || extension == u"docx" || extension == u"odt";
+    return IsWordExtension(extension) || extension == u"odt";
 }
 
 std::int64_t LeadingNumber(std::u16string_view text) {
@@ -390,7 +395,7 @@ int Controller::TransposeAction() {
         !services_.messages.Ask(OverwriteQuestion(language, state_.OutputPath))) {
         return 0;  // the form stays as it is
     }
-    if (extension == u"doc" || extension == u"docx") {
+    if (IsWordExtension(extension)) {
         services_.documents.TransposeWordDocument(request);
     } else if (extension == u"odt") {
         services_.documents.TransposeOdtDocument(request);

@@ -4,6 +4,7 @@
 
 #include "documents/documents.h"
 #include "documents/messages.h"
+#include "docx/docx_package.h"
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
@@ -24,12 +25,13 @@ std::u16string Count(std::size_t value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-Message WhyNot(DocumentFailure failure) {
+Message WhyNot(DocumentFailure failure, DocumentKind kind) {
     switch (failure) {
         case DocumentFailure::SameFile:
             return Message::LineSameFile;
         case DocumentFailure::SourceUnreadable:
-            return Message::LineSourceUnreadable;
+            return kind == DocumentKind::Docx ? Message::LineWordPackageUnreadable
+                                              : Message::LineSourceUnreadable;
         case DocumentFailure::ContentBroken:
             return Message::LineContentBroken;
         case DocumentFailure::WordNotStarted:
@@ -56,14 +58,16 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
     job.source = PathFromUtf8(file);
     job.output = options.output ? PathFromUtf8(*options.output)
                                 : ProposeOutputPath(job.source, options.steps);
-    // The command line names outputs from the working folder, as every other tool does; the
-    // documents layer would take a relative name from the source's folder.
-    if (options.output && job.output.is_relative() && job.source.has_parent_path()) {
+    // The command line names outputs from the working folder, as every other tool does (the
+    // proposal already holds the source's folder); the documents layer would take a relative
+    // name from the source's folder.
+    if (job.output.is_relative() && job.source.has_parent_path()) {
         job.output = std::filesystem::absolute(job.output);
     }
     job.settings = TransposeSettingsFor(options, language);
     job.language = language;
     job.openOutput = options.openOutput;
+    job.throughWord = options.throughWord;
     const DocumentResult result = TransposeDocument(job, {notes, messages, shell});
 
     switch (result.failure) {
@@ -77,7 +81,7 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
             return false;
         default:
             out << file << ": " << Say(language, Message::LineNotTransposed)
-                << Say(language, WhyNot(result.failure)) << '\n';
+                << Say(language, WhyNot(result.failure, result.kind)) << '\n';
             return false;
     }
     out << file << " -> " << (options.output ? *options.output : Shown(result.output)) << ": ";
@@ -127,7 +131,14 @@ int RunPrintMode(const Options& options, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& file : options.files) {
         std::vector<std::u16string> paragraphs;
-        if (!ReadOdtParagraphs(PathFromUtf8(file), paragraphs)) {
+        const std::filesystem::path path = PathFromUtf8(file);
+        if (KindOf(path) == DocumentKind::Docx) {
+            if (!ReadDocxPackageParagraphs(path, paragraphs)) {
+                err << "melvane-cli: " << file << ": not a readable Word document\n";
+                status = 1;
+                continue;
+            }
+        } else if (!ReadOdtParagraphs(path, paragraphs)) {
             err << "melvane-cli: " << file << ": not a readable OpenDocument text\n";
             status = 1;
             continue;

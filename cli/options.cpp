@@ -91,6 +91,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             textMode = true;
         } else if (arg == "--print") {
             printMode = true;
+        } else if (arg == "--word") {
+            options.throughWord = true;
         } else if (arg == "--flats") {
             options.spelling = 1;
         } else if (arg == "--sharps") {
@@ -148,8 +150,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             return fail("unexpected argument '" + options.files.front() +
                         "': --text reads standard input");
         }
-        if (printMode || options.output || options.openOutput) {
-            return fail("--text writes standard output: no --print, -o or --open");
+        if (printMode || options.output || options.openOutput || options.throughWord) {
+            return fail("--text writes standard output: no --print, -o, --open or --word");
         }
         if (!stepsGiven) {
             return fail("--text needs --steps N");
@@ -159,8 +161,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         if (options.files.empty()) {
             return fail("--print needs at least one document");
         }
-        if (options.output || options.openOutput) {
-            return fail("--print only shows documents: no -o or --open");
+        if (options.output || options.openOutput || options.throughWord) {
+            return fail("--print only shows documents: no -o, --open or --word");
         }
         options.mode = Mode::Print;
     } else {
@@ -192,7 +194,7 @@ TransposeSettings TransposeSettingsFor(const Options& options, Language language
 
 std::string UsageText() {
     return "Usage: melvane-cli --steps N [--flats] [--classic] [--names german|english]\n"
-           "                  [--lang en|de] [--open] [-o OUT] FILE...\n"
+           "                  [--lang en|de] [--open] [--word] [-o OUT] FILE...\n"
            "       melvane-cli --text --steps N [--flats] [--classic] [--names german|english]\n"
            "       melvane-cli --print FILE...\n"
            "\n"
@@ -200,7 +202,7 @@ std::string UsageText() {
            "and keeps all other text as it is. The whole sheet is read first: chord lines,\n"
            "lower-case and German note names, and whether it writes H or B are taken from it.\n"
            "\n"
-           "  FILE...       song sheets (.odt, .doc, .docx); each is written beside itself\n"
+           "  FILE...       song sheets (.odt, .docx, .doc); each is written beside itself\n"
            "                as NAME+N.EXT (NAME-N.EXT going down, NAME_.EXT for 0)\n"
            "  -o OUT        write the one FILE to OUT instead\n"
            "  --steps N     semitones to move, -12 to 12 (0 only respells)\n"
@@ -212,13 +214,15 @@ std::string UsageText() {
            "                does not show it; default from the messages' language\n"
            "  --lang en|de  language of the messages; default from LC_ALL / LANG\n"
            "  --open        open each written document with its default application\n"
+           "  --word        transpose .docx through Microsoft Word (Windows) like .doc\n"
            "  --text        read UTF-8 text from standard input, write it to standard output\n"
            "  --print       show the paragraphs of documents as plain text\n"
            "  --help        show this text\n"
            "  --version     show the version\n"
            "\n"
-           "One line per document tells what was written. Word documents (.doc, .docx)\n"
-           "are transposed by Microsoft Word, so they need Word installed on Windows.\n"
+           "One line per document tells what was written. .docx (also .docm, .dotx, .dotm)\n"
+           "is rewritten by Melvane itself; old .doc documents are transposed by Microsoft\n"
+           "Word, so they need Word installed on Windows.\n"
            "Exit status: 0 done, 1 a document failed, 2 bad arguments.\n";
 }
 

@@ -20,6 +20,7 @@ struct Options {
     NoteNaming naming = NoteNaming::Auto;               // --names german|english
     std::optional<Language> language;                   // --lang; otherwise the environment decides
     bool openOutput = false;                            // --open
+    bool throughWord = false;                           // --word: .docx through Microsoft Word
     std::optional<std::string> output;                  // -o OUT, for exactly one document
     std::vector<std::string> files;                     // documents, as given
 };

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "documents/messages.h"
+#include "docx/docx_package.h"
 #include "odt/odt_document.h"
 #include "platform/file_system.h"
+#include "platform/utf.h"
 #ifdef _WIN32
 #include "word/word_document.h"
 #endif
@@ -38,6 +40,37 @@ void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
     result.written = odt.outputWritten;
     result.hadText = odt.content == ContentStatus::Transposed;
     result.changed = odt.piecesChanged;
+}
+
+void ShowError(const DocumentJob& job, const DocumentServices& services, Message message,
+               const std::filesystem::path& path, const std::string& reason) {
+    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
+    services.messages.Show({MessageText(Message::ErrorTitle, job.language),
+                            MessageText(message, job.language, {PathToText(path), why}),
+                            MessageIcon::Error});
+}
+
+void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
+                   DocumentResult& result) {
+    const DocxPackageResult docx =
+        TransposeDocxPackage(job.source, result.output, services.notes, job.settings);
+    if (docx.SourceUnreadable()) {
+        ShowError(job, services, Message::SourceUnreadable, job.source,
+                  docx.package.Ok() ? docx.text.reason : docx.package.reason);
+        result.failure = DocumentFailure::SourceUnreadable;
+        return;
+    }
+    if (!docx.written) {
+        ShowError(job, services, Message::DestinationNotCreated, result.output,
+                  docx.package.reason);
+        result.failure = DocumentFailure::OutputNotWritten;
+        return;
+    }
+    result.written = true;
+    result.changed = docx.text.textsChanged;
+    if (job.openOutput) {
+        services.shell.OpenDocument(result.output);
+    }
 }
 
 #ifdef _WIN32
@@ -108,7 +141,11 @@ DocumentKind KindOf(const std::filesystem::path& source) {
     if (extension == u"odt") {
         return DocumentKind::Odt;
     }
-    if (extension == u"doc" || extension == u"docx") {
+    if (extension == u"docx" || extension == u"docm" || extension == u"dotx" ||
+        extension == u"dotm") {
+        return DocumentKind::Docx;
+    }
+    if (extension == u"doc") {
         return DocumentKind::Word;
     }
     return DocumentKind::Unsupported;
@@ -141,6 +178,10 @@ std::filesystem::path ResolveOutputPath(const std::filesystem::path& source,
 DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services) {
     DocumentResult result;
     result.kind = KindOf(job.source);
+    if (result.kind == DocumentKind::Docx && job.throughWord &&
+        LowerCaseExtension(job.source) == u"docx") {
+        result.kind = DocumentKind::Word;
+    }
     result.output = ResolveOutputPath(job.source, job.output);
     if (result.kind == DocumentKind::Unsupported) {
         result.failure = DocumentFailure::Unsupported;
@@ -154,6 +195,8 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
     }
     if (result.kind == DocumentKind::Odt) {
         TransposeOdt(job, services, result);
+    } else if (result.kind == DocumentKind::Docx) {
+        TransposeDocx(job, services, result);
     } else {
         TransposeWord(job, services, result);
     }

@@ -17,7 +17,8 @@ namespace melvane {
 enum class DocumentKind {
     Unsupported,
     Odt,   // OpenDocument text, read and written as a package
-    Word,  // .doc and .docx through Microsoft Word (Windows)
+    Docx,  // Word packages (.docx, .docm, .dotx, .dotm), read and written as a package
+    Word,  // .doc, and .docx when asked, through Microsoft Word (Windows)
 };
 
 // By the extension, without regard to case.
@@ -41,7 +42,8 @@ struct DocumentJob {
     std::filesystem::path output;  // relative: in the source's folder; see ResolveOutputPath
     TransposeSettings settings;
     Language language = Language::English;
-    bool openOutput = true;  // open the written document with its default application
+    bool openOutput = true;    // open the written document with its default application
+    bool throughWord = false;  // a .docx through Microsoft Word instead (Windows)
 };
 
 struct DocumentServices {
@@ -70,7 +72,7 @@ struct DocumentResult {
     bool written = false;
     bool hadText = true;           // false: nothing to transpose, copied unchanged
     std::filesystem::path output;  // where the copy was written, or was to be
-    std::size_t changed = 0;       // text pieces (.odt) or paragraphs (Word) changed
+    std::size_t changed = 0;       // text pieces (.odt, .docx) or paragraphs (Word) changed
     std::size_t unchangeable = 0;  // Word paragraphs that could not be written back
 
     bool Succeeded() const { return written && unchangeable == 0; }

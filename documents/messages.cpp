@@ -83,6 +83,8 @@ Wording WordingOf(Message message) {
                     u"die Ausgabe würde die Quelle ersetzen"};
         case Message::LineSourceUnreadable:
             return {u"not a readable OpenDocument file", u"keine lesbare OpenDocument-Datei"};
+        case Message::LineWordPackageUnreadable:
+            return {u"not a readable Word document", u"kein lesbares Word-Dokument"};
         case Message::LineOutputNotWritten:
             return {u"the output could not be written",
                     u"die Ausgabe konnte nicht geschrieben werden"};

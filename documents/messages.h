@@ -41,6 +41,7 @@ enum class Message {
     LineNotTransposed,  // followed by one of the reasons below
     LineSameFile,
     LineSourceUnreadable,
+    LineWordPackageUnreadable,
     LineOutputNotWritten,
     LineContentBroken,
     LineNotASongSheet,

@@ -14,6 +14,7 @@
 #include "app/document_dispatch.h"
 #include "app/main_window_win.h"
 #include "app_fakes.h"
+#include "docx/docx_package.h"
 #include "odt/odt_text.h"
 
 namespace melvane {
@@ -194,8 +195,11 @@ TEST_F(WindowTest, HoverChangesThePicture) {
     EXPECT_EQ(Areas().transposeButton.hover, 0);
 }
 
-// The whole road: the window's button runs the OpenDocument path on a real song sheet.
-TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
+using ParagraphReader = bool (*)(const std::filesystem::path&, std::vector<std::u16string>&);
+
+// The whole road: the window's button runs a document path on a real song sheet.
+void TransposeThroughTheWindow(const wchar_t* example, const std::wstring& extension,
+                               ParagraphReader read) {
     const NoteTable table = BuildNoteTables();
     RecordingUserMessages messages;
     RecordingShell shell;
@@ -210,9 +214,8 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     const std::filesystem::path folder =
         std::filesystem::path(temp) / L"Melvane Fenster-Test \u00e4";
     std::filesystem::create_directories(folder);
-    const std::filesystem::path source = folder / L"Lied f\u00fcr Chor.odt";
-    std::filesystem::copy_file(MELVANE_EXAMPLE_ODT, source,
-                               std::filesystem::copy_options::overwrite_existing);
+    const std::filesystem::path source = folder / (L"Lied f\u00fcr Chor" + extension);
+    std::filesystem::copy_file(example, source, std::filesystem::copy_options::overwrite_existing);
 
     SendDrop(window.Handle(), {source.wstring()});
     const HotAreas& areas = window.State().areas;
@@ -227,14 +230,14 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
     click(areas.transposeButton);
 
     EXPECT_TRUE(messages.shown.empty());
-    const std::filesystem::path output = folder / L"Lied f\u00fcr Chor+2.odt";
+    const std::filesystem::path output = folder / (L"Lied f\u00fcr Chor+2" + extension);
     ASSERT_TRUE(std::filesystem::exists(output));
     ASSERT_EQ(shell.documents.size(), 1u);
     EXPECT_EQ(shell.documents[0], output);
     std::vector<std::u16string> before;
     std::vector<std::u16string> after;
-    ASSERT_TRUE(ReadOdtParagraphs(source, before));
-    ASSERT_TRUE(ReadOdtParagraphs(output, after));
+    ASSERT_TRUE(read(source, before));
+    ASSERT_TRUE(read(output, after));
     EXPECT_EQ(before.size(), after.size());
     EXPECT_NE(before, after);
     EXPECT_TRUE(window.State().SourcePath.empty());
@@ -481,15 +484,23 @@ TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
     GetTempPathW(MAX_PATH + 1, temp);
     const std::filesystem::path folder = std::filesystem::path(temp) / L"Melvane Word-Frage";
     std::filesystem::create_directories(folder);
-    { std::ofstream(folder / L"Song.docx") << "sheet"; }
-    { std::ofstream(folder / L"Song_NEU.docx") << "earlier"; }
-    const std::wstring source = (folder / L"Song.docx").wstring();
-    EXPECT_FALSE(documents.TransposeWordDocument(
-        {std::u16string(source.begin(), source.end()), u"", ClassicSettings(2, 0),
-         Language::English}));
+    { std::ofstream(folder / L"Song.doc") << "sheet"; }
+    { std::ofstream(folder / L"Song_NEU.doc") << "earlier"; }
+    const std::wstring source = (folder / L"Song.doc").wstring();
+    EXPECT_FALSE(documents.TransposeWordDocument({std::u16string(source.begin(), source.end()), u"",
+                                                  ClassicSettings(2, 0), Language::English}));
     EXPECT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
     std::filesystem::remove_all(folder);
+}
+
+TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
+    TransposeThroughTheWindow(MELVANE_EXAMPLE_ODT, L".odt", &ReadOdtParagraphs);
+}
+
+// A .docx goes the native way: no Word is registered in the test prefix.
+TEST(WindowWithDocuments, TransposesAWordSheetWithoutWord) {
+    TransposeThroughTheWindow(MELVANE_EXAMPLE_DOCX, L".docx", &ReadDocxPackageParagraphs);
 }
 
 TEST_F(WindowTest, TheWebLinkOpensTheAddress) {

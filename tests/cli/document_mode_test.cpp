@@ -25,8 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace melvane::testing_odt;
 
-// Word documents are handed to Word where there can be one; the test prefix has none, so they
-// are reported as not started, with Word's start-up message.
+// .doc documents (and .docx with --word) are handed to Word where there can be one; the test
+// prefix has none, so they are reported as not started, with Word's start-up message.
 #ifdef _WIN32
 const char kSongDocxLine[] = "Song.docx: not transposed: Microsoft Word could not be started\n";
 const char kLiedDocLine[] =
@@ -133,21 +133,32 @@ TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
     }
     Sheet("Good.odt");
     std::ofstream("Broken.odt") << "not a zip";
-    std::ofstream("Song.docx") << "x";
+    std::ofstream("Broken.docx") << "x";
     std::ofstream("notes.pdf") << "x";
-    EXPECT_EQ(Run({"--steps", "2", "Good.odt", "Broken.odt", "Song.docx", "notes.pdf", "Gone.odt"}),
-              1);
+    EXPECT_EQ(
+        Run({"--steps", "2", "Good.odt", "Broken.odt", "Broken.docx", "notes.pdf", "Gone.odt"}), 1);
     EXPECT_EQ(out_.str(),
-              std::string("Good.odt -> Good+2.odt: 2 text pieces changed\n"
-                          "Broken.odt: not transposed: not a readable OpenDocument file\n") +
-                  kSongDocxLine +
-                  "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
-                  "Gone.odt: not transposed: not a readable OpenDocument file\n");
-    ASSERT_EQ(messages_.shown.size(), 2u + kWordMessages);
+              "Good.odt -> Good+2.odt: 2 text pieces changed\n"
+              "Broken.odt: not transposed: not a readable OpenDocument file\n"
+              "Broken.docx: not transposed: not a readable Word document\n"
+              "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
+              "Gone.odt: not transposed: not a readable OpenDocument file\n");
+    ASSERT_EQ(messages_.shown.size(), 3u);
     // The first line as ever, and libzip's reason on the second.
     EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text),
               "The source file [Broken.odt] could not be read!\rNot a zip archive");
     EXPECT_FALSE(fs::exists("Broken+2.odt"));
+}
+
+TEST_F(DocumentModeTest, DocxGoesThroughWordOnlyWhenAsked) {
+    if (RealWordPresent()) {
+        GTEST_SKIP() << "Word is installed here; it would be asked to open a stray file";
+    }
+    std::ofstream("Song.docx") << "x";
+    EXPECT_EQ(Run({"--steps", "2", "--word", "Song.docx"}), 1);
+    EXPECT_EQ(out_.str(), kSongDocxLine);
+    EXPECT_EQ(messages_.shown.size(), kWordMessages);
+    EXPECT_FALSE(fs::exists("Song+2.docx"));
 }
 
 TEST_F(DocumentModeTest, GermanLinesAndMessages) {

@@ -24,7 +24,10 @@ TEST(Documents, KindAndOutputNames) {
         std::int64_t steps;
         const char* proposal;
     } cases[] = {
-        {"Songs/Hymn.DOCX", DocumentKind::Word, 3, "Songs/Hymn+3.docx"},
+        {"Songs/Hymn.DOCX", DocumentKind::Docx, 3, "Songs/Hymn+3.docx"},
+        {"Vorlage.dotx", DocumentKind::Docx, 2, "Vorlage+2.dotx"},
+        {"Makros.DOCM", DocumentKind::Docx, -1, "Makros-1.docm"},
+        {"Vorlage.dotm", DocumentKind::Docx, 0, "Vorlage_.dotm"},
         {"Songs/Hymn.doc", DocumentKind::Word, -2, "Songs/Hymn-2.doc"},
         {"song.ODT", DocumentKind::Odt, 0, "song_.odt"},
         {"notes.pdf", DocumentKind::Unsupported, 1, "notes+1.pdf"},

@@ -1,0 +1,123 @@
+// The text of one WordprocessingML part (document, header, footer, notes) as a song sheet sees
+// it, and the part rewritten with changed text. Only the character data of changed w:t elements
+// is replaced; every other byte of the part is kept as it was read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chords/sheet.h"
+
+namespace melvane {
+
+// One w:t element of a run. Offsets fit 32 bits: parts are read only up to 256 MiB. Kept small,
+// since a hostile part may hold millions of them.
+struct DocxTextNode {
+    std::uint32_t tagBegin = 0;      // the '<' of its start tag
+    std::uint32_t contentBegin = 0;  // first byte after the start tag
+    std::uint32_t contentEnd = 0;    // the '<' of the end tag (== contentBegin when empty)
+    std::uint32_t textBegin = 0;     // its text in DocxPart::text
+    std::uint32_t textLength = 0;
+    std::uint32_t newText = kUnchanged;  // index into DocxPart::newTexts
+    bool selfClosing = false;            // written as <w:t/>: contentBegin is the end of that tag
+    bool preservesSpace = false;         // xml:space="preserve"
+    bool otherSpaceValue = false;        // an xml:space with another value
+    bool onlyAttribute = false;  // xml:space is its one attribute, no namespace declarations
+
+    static constexpr std::uint32_t kUnchanged = UINT32_MAX;
+    bool Changed() const { return newText != kUnchanged; }
+};
+
+// Between pieces of a line: a tab (also a positional tab) or a non-breaking hyphen.
+inline constexpr char16_t kDocxTab = u'\t';
+inline constexpr char16_t kDocxHyphen = u'\u2011';
+
+// An item of a line: a text node, or a separator between pieces.
+struct DocxLineItem {
+    static constexpr std::uint32_t kSeparator = UINT32_MAX;
+    std::uint32_t node = kSeparator;
+    char16_t separator = 0;
+};
+
+// A line is a paragraph's content up to a break (w:br, w:cr) or the paragraph's end.
+using DocxLine = std::span<const DocxLineItem>;
+
+enum class DocxEncoding {
+    Utf8,
+    Utf16Le,
+    Utf16Be,
+    Ascii,  // declared in another single-byte encoding: new text as ASCII and references
+};
+
+// Paragraphs come in the order they end, so one in a text box comes before the paragraph
+// holding the box. Everything is kept in flat lists: a part of empty paragraphs costs a few
+// bytes per paragraph, not an allocation each.
+struct DocxPart {
+    std::string_view bytes;         // the part as read, held in `storage`
+    std::shared_ptr<void> storage;  // the parser's buffer: the part is read straight into it
+    DocxEncoding encoding = DocxEncoding::Utf8;
+    std::vector<DocxTextNode> nodes;
+    std::u16string text;                         // every node's text, one after another
+    std::vector<std::u16string> newTexts;        // the changed nodes' new texts
+    std::vector<DocxLineItem> items;             // every line's items, line after line
+    std::vector<std::uint32_t> lineStarts;       // where each line's items start
+    std::vector<std::uint32_t> paragraphStarts;  // where each paragraph's lines start
+
+    std::u16string_view Text(std::size_t node) const {
+        return std::u16string_view(text).substr(nodes[node].textBegin, nodes[node].textLength);
+    }
+    // The text the node has after transposing.
+    std::u16string_view FinalText(std::size_t node) const {
+        return nodes[node].Changed() ? std::u16string_view(newTexts[nodes[node].newText])
+                                     : Text(node);
+    }
+    std::size_t ParagraphCount() const { return paragraphStarts.size(); }
+    std::vector<DocxLine> Lines(std::size_t paragraph) const;
+};
+
+struct DocxParseResult {
+    bool parsed = false;
+    std::string error;  // the parser's reason, with line and column
+};
+
+// Memory for a part of `size` bytes, or nullptr when there is none.
+using DocxAllocate = std::function<char*(std::size_t size)>;
+// Writes a part into memory it asks of `allocate` (once, not at all for an empty part); false
+// when the part could not be read.
+using DocxPartSource = std::function<bool(const DocxAllocate& allocate)>;
+
+// Parses a part, read straight into the parser's buffer: a large part is held once, not twice.
+// Paragraphs of text boxes and table cells are paragraphs of their own; deleted and moved-away
+// revisions, field codes and tab stops are not text.
+DocxParseResult ParseDocxPart(const DocxPartSource& source, DocxPart& part);
+// The same for a part already in memory.
+DocxParseResult ParseDocxPart(std::string_view bytes, DocxPart& part);
+
+// A line's text as the chord engine reads it: a non-breaking hyphen parts tokens as a blank.
+std::u16string DocxLineText(const DocxPart& part, const DocxLine& line);
+
+// A paragraph's text as a reader sees it: lines joined by line feeds.
+std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph);
+
+// Pass 1 over a part: every line to the transposer.
+void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part);
+
+// Pass 2: gives every changed node its new text; returns how many nodes changed.
+std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part);
+
+// The part's bytes with every changed node's text written in place.
+std::string RewriteDocxPart(const DocxPart& part);
+
+// Spreads a transposed piece back over the texts it was joined from. Each token that changed
+// has its changed stretch (the token minus its unchanged start and end) put into the text that
+// held the stretch's first character and removed from the later texts.
+std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
+                                         std::u16string_view changed);
+
+}  // namespace melvane
