@@ -354,7 +354,7 @@ TEST_F(WordPath, CommandLineDocuments) {
         return status;
     };
     std::string lines;
-    const int first = run({"--steps", "2", "Lied.docx", "Gone.docx"}, lines);
+    const int first = run({"--steps", "2", "--word", "Lied.docx", "Gone.docx"}, lines);
     const std::string firstLines = lines;
     standIn_.FailCalls(L"Range(2).Text =");
     const int second = run({"--steps", "1", "--flats", "-o", "Out.doc", "Partly.doc"}, lines);
