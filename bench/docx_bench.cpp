@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/zip_floor.h"
 #include "docx/docx_package.h"
 #include "platform/temp_folder.h"
 
@@ -166,50 +167,6 @@ bool WriteZip(const fs::path& path, const std::vector<Entry>& entries) {
     return zip_close(archive) == 0;
 }
 
-// The floor, as unzip followed by zip does it: every entry inflated into a folder, then each
-// file deflated into a new package at the library's default level (as the .odt benchmark).
-bool UnzipAndZipOnce(const fs::path& source, const fs::path& output) {
-    TempFolder work("melvane-bench-unzip");
-    int error = 0;
-    zip_t* in = zip_open(source.c_str(), ZIP_RDONLY, &error);
-    if (in == nullptr) {
-        return false;
-    }
-    std::vector<std::string> names;
-    std::vector<char> block(1 << 16);
-    for (zip_int64_t i = 0; i < zip_get_num_entries(in, 0); ++i) {
-        const std::string name = zip_get_name(in, static_cast<zip_uint64_t>(i), 0);
-        names.push_back(name);
-        const fs::path path = work.Path() / name;  // names made by this program
-        fs::create_directories(path.parent_path());
-        std::ofstream file(path, std::ios::binary);
-        zip_file_t* entry = zip_fopen_index(in, static_cast<zip_uint64_t>(i), 0);
-        for (zip_int64_t got;
-             entry != nullptr && (got = zip_fread(entry, block.data(), block.size())) > 0;) {
-            file.write(block.data(), got);
-        }
-        if (entry != nullptr) {
-            zip_fclose(entry);
-        }
-    }
-    zip_discard(in);
-    zip_t* out = zip_open(output.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (out == nullptr) {
-        return false;
-    }
-    for (const std::string& name : names) {
-        zip_source_t* file = zip_source_file(out, (work.Path() / name).c_str(), 0, -1);
-        const zip_int64_t index = zip_file_add(out, name.c_str(), file, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(file);
-            zip_discard(out);
-            return false;
-        }
-        zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
-    }
-    return zip_close(out) == 0;
-}
-
 struct Songbook {
     TempFolder folder{"melvane-bench"};
     fs::path document;
@@ -238,7 +195,7 @@ bool TransposeOnce(const fs::path& source, const fs::path& output) {
 void BM_UnzipAndZip(benchmark::State& state) {
     const Songbook& book = TheSongbook();
     for (auto _ : state) {
-        if (!UnzipAndZipOnce(book.document, book.folder.Path() / "floor.docx"))
+        if (!bench::UnpackAndRepackOnce(book.document, book.folder.Path() / "floor.docx"))
             state.SkipWithError("unzip + zip failed");
     }
 }
@@ -263,7 +220,7 @@ void BM_TransposeOverUnzipZip(benchmark::State& state) {
     Ms floorTotal{}, transposeTotal{}, floorBest = Ms::max(), transposeBest = Ms::max();
     for (auto _ : state) {
         const auto start = Clock::now();
-        UnzipAndZipOnce(book.document, book.folder.Path() / "ratio-floor.docx");
+        bench::UnpackAndRepackOnce(book.document, book.folder.Path() / "ratio-floor.docx");
         const auto middle = Clock::now();
         TransposeOnce(book.document, book.folder.Path() / "ratio-songbook.docx");
         const auto end = Clock::now();
