@@ -19,8 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include "bench/zip_floor.h"
