@@ -341,6 +341,7 @@ enum class Kind {
 
 struct Token {
     std::size_t start = 0;
+    std::size_t lead = 0;  // past the leading decoration
     std::size_t end = 0;
     Kind kind = Kind::Other;
     Chord chord{};  // positions in the line, when kind is Chord
@@ -365,11 +366,15 @@ void ShiftNote(Note& note, std::size_t by) {
     note.start += by;
 }
 
-Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chord& chord) {
-    std::size_t lead = start;
-    while (lead < end && IsLeadingDecoration(line[lead])) {
-        ++lead;
+std::size_t SkipLeadingDecoration(std::u16string_view line, std::size_t start, std::size_t end) {
+    while (start < end && IsLeadingDecoration(line[start])) {
+        ++start;
     }
+    return start;
+}
+
+// The kind of the token line[start, end) whose leading decoration ends at `lead`.
+Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord& chord) {
     if (ParseChord(line.substr(lead, end - lead), Grammar::Broad, chord)) {
         ShiftNote(chord.root, lead);
         ShiftNote(chord.bass, lead);
@@ -396,27 +401,29 @@ Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chor
 
 // A chord ending in a colon after words is a label: "Part A:".
 Kind ClassifyInPart(std::u16string_view line, Token& token, int wordsBefore) {
-    const Kind kind = Classify(line, token.start, token.end, token.chord);
+    const Kind kind = Classify(line, token.lead, token.end, token.chord);
     if (kind == Kind::Chord && line[token.end - 1] == u':' && wordsBefore > 0) {
         return Kind::Label;
     }
     return kind;
 }
 
-// The next token in line[from, end), or false at the end.
-bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std::size_t& start,
-               std::size_t& tokenEnd) {
-    while (from < end && IsSeparator(line[from])) {
-        ++from;
+// The next token of the tab-separated part at `at`, or false at the part's end (a tab or the
+// line's end), where `at` then stands.
+bool NextToken(std::u16string_view line, std::size_t& at, std::size_t& start, std::size_t& end) {
+    std::size_t i = at;
+    while (i < line.size() && line[i] != u'\t' && IsSeparator(line[i])) {
+        ++i;
     }
-    if (from >= end) {
+    if (i == line.size() || line[i] == u'\t') {
+        at = i;
         return false;
     }
-    start = from;
-    while (from < end && !IsSeparator(line[from])) {
-        ++from;
-    }
-    tokenEnd = from;
+    start = i;
+    do {
+        ++i;
+    } while (i < line.size() && !IsSeparator(line[i]));
+    at = end = i;
     return true;
 }
 
@@ -424,6 +431,7 @@ bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std
 // tokens are kept in an array that is only read where it was written.
 struct TokenSpan {
     std::size_t start;
+    std::size_t lead;
     std::size_t end;
     Kind kind;
     Chord chord;
@@ -441,13 +449,14 @@ class PartTokens {
         if (count_ < kKept) {
             TokenSpan& kept = kept_[count_];
             kept.start = token.start;
+            kept.lead = token.lead;
             kept.end = token.end;
             kept.kind = token.kind;
             if (token.kind == Kind::Chord) {
                 kept.chord = token.chord;
             }
         } else {
-            more_.push_back({token.start, token.end, token.kind});
+            more_.push_back({token.start, token.lead, token.end, token.kind});
         }
         ++count_;
     }
@@ -457,6 +466,7 @@ class PartTokens {
     void Get(std::u16string_view line, std::size_t i, Token& token) const {
         if (i < kKept) {
             token.start = kept_[i].start;
+            token.lead = kept_[i].lead;
             token.end = kept_[i].end;
             token.kind = kept_[i].kind;
             if (token.kind == Kind::Chord) {
@@ -466,16 +476,18 @@ class PartTokens {
         }
         const Place& place = more_[i - kKept];
         token.start = place.start;
+        token.lead = place.lead;
         token.end = place.end;
         token.kind = place.kind;
         if (token.kind == Kind::Chord) {
-            Classify(line, token.start, token.end, token.chord);
+            Classify(line, token.lead, token.end, token.chord);
         }
     }
 
   private:
     struct Place {
         std::size_t start;
+        std::size_t lead;
         std::size_t end;
         Kind kind;
     };
@@ -490,19 +502,17 @@ template <typename Visit>
 void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
     PartTokens tokens;
     Token token;
-    std::size_t partStart = 0;
-    while (partStart <= line.size()) {
-        std::size_t partEnd = line.find(u'\t', partStart);
-        if (partEnd == std::u16string_view::npos) {
-            partEnd = line.size();
-        }
-
-        // Is this a chord line? Words before a label belong to it.
+    std::size_t at = 0;
+    for (;;) {
+        // Is this tab-separated part a chord line? Words before a label belong to it.
         tokens.Clear();
         int chords = 0;
         int words = 0;
-        std::size_t at = partStart;
-        while (NextToken(line, at, partEnd, token.start, token.end)) {
+        // Tokens that start like a chord of the narrow grammar: without any, a lyric part
+        // holds nothing to move.
+        int narrowStarts = 0;
+        while (NextToken(line, at, token.start, token.end)) {
+            token.lead = SkipLeadingDecoration(line, token.start, token.end);
             token.kind = ClassifyInPart(line, token, words);
             if (token.kind == Kind::Label) {
                 words = 0;
@@ -511,11 +521,13 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             } else if (token.kind == Kind::Word) {
                 ++words;
             }
+            narrowStarts +=
+                MayBeChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow);
             tokens.Add(token);
         }
         const bool chordLine = chords > 0 && chords > words;
 
-        for (std::size_t i = 0; i < tokens.Size(); ++i) {
+        for (std::size_t i = 0; i < tokens.Size() && (chordLine || narrowStarts > 0); ++i) {
             tokens.Get(line, i, token);
             if (chordLine) {
                 if (token.kind == Kind::Chord) {
@@ -523,15 +535,12 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
                 }
                 continue;
             }
-            std::size_t lead = token.start;
-            while (lead < token.end && IsLeadingDecoration(line[lead])) {
-                ++lead;
-            }
-            if (!ParseChord(line.substr(lead, token.end - lead), Grammar::Narrow, token.chord)) {
+            if (!ParseChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow,
+                            token.chord)) {
                 continue;
             }
-            ShiftNote(token.chord.root, lead);
-            ShiftNote(token.chord.bass, lead);
+            ShiftNote(token.chord.root, token.lead);
+            ShiftNote(token.chord.bass, token.lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
             if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
                 i + 1 < tokens.Size() && tokens.KindAt(i + 1) == Kind::Word) {
@@ -539,7 +548,10 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             }
             visit(token, false);
         }
-        partStart = partEnd + 1;
+        if (at == line.size()) {
+            return;
+        }
+        ++at;  // the tab
     }
 }
 
