@@ -18,6 +18,11 @@ constexpr bool IsSeparator(char16_t c) {
     return c <= u' ' && ((0x100002E00ull >> c) & 1u) != 0;
 }
 
+// A separator that is not a tab: tabs also divide a line into parts.
+constexpr bool IsSeparatorInPart(char16_t c) {
+    return c <= u' ' && ((0x100002C00ull >> c) & 1u) != 0;
+}
+
 // A set of ASCII characters, tested by table lookup.
 class AsciiSet {
   public:
@@ -66,6 +71,16 @@ constexpr bool IsLetter(char16_t c) {
     }
     return c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c < 0x2C00) &&
            !(c >= 0x3000 && c < 0x3040) && !(c >= 0xFE00 && c < 0xFF10);
+}
+
+// ASCII letters that start neither a note (A-H, either case) nor a neutral mark ("N.C.", "x2").
+constexpr AsciiSet kPlainWordStarts(
+    u"IJKLMOPQRSTUVWYZ"
+    u"ijklmnopqrstuvwyz");
+
+// A token starting so is a word, unless it ends in a colon (a label).
+constexpr bool StartsPlainWord(char16_t c) {
+    return c < 0x80 ? kPlainWordStarts(c) : IsLetter(c);
 }
 
 constexpr char16_t kSharpSign = u'\u266F';
@@ -380,7 +395,6 @@ Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord
         ShiftNote(chord.bass, lead);
         return Kind::Chord;
     }
-    // The usual lyric word, decided without looking further.
     if (lead < end && IsLetter(line[lead]) && line[lead] != u'N' && line[lead] != u'x' &&
         line[lead] != u'X' && line[end - 1] != u':') {
         return Kind::Word;
@@ -410,20 +424,23 @@ Kind ClassifyInPart(std::u16string_view line, Token& token, int wordsBefore) {
 
 // The next token of the tab-separated part at `at`, or false at the part's end (a tab or the
 // line's end), where `at` then stands.
-bool NextToken(std::u16string_view line, std::size_t& at, std::size_t& start, std::size_t& end) {
-    std::size_t i = at;
-    while (i < line.size() && line[i] != u'\t' && IsSeparator(line[i])) {
-        ++i;
+inline bool NextToken(std::u16string_view line, std::size_t& at, std::size_t& start,
+                      std::size_t& end) {
+    const char16_t* const begin = line.data();
+    const char16_t* const stop = begin + line.size();
+    const char16_t* p = begin + at;
+    while (p != stop && IsSeparatorInPart(*p)) {
+        ++p;
     }
-    if (i == line.size() || line[i] == u'\t') {
-        at = i;
+    if (p == stop || *p == u'\t') {
+        at = static_cast<std::size_t>(p - begin);
         return false;
     }
-    start = i;
+    start = static_cast<std::size_t>(p - begin);
     do {
-        ++i;
-    } while (i < line.size() && !IsSeparator(line[i]));
-    at = end = i;
+        ++p;
+    } while (p != stop && !IsSeparator(*p));
+    at = end = static_cast<std::size_t>(p - begin);
     return true;
 }
 
@@ -513,6 +530,13 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
         int narrowStarts = 0;
         while (NextToken(line, at, token.start, token.end)) {
             token.lead = SkipLeadingDecoration(line, token.start, token.end);
+            if (token.lead < token.end && StartsPlainWord(line[token.lead]) &&
+                line[token.end - 1] != u':') {
+                token.kind = Kind::Word;
+                ++words;
+                tokens.Add(token);
+                continue;
+            }
             token.kind = ClassifyInPart(line, token, words);
             if (token.kind == Kind::Label) {
                 words = 0;
