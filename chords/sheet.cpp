@@ -41,23 +41,10 @@ constexpr bool IsLeadingDecoration(char16_t c) {
     return c == u'(' || c == u'[' || c == u'{' || c == u'|';
 }
 
+constexpr AsciiSet kTrailingDecoration(u")]}|.,;:*'!");
+
 constexpr bool IsTrailingDecoration(char16_t c) {
-    switch (c) {
-        case u')':
-        case u']':
-        case u'}':
-        case u'|':
-        case u'.':
-        case u',':
-        case u';':
-        case u':':
-        case u'*':
-        case u'\'':
-        case u'!':
-            return true;
-        default:
-            return false;
-    }
+    return kTrailingDecoration(c);
 }
 
 constexpr bool IsDigit(char16_t c) {
@@ -95,10 +82,10 @@ enum class Form : std::uint8_t { None, Sign, Suffix, Short };
 // No default values: candidate arrays are filled on the hot path and only read where set.
 struct Note {
     std::size_t start;  // in the line
-    std::size_t length;
+    std::uint8_t length;
     char16_t letter;  // upper case, A..H
     bool lower;
-    int accidental;  // -1, 0, +1
+    std::int8_t accidental;  // -1, 0, +1
     Form form;
 };
 
@@ -143,7 +130,7 @@ int NoteCandidates(std::u16string_view s, std::size_t i, Grammar grammar,
     const bool lower = c != letter;
     const char16_t next = i + 1 < s.size() ? s[i + 1] : 0;
     int count = 0;
-    const auto add = [&](std::size_t length, int accidental, Form form) {
+    const auto add = [&](std::uint8_t length, std::int8_t accidental, Form form) {
         out[count++] = Note{i, length, letter, lower, accidental, form};
     };
     if (grammar == Grammar::Narrow) {
@@ -302,7 +289,12 @@ constexpr bool CanFollowNoteLetter(char16_t c) {
 }
 
 bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
-    return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i), s.end(), IsTrailingDecoration);
+    for (; i < s.size(); ++i) {
+        if (!IsTrailingDecoration(s[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // True when `s` (a token without its leading decoration) is one chord followed by nothing but
@@ -596,9 +588,15 @@ int PitchOf(const Note& note, bool germanCustom) {
     return pitch + note.accidental;
 }
 
-// Appends the name of `pitch` (0 = C) as the sheet writes it.
-void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lower,
-                const Conventions& conventions) {
+// A note's name: at most a letter and two more characters ("Ges", "cis").
+struct NoteName {
+    std::array<char16_t, 4> text;
+    std::size_t length;
+    std::u16string_view View() const { return {text.data(), length}; }
+};
+
+// The name of `pitch` (0 = C) as the sheet writes it.
+NoteName PitchName(int pitch, bool flats, Form form, bool lower, const Conventions& conventions) {
     static constexpr char16_t kSharpLetters[] = u"CCDDEFFGGAAH";
     static constexpr char16_t kFlatLetters[] = u"CDDEEFGGAABH";
     const bool black = pitch == 1 || pitch == 3 || pitch == 6 || pitch == 8 || pitch == 10;
@@ -637,7 +635,7 @@ void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lowe
     if (lower) {
         name[0] = static_cast<char16_t>(name[0] + 32);
     }
-    out.append(name.data(), length);
+    return {name, length};
 }
 
 // ---- rewriting --------------------------------------------------------------------------
@@ -693,6 +691,37 @@ struct LineEdits {
     std::u16string inserted;
 };
 
+// Text put together from a few pieces: a usual chord token stays on the stack.
+class ShortText {
+  public:
+    void Clear() {
+        size_ = 0;
+        spilled_ = false;
+    }
+    void Append(std::u16string_view text) {
+        if (!spilled_ && size_ + text.size() <= kShort) {
+            std::copy(text.begin(), text.end(), short_.begin() + size_);
+            size_ += text.size();
+            return;
+        }
+        if (!spilled_) {
+            long_.assign(short_.data(), size_);
+            spilled_ = true;
+        }
+        long_.append(text);
+    }
+    std::u16string_view View() const {
+        return spilled_ ? std::u16string_view(long_) : std::u16string_view(short_.data(), size_);
+    }
+
+  private:
+    static constexpr std::size_t kShort = 32;
+    std::array<char16_t, kShort> short_;  // only the first size_ are set
+    std::size_t size_ = 0;
+    bool spilled_ = false;
+    std::u16string long_;
+};
+
 class Rewriter {
   public:
     Rewriter(std::u16string_view line, std::span<const std::size_t> starts,
@@ -701,24 +730,25 @@ class Rewriter {
           starts_(starts),
           settings_(settings),
           conventions_(conventions),
-          result_(result) {}
+          result_(result),
+          shift_(static_cast<int>(settings.steps % 12 + 24)) {}
 
     void Rewrite(const Token& token, bool onChordLine) {
         const Chord& chord = token.chord;
-        // The token as it will read; `scratch_` is reused from token to token.
-        scratch_.clear();
-        scratch_.append(line_.substr(token.start, chord.root.start - token.start));
-        AppendNote(chord.root, chord.hasBass ? &chord.bass : nullptr);
+        // The token from its root on as it will read; the decoration before it stays.
+        const std::size_t from = chord.root.start;
+        now_.Clear();
+        now_.Append(NameOf(chord.root, chord.hasBass ? &chord.bass : nullptr).View());
         std::size_t rest = chord.root.start + chord.root.length;
         if (chord.hasBass) {
-            scratch_.append(line_.substr(rest, chord.bass.start - rest));
-            AppendNote(chord.bass, &chord.root);
+            now_.Append(line_.substr(rest, chord.bass.start - rest));
+            now_.Append(NameOf(chord.bass, &chord.root).View());
             rest = chord.bass.start + chord.bass.length;
         }
-        scratch_.append(line_.substr(rest, token.end - rest));
+        now_.Append(line_.substr(rest, token.end - rest));
 
-        const std::u16string_view old = line_.substr(token.start, token.end - token.start);
-        const std::u16string_view now = scratch_;
+        const std::u16string_view old = line_.substr(from, token.end - from);
+        const std::u16string_view now = now_.View();
         if (old == now) {
             return;
         }
@@ -731,7 +761,7 @@ class Rewriter {
                old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
             ++suffix;
         }
-        const std::size_t position = token.start + prefix;
+        const std::size_t position = from + prefix;
         const std::size_t removed = old.size() - prefix - suffix;
         std::size_t piece = 0;
         if (removed > 0 || position == token.start) {
@@ -748,7 +778,7 @@ class Rewriter {
     }
 
   private:
-    void AppendNote(const Note& note, const Note* other) {
+    NoteName NameOf(const Note& note, const Note* other) const {
         Form form = note.form;
         if (form == Form::None && other != nullptr) {
             form = other->form;
@@ -756,10 +786,8 @@ class Rewriter {
         if (form == Form::None) {
             form = conventions_.majority;
         }
-        const std::int64_t shifted =
-            (PitchOf(note, conventions_.germanCustom) + settings_.steps % 12 + 24) % 12;
-        AppendName(scratch_, static_cast<int>(shifted), settings_.spelling >= 1, form, note.lower,
-                   conventions_);
+        const int shifted = (PitchOf(note, conventions_.germanCustom) + shift_) % 12;
+        return PitchName(shifted, settings_.spelling >= 1, form, note.lower, conventions_);
     }
 
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
@@ -802,7 +830,8 @@ class Rewriter {
     const TransposeSettings& settings_;
     const Conventions& conventions_;
     LineEdits& result_;
-    std::u16string scratch_;
+    int shift_;  // the steps as a positive shift of a pitch
+    ShortText now_;
 };
 
 // Piece `index` of the line with the edits applied.
