@@ -351,7 +351,8 @@ struct Token {
     std::size_t lead = 0;  // past the leading decoration
     std::size_t end = 0;
     Kind kind = Kind::Other;
-    Chord chord{};  // positions in the line, when kind is Chord
+    bool beforeWord = false;  // the next token of its part is a word
+    Chord chord{};            // positions in the line, when kind is Chord
 };
 
 bool IsRepeatCount(std::u16string_view core) {
@@ -443,12 +444,15 @@ struct TokenSpan {
     std::size_t lead;
     std::size_t end;
     Kind kind;
+    bool beforeWord;
     Chord chord;
 };
 
-// The tokens of one tab-separated part: the first ones whole on the stack, those of a long
-// part beyond them only by place and kind, their chords read again when asked for.
-class PartTokens {
+// The tokens of one tab-separated part that may move: its chords and the tokens that start
+// like a chord of the narrow grammar; words are only counted. The first ones are kept whole on
+// the stack, those of a long part beyond them only by place and kind, their chords read again
+// when asked for.
+class PartCandidates {
   public:
     void Clear() {
         count_ = 0;
@@ -461,23 +465,32 @@ class PartTokens {
             kept.lead = token.lead;
             kept.end = token.end;
             kept.kind = token.kind;
+            kept.beforeWord = false;
             if (token.kind == Kind::Chord) {
                 kept.chord = token.chord;
             }
         } else {
-            more_.push_back({token.start, token.lead, token.end, token.kind});
+            more_.push_back({token.start, token.lead, token.end, token.kind, false});
         }
         ++count_;
     }
+    // The last one added is followed by a word.
+    void MarkBeforeWord() {
+        if (count_ <= kKept) {
+            kept_[count_ - 1].beforeWord = true;
+        } else {
+            more_.back().beforeWord = true;
+        }
+    }
     std::size_t Size() const { return count_; }
-    Kind KindAt(std::size_t i) const { return i < kKept ? kept_[i].kind : more_[i - kKept].kind; }
-    // Token `i` with its chord, when it is one.
+    // Candidate `i` with its chord, when it is one.
     void Get(std::u16string_view line, std::size_t i, Token& token) const {
         if (i < kKept) {
             token.start = kept_[i].start;
             token.lead = kept_[i].lead;
             token.end = kept_[i].end;
             token.kind = kept_[i].kind;
+            token.beforeWord = kept_[i].beforeWord;
             if (token.kind == Kind::Chord) {
                 token.chord = kept_[i].chord;
             }
@@ -488,6 +501,7 @@ class PartTokens {
         token.lead = place.lead;
         token.end = place.end;
         token.kind = place.kind;
+        token.beforeWord = place.beforeWord;
         if (token.kind == Kind::Chord) {
             Classify(line, token.lead, token.end, token.chord);
         }
@@ -499,6 +513,7 @@ class PartTokens {
         std::size_t lead;
         std::size_t end;
         Kind kind;
+        bool beforeWord;
     };
     static constexpr std::size_t kKept = 32;
     TokenSpan kept_[kKept];  // only the first count_ are set
@@ -509,24 +524,27 @@ class PartTokens {
 // Calls visit(token, onChordLine) for every chord of the line that moves, left to right.
 template <typename Visit>
 void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
-    PartTokens tokens;
+    PartCandidates candidates;
     Token token;
     std::size_t at = 0;
     for (;;) {
         // Is this tab-separated part a chord line? Words before a label belong to it.
-        tokens.Clear();
+        candidates.Clear();
         int chords = 0;
         int words = 0;
         // Tokens that start like a chord of the narrow grammar: without any, a lyric part
         // holds nothing to move.
         int narrowStarts = 0;
+        bool previousKept = false;
         while (NextToken(line, at, token.start, token.end)) {
             token.lead = SkipLeadingDecoration(line, token.start, token.end);
             if (token.lead < token.end && StartsPlainWord(line[token.lead]) &&
                 line[token.end - 1] != u':') {
-                token.kind = Kind::Word;
                 ++words;
-                tokens.Add(token);
+                if (previousKept) {
+                    candidates.MarkBeforeWord();
+                }
+                previousKept = false;
                 continue;
             }
             token.kind = ClassifyInPart(line, token, words);
@@ -536,15 +554,22 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
                 ++chords;
             } else if (token.kind == Kind::Word) {
                 ++words;
+                if (previousKept) {
+                    candidates.MarkBeforeWord();
+                }
             }
-            narrowStarts +=
+            const bool narrowStart =
                 MayBeChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow);
-            tokens.Add(token);
+            narrowStarts += narrowStart;
+            previousKept = token.kind == Kind::Chord || narrowStart;
+            if (previousKept) {
+                candidates.Add(token);
+            }
         }
         const bool chordLine = chords > 0 && chords > words;
 
-        for (std::size_t i = 0; i < tokens.Size() && (chordLine || narrowStarts > 0); ++i) {
-            tokens.Get(line, i, token);
+        for (std::size_t i = 0; i < candidates.Size() && (chordLine || narrowStarts > 0); ++i) {
+            candidates.Get(line, i, token);
             if (chordLine) {
                 if (token.kind == Kind::Chord) {
                     visit(token, true);
@@ -559,7 +584,7 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             ShiftNote(token.chord.bass, token.lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
             if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
-                i + 1 < tokens.Size() && tokens.KindAt(i + 1) == Kind::Word) {
+                token.beforeWord) {
                 continue;
             }
             visit(token, false);
