@@ -711,7 +711,12 @@ std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
     return static_cast<std::size_t>(it - starts.begin()) - 1;
 }
 
+// Where a line's changes go. A line of several pieces keeps them as edits to share out among
+// its pieces; a line of one piece is written at once, as its edits come left to right and never
+// overlap.
 struct LineEdits {
+    std::u16string* direct = nullptr;  // the new text of a one-piece line
+    std::size_t copied = 0;            // how much of the line `direct` has passed
     EditList edits;
     std::u16string inserted;
 };
@@ -817,6 +822,12 @@ class Rewriter {
 
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece) {
+        if (result_.direct != nullptr) {
+            result_.direct->append(line_.substr(result_.copied, position - result_.copied));
+            result_.direct->append(text);
+            result_.copied = position + remove;
+            return;
+        }
         result_.edits.push_back({position, remove, result_.inserted.size(), text.size(), piece});
         result_.inserted.append(text);
     }
@@ -1008,12 +1019,13 @@ std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
         return TransposeText(table_, line, settings_.steps, settings_.spelling);
     }
     const std::array<std::size_t, 2> starts{0, line.size()};
+    std::u16string moved;
+    moved.reserve(line.size() + 16);
     LineEdits edits;
-    if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
-        return std::u16string(line);
-    }
-    std::size_t firstEdit = 0;
-    return ApplyToPiece(line, starts, 0, edits, firstEdit);
+    edits.direct = &moved;
+    TransposeInto(line, starts, settings_, ConventionsOf(*this), edits);
+    moved.append(line.substr(edits.copied));
+    return moved;
 }
 
 }  // namespace melvane
