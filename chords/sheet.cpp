@@ -91,7 +91,7 @@ struct Note {
 
 struct Chord {
     Note root;
-    Note bass;
+    Note bass;  // set only when hasBass
     bool hasBass;
 };
 
@@ -309,6 +309,13 @@ inline bool MayBeChord(std::u16string_view s, Grammar grammar) {
 }
 
 bool ParseChordAfterCheck(std::u16string_view s, Grammar grammar, Chord& chord) {
+    if (s.size() == 1) {
+        // The commonest chord of all, a bare letter, read at once.
+        const char16_t letter = Upper(s[0]);
+        chord.root = Note{0, 1, letter, letter != s[0], 0, Form::None};
+        chord.hasBass = false;
+        return true;
+    }
     std::array<Note, 3> roots;
     const int rootCount = NoteCandidates(s, 0, grammar, roots);
     for (int r = 0; r < rootCount; ++r) {
@@ -325,7 +332,8 @@ bool ParseChordAfterCheck(std::u16string_view s, Grammar grammar, Chord& chord) 
             }
         }
         if (OnlyTrailingDecoration(s, end)) {
-            chord = {roots[r], {}, false};
+            chord.root = roots[r];  // the bass stays unset
+            chord.hasBass = false;
             return true;
         }
     }
@@ -370,8 +378,12 @@ bool IsRepeatCount(std::u16string_view core) {
     return isTimes(core.back()) && allDigits(core.substr(0, core.size() - 1));
 }
 
-void ShiftNote(Note& note, std::size_t by) {
-    note.start += by;
+// Note positions from the token's start to the line's.
+void ShiftChord(Chord& chord, std::size_t by) {
+    chord.root.start += by;
+    if (chord.hasBass) {
+        chord.bass.start += by;
+    }
 }
 
 std::size_t SkipLeadingDecoration(std::u16string_view line, std::size_t start, std::size_t end) {
@@ -384,8 +396,7 @@ std::size_t SkipLeadingDecoration(std::u16string_view line, std::size_t start, s
 // The kind of the token line[start, end) whose leading decoration ends at `lead`.
 Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord& chord) {
     if (ParseChord(line.substr(lead, end - lead), Grammar::Broad, chord)) {
-        ShiftNote(chord.root, lead);
-        ShiftNote(chord.bass, lead);
+        ShiftChord(chord, lead);
         return Kind::Chord;
     }
     if (lead < end && IsLetter(line[lead]) && line[lead] != u'N' && line[lead] != u'x' &&
@@ -580,8 +591,7 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
                             token.chord)) {
                 continue;
             }
-            ShiftNote(token.chord.root, token.lead);
-            ShiftNote(token.chord.bass, token.lead);
+            ShiftChord(token.chord, token.lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
             if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
                 token.beforeWord) {
