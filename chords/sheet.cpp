@@ -354,13 +354,15 @@ enum class Kind {
     Chord,
 };
 
+// No default values: a part's tokens are kept in an array that is only read where it was
+// written.
 struct Token {
-    std::size_t start = 0;
-    std::size_t lead = 0;  // past the leading decoration
-    std::size_t end = 0;
-    Kind kind = Kind::Other;
-    bool beforeWord = false;  // the next token of its part is a word
-    Chord chord{};            // positions in the line, when kind is Chord
+    std::size_t start;
+    std::size_t lead;  // past the leading decoration
+    std::size_t end;
+    Kind kind;
+    bool beforeWord;  // the next token of its part is a word
+    Chord chord;      // positions in the line, when kind is Chord
 };
 
 bool IsRepeatCount(std::u16string_view core) {
@@ -448,44 +450,27 @@ inline bool NextToken(std::u16string_view line, std::size_t& at, std::size_t& st
     return true;
 }
 
-// Where a token stands, what it is and, for a chord, how it reads. No default values: a part's
-// tokens are kept in an array that is only read where it was written.
-struct TokenSpan {
-    std::size_t start;
-    std::size_t lead;
-    std::size_t end;
-    Kind kind;
-    bool beforeWord;
-    Chord chord;
-};
-
 // The tokens of one tab-separated part that may move: its chords and the tokens that start
-// like a chord of the narrow grammar; words are only counted. The first ones are kept whole on
-// the stack, those of a long part beyond them only by place and kind, their chords read again
-// when asked for.
+// like a chord of the narrow grammar; words are only counted. The first ones are read in place
+// on the stack, those of a long part beyond them are kept only by place and kind, their chords
+// read again when asked for.
 class PartCandidates {
   public:
     void Clear() {
         count_ = 0;
         more_.clear();
     }
-    void Add(const Token& token) {
-        if (count_ < kKept) {
-            TokenSpan& kept = kept_[count_];
-            kept.start = token.start;
-            kept.lead = token.lead;
-            kept.end = token.end;
-            kept.kind = token.kind;
-            kept.beforeWord = false;
-            if (token.kind == Kind::Chord) {
-                kept.chord = token.chord;
-            }
+    // Where the part's next token is read; it stays only when Keep() follows.
+    Token& Next() { return count_ < kKept ? kept_[count_] : spare_; }
+    void Keep() {
+        if (count_ >= kKept) {
+            more_.push_back({spare_.start, spare_.lead, spare_.end, spare_.kind, false});
         } else {
-            more_.push_back({token.start, token.lead, token.end, token.kind, false});
+            kept_[count_].beforeWord = false;
         }
         ++count_;
     }
-    // The last one added is followed by a word.
+    // The last one kept is followed by a word.
     void MarkBeforeWord() {
         if (count_ <= kKept) {
             kept_[count_ - 1].beforeWord = true;
@@ -495,27 +480,20 @@ class PartCandidates {
     }
     std::size_t Size() const { return count_; }
     // Candidate `i` with its chord, when it is one.
-    void Get(std::u16string_view line, std::size_t i, Token& token) const {
+    const Token& Get(std::u16string_view line, std::size_t i) {
         if (i < kKept) {
-            token.start = kept_[i].start;
-            token.lead = kept_[i].lead;
-            token.end = kept_[i].end;
-            token.kind = kept_[i].kind;
-            token.beforeWord = kept_[i].beforeWord;
-            if (token.kind == Kind::Chord) {
-                token.chord = kept_[i].chord;
-            }
-            return;
+            return kept_[i];
         }
         const Place& place = more_[i - kKept];
-        token.start = place.start;
-        token.lead = place.lead;
-        token.end = place.end;
-        token.kind = place.kind;
-        token.beforeWord = place.beforeWord;
-        if (token.kind == Kind::Chord) {
-            Classify(line, token.lead, token.end, token.chord);
+        spare_.start = place.start;
+        spare_.lead = place.lead;
+        spare_.end = place.end;
+        spare_.kind = place.kind;
+        spare_.beforeWord = place.beforeWord;
+        if (spare_.kind == Kind::Chord) {
+            Classify(line, spare_.lead, spare_.end, spare_.chord);
         }
+        return spare_;
     }
 
   private:
@@ -527,7 +505,8 @@ class PartCandidates {
         bool beforeWord;
     };
     static constexpr std::size_t kKept = 32;
-    TokenSpan kept_[kKept];  // only the first count_ are set
+    Token kept_[kKept];  // only the first count_ are set
+    Token spare_;
     std::size_t count_ = 0;
     std::vector<Place> more_;
 };
@@ -536,7 +515,6 @@ class PartCandidates {
 template <typename Visit>
 void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
     PartCandidates candidates;
-    Token token;
     std::size_t at = 0;
     for (;;) {
         // Is this tab-separated part a chord line? Words before a label belong to it.
@@ -547,7 +525,11 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
         // holds nothing to move.
         int narrowStarts = 0;
         bool previousKept = false;
-        while (NextToken(line, at, token.start, token.end)) {
+        for (;;) {
+            Token& token = candidates.Next();
+            if (!NextToken(line, at, token.start, token.end)) {
+                break;
+            }
             token.lead = SkipLeadingDecoration(line, token.start, token.end);
             if (token.lead < token.end && StartsPlainWord(line[token.lead]) &&
                 line[token.end - 1] != u':') {
@@ -574,30 +556,32 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
             narrowStarts += narrowStart;
             previousKept = token.kind == Kind::Chord || narrowStart;
             if (previousKept) {
-                candidates.Add(token);
+                candidates.Keep();
             }
         }
         const bool chordLine = chords > 0 && chords > words;
 
         for (std::size_t i = 0; i < candidates.Size() && (chordLine || narrowStarts > 0); ++i) {
-            candidates.Get(line, i, token);
+            const Token& token = candidates.Get(line, i);
             if (chordLine) {
                 if (token.kind == Kind::Chord) {
                     visit(token, true);
                 }
                 continue;
             }
+            Chord chord;
             if (!ParseChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow,
-                            token.chord)) {
+                            chord)) {
                 continue;
             }
-            ShiftChord(token.chord, token.lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
-            if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
-                token.beforeWord) {
+            if (chord.root.letter == u'A' && chord.root.accidental == 0 && token.beforeWord) {
                 continue;
             }
-            visit(token, false);
+            ShiftChord(chord, token.lead);
+            Token lyricChord = token;
+            lyricChord.chord = chord;
+            visit(lyricChord, false);
         }
         if (at == line.size()) {
             return;
