@@ -18,6 +18,11 @@ constexpr bool IsSeparator(char16_t c) {
     return c <= u' ' && ((0x100002E00ull >> c) & 1u) != 0;
 }
 
+// A separator that is not a tab: tabs also divide a line into parts.
+constexpr bool IsSeparatorInPart(char16_t c) {
+    return c <= u' ' && ((0x100002C00ull >> c) & 1u) != 0;
+}
+
 // A set of ASCII characters, tested by table lookup.
 class AsciiSet {
   public:
@@ -36,23 +41,10 @@ constexpr bool IsLeadingDecoration(char16_t c) {
     return c == u'(' || c == u'[' || c == u'{' || c == u'|';
 }
 
+constexpr AsciiSet kTrailingDecoration(u")]}|.,;:*'!");
+
 constexpr bool IsTrailingDecoration(char16_t c) {
-    switch (c) {
-        case u')':
-        case u']':
-        case u'}':
-        case u'|':
-        case u'.':
-        case u',':
-        case u';':
-        case u':':
-        case u'*':
-        case u'\'':
-        case u'!':
-            return true;
-        default:
-            return false;
-    }
+    return kTrailingDecoration(c);
 }
 
 constexpr bool IsDigit(char16_t c) {
@@ -68,6 +60,16 @@ constexpr bool IsLetter(char16_t c) {
            !(c >= 0x3000 && c < 0x3040) && !(c >= 0xFE00 && c < 0xFF10);
 }
 
+// ASCII letters that start neither a note (A-H, either case) nor a neutral mark ("N.C.", "x2").
+constexpr AsciiSet kPlainWordStarts(
+    u"IJKLMOPQRSTUVWYZ"
+    u"ijklmnopqrstuvwyz");
+
+// A token starting so is a word, unless it ends in a colon (a label).
+constexpr bool StartsPlainWord(char16_t c) {
+    return c < 0x80 ? kPlainWordStarts(c) : IsLetter(c);
+}
+
 constexpr char16_t kSharpSign = u'\u266F';
 constexpr char16_t kFlatSign = u'\u266D';
 
@@ -80,16 +82,16 @@ enum class Form : std::uint8_t { None, Sign, Suffix, Short };
 // No default values: candidate arrays are filled on the hot path and only read where set.
 struct Note {
     std::size_t start;  // in the line
-    std::size_t length;
+    std::uint8_t length;
     char16_t letter;  // upper case, A..H
     bool lower;
-    int accidental;  // -1, 0, +1
+    std::int8_t accidental;  // -1, 0, +1
     Form form;
 };
 
 struct Chord {
     Note root;
-    Note bass;
+    Note bass;  // set only when hasBass
     bool hasBass;
 };
 
@@ -128,7 +130,7 @@ int NoteCandidates(std::u16string_view s, std::size_t i, Grammar grammar,
     const bool lower = c != letter;
     const char16_t next = i + 1 < s.size() ? s[i + 1] : 0;
     int count = 0;
-    const auto add = [&](std::size_t length, int accidental, Form form) {
+    const auto add = [&](std::uint8_t length, std::int8_t accidental, Form form) {
         out[count++] = Note{i, length, letter, lower, accidental, form};
     };
     if (grammar == Grammar::Narrow) {
@@ -287,7 +289,12 @@ constexpr bool CanFollowNoteLetter(char16_t c) {
 }
 
 bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
-    return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i), s.end(), IsTrailingDecoration);
+    for (; i < s.size(); ++i) {
+        if (!IsTrailingDecoration(s[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // True when `s` (a token without its leading decoration) is one chord followed by nothing but
@@ -302,6 +309,13 @@ inline bool MayBeChord(std::u16string_view s, Grammar grammar) {
 }
 
 bool ParseChordAfterCheck(std::u16string_view s, Grammar grammar, Chord& chord) {
+    if (s.size() == 1) {
+        // The commonest chord of all, a bare letter, read at once.
+        const char16_t letter = Upper(s[0]);
+        chord.root = Note{0, 1, letter, letter != s[0], 0, Form::None};
+        chord.hasBass = false;
+        return true;
+    }
     std::array<Note, 3> roots;
     const int rootCount = NoteCandidates(s, 0, grammar, roots);
     for (int r = 0; r < rootCount; ++r) {
@@ -318,7 +332,8 @@ bool ParseChordAfterCheck(std::u16string_view s, Grammar grammar, Chord& chord) 
             }
         }
         if (OnlyTrailingDecoration(s, end)) {
-            chord = {roots[r], {}, false};
+            chord.root = roots[r];  // the bass stays unset
+            chord.hasBass = false;
             return true;
         }
     }
@@ -339,11 +354,15 @@ enum class Kind {
     Chord,
 };
 
+// No default values: a part's tokens are kept in an array that is only read where it was
+// written.
 struct Token {
-    std::size_t start = 0;
-    std::size_t end = 0;
-    Kind kind = Kind::Other;
-    Chord chord{};  // positions in the line, when kind is Chord
+    std::size_t start;
+    std::size_t lead;  // past the leading decoration
+    std::size_t end;
+    Kind kind;
+    bool beforeWord;  // the next token of its part is a word
+    Chord chord;      // positions in the line, when kind is Chord
 };
 
 bool IsRepeatCount(std::u16string_view core) {
@@ -361,21 +380,27 @@ bool IsRepeatCount(std::u16string_view core) {
     return isTimes(core.back()) && allDigits(core.substr(0, core.size() - 1));
 }
 
-void ShiftNote(Note& note, std::size_t by) {
-    note.start += by;
+// Note positions from the token's start to the line's.
+void ShiftChord(Chord& chord, std::size_t by) {
+    chord.root.start += by;
+    if (chord.hasBass) {
+        chord.bass.start += by;
+    }
 }
 
-Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chord& chord) {
-    std::size_t lead = start;
-    while (lead < end && IsLeadingDecoration(line[lead])) {
-        ++lead;
+std::size_t SkipLeadingDecoration(std::u16string_view line, std::size_t start, std::size_t end) {
+    while (start < end && IsLeadingDecoration(line[start])) {
+        ++start;
     }
+    return start;
+}
+
+// The kind of the token line[start, end) whose leading decoration ends at `lead`.
+Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord& chord) {
     if (ParseChord(line.substr(lead, end - lead), Grammar::Broad, chord)) {
-        ShiftNote(chord.root, lead);
-        ShiftNote(chord.bass, lead);
+        ShiftChord(chord, lead);
         return Kind::Chord;
     }
-    // The usual lyric word, decided without looking further.
     if (lead < end && IsLetter(line[lead]) && line[lead] != u'N' && line[lead] != u'x' &&
         line[lead] != u'X' && line[end - 1] != u':') {
         return Kind::Word;
@@ -396,91 +421,92 @@ Kind Classify(std::u16string_view line, std::size_t start, std::size_t end, Chor
 
 // A chord ending in a colon after words is a label: "Part A:".
 Kind ClassifyInPart(std::u16string_view line, Token& token, int wordsBefore) {
-    const Kind kind = Classify(line, token.start, token.end, token.chord);
+    const Kind kind = Classify(line, token.lead, token.end, token.chord);
     if (kind == Kind::Chord && line[token.end - 1] == u':' && wordsBefore > 0) {
         return Kind::Label;
     }
     return kind;
 }
 
-// The next token in line[from, end), or false at the end.
-bool NextToken(std::u16string_view line, std::size_t& from, std::size_t end, std::size_t& start,
-               std::size_t& tokenEnd) {
-    while (from < end && IsSeparator(line[from])) {
-        ++from;
+// The next token of the tab-separated part at `at`, or false at the part's end (a tab or the
+// line's end), where `at` then stands.
+inline bool NextToken(std::u16string_view line, std::size_t& at, std::size_t& start,
+                      std::size_t& end) {
+    const char16_t* const begin = line.data();
+    const char16_t* const stop = begin + line.size();
+    const char16_t* p = begin + at;
+    while (p != stop && IsSeparatorInPart(*p)) {
+        ++p;
     }
-    if (from >= end) {
+    if (p == stop || *p == u'\t') {
+        at = static_cast<std::size_t>(p - begin);
         return false;
     }
-    start = from;
-    while (from < end && !IsSeparator(line[from])) {
-        ++from;
-    }
-    tokenEnd = from;
+    start = static_cast<std::size_t>(p - begin);
+    do {
+        ++p;
+    } while (p != stop && !IsSeparator(*p));
+    at = end = static_cast<std::size_t>(p - begin);
     return true;
 }
 
-// Where a token stands, what it is and, for a chord, how it reads. No default values: a part's
-// tokens are kept in an array that is only read where it was written.
-struct TokenSpan {
-    std::size_t start;
-    std::size_t end;
-    Kind kind;
-    Chord chord;
-};
-
-// The tokens of one tab-separated part: the first ones whole on the stack, those of a long
-// part beyond them only by place and kind, their chords read again when asked for.
-class PartTokens {
+// The tokens of one tab-separated part that may move: its chords and the tokens that start
+// like a chord of the narrow grammar; words are only counted. The first ones are read in place
+// on the stack, those of a long part beyond them are kept only by place and kind, their chords
+// read again when asked for.
+class PartCandidates {
   public:
     void Clear() {
         count_ = 0;
         more_.clear();
     }
-    void Add(const Token& token) {
-        if (count_ < kKept) {
-            TokenSpan& kept = kept_[count_];
-            kept.start = token.start;
-            kept.end = token.end;
-            kept.kind = token.kind;
-            if (token.kind == Kind::Chord) {
-                kept.chord = token.chord;
-            }
+    // Where the part's next token is read; it stays only when Keep() follows.
+    Token& Next() { return count_ < kKept ? kept_[count_] : spare_; }
+    void Keep() {
+        if (count_ >= kKept) {
+            more_.push_back({spare_.start, spare_.lead, spare_.end, spare_.kind, false});
         } else {
-            more_.push_back({token.start, token.end, token.kind});
+            kept_[count_].beforeWord = false;
         }
         ++count_;
     }
+    // The last one kept is followed by a word.
+    void MarkBeforeWord() {
+        if (count_ <= kKept) {
+            kept_[count_ - 1].beforeWord = true;
+        } else {
+            more_.back().beforeWord = true;
+        }
+    }
     std::size_t Size() const { return count_; }
-    Kind KindAt(std::size_t i) const { return i < kKept ? kept_[i].kind : more_[i - kKept].kind; }
-    // Token `i` with its chord, when it is one.
-    void Get(std::u16string_view line, std::size_t i, Token& token) const {
+    // Candidate `i` with its chord, when it is one.
+    const Token& Get(std::u16string_view line, std::size_t i) {
         if (i < kKept) {
-            token.start = kept_[i].start;
-            token.end = kept_[i].end;
-            token.kind = kept_[i].kind;
-            if (token.kind == Kind::Chord) {
-                token.chord = kept_[i].chord;
-            }
-            return;
+            return kept_[i];
         }
         const Place& place = more_[i - kKept];
-        token.start = place.start;
-        token.end = place.end;
-        token.kind = place.kind;
-        if (token.kind == Kind::Chord) {
-            Classify(line, token.start, token.end, token.chord);
+        spare_.start = place.start;
+        spare_.lead = place.lead;
+        spare_.end = place.end;
+        spare_.kind = place.kind;
+        spare_.beforeWord = place.beforeWord;
+        if (spare_.kind == Kind::Chord) {
+            Classify(line, spare_.lead, spare_.end, spare_.chord);
         }
+        return spare_;
     }
 
   private:
     struct Place {
         std::size_t start;
+        std::size_t lead;
         std::size_t end;
         Kind kind;
+        bool beforeWord;
     };
     static constexpr std::size_t kKept = 32;
-    TokenSpan kept_[kKept];  // only the first count_ are set
+    Token kept_[kKept];  // only the first count_ are set
+    Token spare_;
     std::size_t count_ = 0;
     std::vector<Place> more_;
 };
@@ -488,21 +514,32 @@ class PartTokens {
 // Calls visit(token, onChordLine) for every chord of the line that moves, left to right.
 template <typename Visit>
 void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
-    PartTokens tokens;
-    Token token;
-    std::size_t partStart = 0;
-    while (partStart <= line.size()) {
-        std::size_t partEnd = line.find(u'\t', partStart);
-        if (partEnd == std::u16string_view::npos) {
-            partEnd = line.size();
-        }
-
-        // Is this a chord line? Words before a label belong to it.
-        tokens.Clear();
+    PartCandidates candidates;
+    std::size_t at = 0;
+    for (;;) {
+        // Is this tab-separated part a chord line? Words before a label belong to it.
+        candidates.Clear();
         int chords = 0;
         int words = 0;
-        std::size_t at = partStart;
-        while (NextToken(line, at, partEnd, token.start, token.end)) {
+        // Tokens that start like a chord of the narrow grammar: without any, a lyric part
+        // holds nothing to move.
+        int narrowStarts = 0;
+        bool previousKept = false;
+        for (;;) {
+            Token& token = candidates.Next();
+            if (!NextToken(line, at, token.start, token.end)) {
+                break;
+            }
+            token.lead = SkipLeadingDecoration(line, token.start, token.end);
+            if (token.lead < token.end && StartsPlainWord(line[token.lead]) &&
+                line[token.end - 1] != u':') {
+                ++words;
+                if (previousKept) {
+                    candidates.MarkBeforeWord();
+                }
+                previousKept = false;
+                continue;
+            }
             token.kind = ClassifyInPart(line, token, words);
             if (token.kind == Kind::Label) {
                 words = 0;
@@ -510,36 +547,46 @@ void ForEachMovingChord(std::u16string_view line, Visit&& visit) {
                 ++chords;
             } else if (token.kind == Kind::Word) {
                 ++words;
+                if (previousKept) {
+                    candidates.MarkBeforeWord();
+                }
             }
-            tokens.Add(token);
+            const bool narrowStart =
+                MayBeChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow);
+            narrowStarts += narrowStart;
+            previousKept = token.kind == Kind::Chord || narrowStart;
+            if (previousKept) {
+                candidates.Keep();
+            }
         }
         const bool chordLine = chords > 0 && chords > words;
 
-        for (std::size_t i = 0; i < tokens.Size(); ++i) {
-            tokens.Get(line, i, token);
+        for (std::size_t i = 0; i < candidates.Size() && (chordLine || narrowStarts > 0); ++i) {
+            const Token& token = candidates.Get(line, i);
             if (chordLine) {
                 if (token.kind == Kind::Chord) {
                     visit(token, true);
                 }
                 continue;
             }
-            std::size_t lead = token.start;
-            while (lead < token.end && IsLeadingDecoration(line[lead])) {
-                ++lead;
-            }
-            if (!ParseChord(line.substr(lead, token.end - lead), Grammar::Narrow, token.chord)) {
+            Chord chord;
+            if (!ParseChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow,
+                            chord)) {
                 continue;
             }
-            ShiftNote(token.chord.root, lead);
-            ShiftNote(token.chord.bass, lead);
             // "A little bird", "Am Brunnen": the article or the preposition, not a chord.
-            if (token.chord.root.letter == u'A' && token.chord.root.accidental == 0 &&
-                i + 1 < tokens.Size() && tokens.KindAt(i + 1) == Kind::Word) {
+            if (chord.root.letter == u'A' && chord.root.accidental == 0 && token.beforeWord) {
                 continue;
             }
-            visit(token, false);
+            ShiftChord(chord, token.lead);
+            Token lyricChord = token;
+            lyricChord.chord = chord;
+            visit(lyricChord, false);
         }
-        partStart = partEnd + 1;
+        if (at == line.size()) {
+            return;
+        }
+        ++at;  // the tab
     }
 }
 
@@ -560,9 +607,15 @@ int PitchOf(const Note& note, bool germanCustom) {
     return pitch + note.accidental;
 }
 
-// Appends the name of `pitch` (0 = C) as the sheet writes it.
-void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lower,
-                const Conventions& conventions) {
+// A note's name: at most a letter and two more characters ("Ges", "cis").
+struct NoteName {
+    std::array<char16_t, 4> text;
+    std::size_t length;
+    std::u16string_view View() const { return {text.data(), length}; }
+};
+
+// The name of `pitch` (0 = C) as the sheet writes it.
+NoteName PitchName(int pitch, bool flats, Form form, bool lower, const Conventions& conventions) {
     static constexpr char16_t kSharpLetters[] = u"CCDDEFFGGAAH";
     static constexpr char16_t kFlatLetters[] = u"CDDEEFGGAABH";
     const bool black = pitch == 1 || pitch == 3 || pitch == 6 || pitch == 8 || pitch == 10;
@@ -601,7 +654,7 @@ void AppendName(std::u16string& out, int pitch, bool flats, Form form, bool lowe
     if (lower) {
         name[0] = static_cast<char16_t>(name[0] + 32);
     }
-    out.append(name.data(), length);
+    return {name, length};
 }
 
 // ---- rewriting --------------------------------------------------------------------------
@@ -652,9 +705,45 @@ std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
     return static_cast<std::size_t>(it - starts.begin()) - 1;
 }
 
+// Where a line's changes go. A line of several pieces keeps them as edits to share out among
+// its pieces; a line of one piece is written at once, as its edits come left to right and never
+// overlap.
 struct LineEdits {
+    std::u16string* direct = nullptr;  // the new text of a one-piece line
+    std::size_t copied = 0;            // how much of the line `direct` has passed
     EditList edits;
     std::u16string inserted;
+};
+
+// Text put together from a few pieces: a usual chord token stays on the stack.
+class ShortText {
+  public:
+    void Clear() {
+        size_ = 0;
+        spilled_ = false;
+    }
+    void Append(std::u16string_view text) {
+        if (!spilled_ && size_ + text.size() <= kShort) {
+            std::copy(text.begin(), text.end(), short_.begin() + size_);
+            size_ += text.size();
+            return;
+        }
+        if (!spilled_) {
+            long_.assign(short_.data(), size_);
+            spilled_ = true;
+        }
+        long_.append(text);
+    }
+    std::u16string_view View() const {
+        return spilled_ ? std::u16string_view(long_) : std::u16string_view(short_.data(), size_);
+    }
+
+  private:
+    static constexpr std::size_t kShort = 32;
+    std::array<char16_t, kShort> short_;  // only the first size_ are set
+    std::size_t size_ = 0;
+    bool spilled_ = false;
+    std::u16string long_;
 };
 
 class Rewriter {
@@ -665,24 +754,25 @@ class Rewriter {
           starts_(starts),
           settings_(settings),
           conventions_(conventions),
-          result_(result) {}
+          result_(result),
+          shift_(static_cast<int>(settings.steps % 12 + 24)) {}
 
     void Rewrite(const Token& token, bool onChordLine) {
         const Chord& chord = token.chord;
-        // The token as it will read; `scratch_` is reused from token to token.
-        scratch_.clear();
-        scratch_.append(line_.substr(token.start, chord.root.start - token.start));
-        AppendNote(chord.root, chord.hasBass ? &chord.bass : nullptr);
+        // The token from its root on as it will read; the decoration before it stays.
+        const std::size_t from = chord.root.start;
+        now_.Clear();
+        now_.Append(NameOf(chord.root, chord.hasBass ? &chord.bass : nullptr).View());
         std::size_t rest = chord.root.start + chord.root.length;
         if (chord.hasBass) {
-            scratch_.append(line_.substr(rest, chord.bass.start - rest));
-            AppendNote(chord.bass, &chord.root);
+            now_.Append(line_.substr(rest, chord.bass.start - rest));
+            now_.Append(NameOf(chord.bass, &chord.root).View());
             rest = chord.bass.start + chord.bass.length;
         }
-        scratch_.append(line_.substr(rest, token.end - rest));
+        now_.Append(line_.substr(rest, token.end - rest));
 
-        const std::u16string_view old = line_.substr(token.start, token.end - token.start);
-        const std::u16string_view now = scratch_;
+        const std::u16string_view old = line_.substr(from, token.end - from);
+        const std::u16string_view now = now_.View();
         if (old == now) {
             return;
         }
@@ -695,7 +785,7 @@ class Rewriter {
                old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
             ++suffix;
         }
-        const std::size_t position = token.start + prefix;
+        const std::size_t position = from + prefix;
         const std::size_t removed = old.size() - prefix - suffix;
         std::size_t piece = 0;
         if (removed > 0 || position == token.start) {
@@ -712,7 +802,7 @@ class Rewriter {
     }
 
   private:
-    void AppendNote(const Note& note, const Note* other) {
+    NoteName NameOf(const Note& note, const Note* other) const {
         Form form = note.form;
         if (form == Form::None && other != nullptr) {
             form = other->form;
@@ -720,14 +810,18 @@ class Rewriter {
         if (form == Form::None) {
             form = conventions_.majority;
         }
-        const std::int64_t shifted =
-            (PitchOf(note, conventions_.germanCustom) + settings_.steps % 12 + 24) % 12;
-        AppendName(scratch_, static_cast<int>(shifted), settings_.spelling >= 1, form, note.lower,
-                   conventions_);
+        const int shifted = (PitchOf(note, conventions_.germanCustom) + shift_) % 12;
+        return PitchName(shifted, settings_.spelling >= 1, form, note.lower, conventions_);
     }
 
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece) {
+        if (result_.direct != nullptr) {
+            result_.direct->append(line_.substr(result_.copied, position - result_.copied));
+            result_.direct->append(text);
+            result_.copied = position + remove;
+            return;
+        }
         result_.edits.push_back({position, remove, result_.inserted.size(), text.size(), piece});
         result_.inserted.append(text);
     }
@@ -766,7 +860,8 @@ class Rewriter {
     const TransposeSettings& settings_;
     const Conventions& conventions_;
     LineEdits& result_;
-    std::u16string scratch_;
+    int shift_;  // the steps as a positive shift of a pitch
+    ShortText now_;
 };
 
 // Piece `index` of the line with the edits applied.
@@ -918,12 +1013,13 @@ std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
         return TransposeText(table_, line, settings_.steps, settings_.spelling);
     }
     const std::array<std::size_t, 2> starts{0, line.size()};
+    std::u16string moved;
+    moved.reserve(line.size() + 16);
     LineEdits edits;
-    if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
-        return std::u16string(line);
-    }
-    std::size_t firstEdit = 0;
-    return ApplyToPiece(line, starts, 0, edits, firstEdit);
+    edits.direct = &moved;
+    TransposeInto(line, starts, settings_, ConventionsOf(*this), edits);
+    moved.append(line.substr(edits.copied));
+    return moved;
 }
 
 }  // namespace melvane

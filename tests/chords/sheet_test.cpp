@@ -227,5 +227,30 @@ TEST(SheetProperty, LyricsWithoutChordShapesStay) {
     }
 }
 
+// A line given whole is written as its chords are rewritten; given as one piece it goes through
+// the edit list shared out among pieces. Both must read the same.
+TEST(SheetProperty, WholeLineMatchesItsOnePieceForm) {
+    const std::u16string_view tokens[] = {u"Am",    u"C#",     u"Fis", u"(Es)",  u"h7",   u"A",
+                                          u"G/H",   u"Bb",     u"|",   u"2x",    u"the",  u"little",
+                                          u"Dm7b5", u"Intro:", u"E.",  u"Cmaj7", u"N.C.", u"fis"};
+    const std::u16string_view gaps[] = {u" ", u"   ", u"\t", u"      "};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 300; ++round) {
+        std::u16string line;
+        const int count = 1 + static_cast<int>(rng() % 9);
+        for (int t = 0; t < count; ++t) {
+            line += tokens[rng() % std::size(tokens)];
+            line += gaps[rng() % std::size(gaps)];
+        }
+        SheetTransposer sheet(Table(), German(static_cast<std::int64_t>(rng() % 23) - 11,
+                                              static_cast<int>(rng() % 2)));
+        sheet.Learn(line);
+        const auto pieces = sheet.TransposeLine(std::vector<std::u16string_view>{line});
+        ASSERT_EQ(pieces.size(), 1u);
+        ASSERT_TRUE(sheet.TransposeLine(line) == pieces[0])
+            << std::string(line.begin(), line.end());
+    }
+}
+
 }  // namespace
 }  // namespace melvane
