@@ -35,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove(output);
     melvane::RecordingUserMessages messages;
     melvane::RecordingShell shell;
-    const melvane::OdtSettings settings{notes, 2, 0, melvane::Language::English, false};
+    melvane::TransposeSettings transpose;
+    transpose.steps = 2;
+    const melvane::OdtSettings settings{notes, transpose, melvane::Language::English, false};
     const melvane::OdtResult result =
         melvane::TransposeOdtDocument(source, output, settings, messages, shell);
     if (result.outputWritten != fs::exists(output) ||
