@@ -1008,17 +1008,28 @@ std::vector<std::u16string> SheetTransposer::TransposeLine(
     return moved;
 }
 
-std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
+bool SheetTransposer::TransposeLineInto(std::u16string_view line, std::u16string& out) const {
+    const std::size_t before = out.size();
     if (settings_.recognition == Recognition::Classic) {
-        return TransposeText(table_, line, settings_.steps, settings_.spelling);
+        out += TransposeText(table_, line, settings_.steps, settings_.spelling);
+    } else {
+        const std::array<std::size_t, 2> starts{0, line.size()};
+        LineEdits edits;
+        edits.direct = &out;
+        TransposeInto(line, starts, settings_, ConventionsOf(*this), edits);
+        if (edits.copied == 0) {
+            out.append(line);
+            return false;
+        }
+        out.append(line.substr(edits.copied));
     }
-    const std::array<std::size_t, 2> starts{0, line.size()};
+    return std::u16string_view(out).substr(before) != line;
+}
+
+std::u16string SheetTransposer::TransposeLine(std::u16string_view line) const {
     std::u16string moved;
     moved.reserve(line.size() + 16);
-    LineEdits edits;
-    edits.direct = &moved;
-    TransposeInto(line, starts, settings_, ConventionsOf(*this), edits);
-    moved.append(line.substr(edits.copied));
+    TransposeLineInto(line, moved);
     return moved;
 }
 

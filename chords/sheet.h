@@ -59,6 +59,9 @@ class SheetTransposer {
 
     // A line that is one piece.
     std::u16string TransposeLine(std::u16string_view line) const;
+    // The same appended to `out`, whose memory a caller can keep from line to line; true when
+    // the line changed.
+    bool TransposeLineInto(std::u16string_view line, std::u16string& out) const;
 
     const TransposeSettings& Settings() const { return settings_; }
 

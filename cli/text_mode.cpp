@@ -86,12 +86,13 @@ bool RunSheetAware(const NoteTable& table, std::istream& in, std::ostream& out,
     };
     std::size_t copied = 0;  // bytes of `input` already written or standing for it
     std::size_t byteStart = 0;
+    std::u16string moved;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find(u'\n', start), text.size());
         const std::size_t byteEnd = std::min(input.find('\n', byteStart), input.size());
         const std::u16string_view old = text.substr(start, end - start);
-        const std::u16string moved = sheet.TransposeLine(old);
-        if (moved != old) {
+        moved.clear();
+        if (sheet.TransposeLineInto(old, moved)) {
             write(std::string_view(input).substr(copied, byteStart - copied));
             write(EncodeUtf8Lossless(moved));
             copied = byteEnd;
