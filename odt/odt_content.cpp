@@ -1,6 +1,7 @@
 #include "odt/odt_content.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,48 +88,32 @@ std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShif
 // ---- sheet-aware: the document as lines -------------------------------------------------
 
 // One piece of a line: run `run` of a node's text (the text before its first child is run 0),
-// or text that only stands for an element (a tab, spaces), which is never written back.
+// or text that only stands for an element (a tab, spaces), which is never written back. A
+// content entry is capped far below 4 GiB, so 32 bits hold every count.
 struct LinePiece {
     XmlNodeId node = kNoXmlNode;
-    std::size_t run = 0;
-    std::size_t start = 0;  // in the node's text, or in the line's own text for stand-ins
-    std::size_t length = 0;
+    std::uint32_t run = 0;
+    std::uint32_t start = 0;  // in the node's text, or in kStandIns
+    std::uint32_t length = 0;
 };
 
-struct Line {
-    std::size_t firstPiece = 0;
-    std::size_t pieceCount = 0;
-};
+// What a tab and a text:s element stand for in a line. One space is as good as the element's
+// count: spaces only separate tokens here, and columns are kept only with spaces of the chord's
+// own piece, which a stand-in never is. So a file full of text:c="1000000" costs nothing.
+constexpr std::u16string_view kStandIns = u"\t ";
 
 bool IsParagraph(std::u16string_view name) {
     return name == u"text:p" || name == u"text:h";
 }
 
-// The spaces a text:s element stands for: text:c, 1 when absent or unreadable.
-std::size_t SpaceCount(const XmlDocument& document, XmlNodeId node) {
-    for (std::size_t i = 0; i < document.AttributeCount(node); ++i) {
-        const XmlAttributeView attribute = document.Attribute(node, i);
-        if (attribute.name != u"text:c") {
-            continue;
-        }
-        std::size_t count = 0;
-        for (char16_t c : attribute.value) {
-            if (c < u'0' || c > u'9') {
-                return 1;
-            }
-            // A document may claim any count; a song sheet line never needs more.
-            count = std::min<std::size_t>(count * 10 + (c - u'0'), 1024);
-        }
-        return count == 0 ? 1 : count;
-    }
-    return 1;
-}
-
-// Collects the lines of content.xml in document order. Text of "text:" elements outside any
-// paragraph makes a line per run.
+// Hands the lines of content.xml to a callback in document order, each as its pieces; nothing
+// is kept, so both passes walk the tree again instead of holding every line. Text of "text:"
+// elements outside any paragraph makes a line per run.
 class LineCollector {
   public:
-    explicit LineCollector(const XmlDocument& document) : document_(document) {}
+    using OnLine = std::function<void(const std::vector<LinePiece>&)>;
+    LineCollector(const XmlDocument& document, OnLine onLine)
+        : document_(document), onLine_(std::move(onLine)) {}
 
     void Collect(XmlNodeId top) {
         // Explicit stacks: a deeply nested file must not exhaust the call stack.
@@ -172,24 +157,13 @@ class LineCollector {
             if (!open_.empty() && name == u"text:line-break") {
                 EndLine();
             } else if (!open_.empty() && name == u"text:tab") {
-                StandIn(u"\t", 1);
+                StandIn(0);
             } else if (!open_.empty() && name == u"text:s") {
-                StandIn(u" ", SpaceCount(document_, child));
+                StandIn(1);
             } else {
                 enter(child);  // the reference to `frame` is not used after this
             }
         }
-    }
-
-    const std::vector<LinePiece>& Pieces() const { return pieces_; }
-    const std::vector<Line>& Lines() const { return lines_; }
-
-    // The text of one piece.
-    std::u16string_view TextOf(const LinePiece& piece) const {
-        if (piece.node == kNoXmlNode) {
-            return std::u16string_view(standIns_).substr(piece.start, piece.length);
-        }
-        return std::u16string_view(document_.Text(piece.node)).substr(piece.start, piece.length);
     }
 
   private:
@@ -199,36 +173,32 @@ class LineCollector {
         }
         if (open_.empty()) {
             if (length > 0) {
-                lines_.push_back({pieces_.size(), 1});
-                pieces_.push_back({node, run, start, length});
+                single_.assign(
+                    1, {node, static_cast<std::uint32_t>(run), static_cast<std::uint32_t>(start),
+                        static_cast<std::uint32_t>(length)});
+                onLine_(single_);
             }
             return;
         }
-        open_.back().push_back({node, run, start, length});
+        open_.back().push_back({node, static_cast<std::uint32_t>(run),
+                                static_cast<std::uint32_t>(start),
+                                static_cast<std::uint32_t>(length)});
     }
 
-    void StandIn(std::u16string_view text, std::size_t count) {
-        const std::size_t start = standIns_.size();
-        for (std::size_t i = 0; i < count; ++i) {
-            standIns_.append(text);
-        }
-        open_.back().push_back({kNoXmlNode, 0, start, standIns_.size() - start});
-    }
+    void StandIn(std::uint32_t at) { open_.back().push_back({kNoXmlNode, 0, at, 1}); }
 
     void EndLine() {
         std::vector<LinePiece>& line = open_.back();
         if (!line.empty()) {
-            lines_.push_back({pieces_.size(), line.size()});
-            pieces_.insert(pieces_.end(), line.begin(), line.end());
+            onLine_(line);
             line.clear();
         }
     }
 
     const XmlDocument& document_;
     std::vector<std::vector<LinePiece>> open_;  // the line being built, per open paragraph
-    std::vector<LinePiece> pieces_;
-    std::vector<Line> lines_;
-    std::u16string standIns_;
+    OnLine onLine_;
+    std::vector<LinePiece> single_;
 };
 
 bool MayHoldAnyChord(std::u16string_view text) {
@@ -237,14 +207,17 @@ bool MayHoldAnyChord(std::u16string_view text) {
     });
 }
 
+// A run's new text, kept in one shared buffer: a songbook has tens of thousands of them.
 struct NewRun {
     XmlNodeId node;
-    std::size_t run;
-    std::u16string text;
+    std::uint32_t run;
+    std::uint32_t start;  // in the buffer of new texts
+    std::uint32_t length;
 };
 
 // Rewrites one node's text with some of its runs replaced; children keep their places.
-void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, const NewRun* last) {
+void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, const NewRun* last,
+                 std::u16string_view newTexts) {
     const std::u16string_view old = document.Text(node);
     std::u16string result;
     result.reserve(old.size() + 16);
@@ -254,7 +227,7 @@ void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, con
         length = std::min(length, old.size() - position);
         const std::size_t before = result.size();
         if (first != last && first->run == run) {
-            result += first->text;
+            result += newTexts.substr(first->start, first->length);
             ++first;
         } else {
             result += old.substr(position, length);
@@ -278,40 +251,44 @@ void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, con
 }
 
 std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& shift) {
-    LineCollector collector(document);
-    collector.Collect(top);
-    const std::vector<LinePiece>& pieces = collector.Pieces();
-
     SheetTransposer sheet(shift.notes, shift.transpose);
     std::u16string line;
     std::vector<std::u16string_view> texts;
-    const auto gather = [&](const Line& at) {
+    const auto gather = [&](const std::vector<LinePiece>& pieces) {
         texts.clear();
         line.clear();
-        for (std::size_t i = at.firstPiece; i < at.firstPiece + at.pieceCount; ++i) {
-            texts.push_back(collector.TextOf(pieces[i]));
+        for (const LinePiece& piece : pieces) {
+            texts.push_back(piece.node == kNoXmlNode
+                                ? kStandIns.substr(piece.start, piece.length)
+                                : std::u16string_view(document.Text(piece.node))
+                                      .substr(piece.start, piece.length));
             line.append(texts.back());
         }
     };
-    for (const Line& at : collector.Lines()) {
-        gather(at);
+    LineCollector(document, [&](const std::vector<LinePiece>& pieces) {
+        gather(pieces);
         sheet.Learn(line);
-    }
+    }).Collect(top);
 
+    // The tree is only changed once every line has been read.
     std::vector<NewRun> changes;
-    for (const Line& at : collector.Lines()) {
-        gather(at);
+    std::u16string newTexts;
+    LineCollector(document, [&](const std::vector<LinePiece>& pieces) {
+        gather(pieces);
         if (!MayHoldAnyChord(line)) {
-            continue;
+            return;
         }
         std::vector<std::u16string> moved = sheet.TransposeLine(texts);
         for (std::size_t i = 0; i < moved.size(); ++i) {
-            const LinePiece& piece = pieces[at.firstPiece + i];
+            const LinePiece& piece = pieces[i];
             if (piece.node != kNoXmlNode && moved[i] != texts[i]) {
-                changes.push_back({piece.node, piece.run, std::move(moved[i])});
+                changes.push_back({piece.node, piece.run,
+                                   static_cast<std::uint32_t>(newTexts.size()),
+                                   static_cast<std::uint32_t>(moved[i].size())});
+                newTexts += moved[i];
             }
         }
-    }
+    }).Collect(top);
     // A node's runs can belong to different lines (a span around a line break).
     std::stable_sort(changes.begin(), changes.end(), [](const NewRun& a, const NewRun& b) {
         return a.node != b.node ? a.node < b.node : a.run < b.run;
@@ -321,7 +298,7 @@ std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& sh
         while (end < changes.size() && changes[end].node == changes[i].node) {
             ++end;
         }
-        ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end);
+        ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end, newTexts);
         i = end;
     }
     return changes.size();
