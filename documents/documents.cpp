@@ -32,8 +32,7 @@ DocumentFailure FailureOf(OdtFailure failure) {
 
 void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
                   DocumentResult& result) {
-    const OdtSettings settings{services.notes, job.settings,
-                               job.language, job.openOutput};
+    const OdtSettings settings{services.notes, job.settings, job.language, job.openOutput};
     const OdtResult odt = TransposeOdtDocument(job.source, result.output, settings,
                                                services.messages, services.shell);
     result.failure = FailureOf(odt.failure);
@@ -42,27 +41,20 @@ void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
     result.changed = odt.piecesChanged;
 }
 
-void ShowError(const DocumentJob& job, const DocumentServices& services, Message message,
-               const std::filesystem::path& path, const std::string& reason) {
-    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
-    services.messages.Show({MessageText(Message::ErrorTitle, job.language),
-                            MessageText(message, job.language, {PathToText(path), why}),
-                            MessageIcon::Error});
-}
-
 void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
                    DocumentResult& result) {
     const DocxPackageResult docx =
         TransposeDocxPackage(job.source, result.output, services.notes, job.settings);
     if (docx.SourceUnreadable()) {
-        ShowError(job, services, Message::SourceUnreadable, job.source,
-                  docx.package.Ok() ? docx.text.reason : docx.package.reason);
+        services.messages.Show(
+            FileErrorMessage(Message::SourceUnreadable, job.language, job.source,
+                             docx.package.Ok() ? docx.text.reason : docx.package.reason));
         result.failure = DocumentFailure::SourceUnreadable;
         return;
     }
     if (!docx.written) {
-        ShowError(job, services, Message::DestinationNotCreated, result.output,
-                  docx.package.reason);
+        services.messages.Show(FileErrorMessage(Message::DestinationNotCreated, job.language,
+                                                result.output, docx.package.reason));
         result.failure = DocumentFailure::OutputNotWritten;
         return;
     }
@@ -96,8 +88,7 @@ DocumentFailure FailureOf(WordFailure failure) {
 void TransposeWord(const DocumentJob& job, const DocumentServices& services,
                    DocumentResult& result) {
 #ifdef _WIN32
-    const WordSettings settings{services.notes, job.settings,
-                                job.language, job.openOutput};
+    const WordSettings settings{services.notes, job.settings, job.language, job.openOutput};
     const WordResult word = TransposeWordDocument(PathToText(job.source), PathToText(result.output),
                                                   settings, services.messages, services.shell);
     result.failure = FailureOf(word.failure);

@@ -1,5 +1,8 @@
 #include "documents/messages.h"
 
+#include "platform/file_system.h"
+#include "platform/utf.h"
+
 namespace melvane {
 namespace {
 
@@ -148,6 +151,13 @@ std::u16string MessageText(Message message, Language language,
         }
     }
     return result;
+}
+
+UserMessage FileErrorMessage(Message message, Language language, const std::filesystem::path& path,
+                             std::string_view reason) {
+    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
+    return {MessageText(Message::ErrorTitle, language),
+            MessageText(message, language, {PathToText(path), why}), MessageIcon::Error};
 }
 
 }  // namespace melvane

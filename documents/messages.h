@@ -2,6 +2,7 @@
 // document paths' errors and the command line's summary lines. No other file spells them.
 #pragma once
 
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -62,5 +63,10 @@ enum class Message {
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
 std::u16string MessageText(Message message, Language language,
                            std::initializer_list<std::u16string_view> arguments = {});
+
+// An error box about a file: `message` with the path as "%1" and, when there is one, the
+// library's or system's reason on a line of its own as "%2".
+UserMessage FileErrorMessage(Message message, Language language, const std::filesystem::path& path,
+                             std::string_view reason);
 
 }  // namespace melvane

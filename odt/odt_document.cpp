@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::string_view kContentEntry = "content.xml";
 
-void ShowError(UserMessages& messages, Language language, Message message,
-               const std::filesystem::path& path, const std::string& reason) {
-    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
-    messages.Show({MessageText(Message::ErrorTitle, language),
-                   MessageText(message, language, {PathToText(path), why}), MessageIcon::Error});
-}
-
 }  // namespace
 
 OdtResult TransposeOdtDocument(const std::filesystem::path& source,
@@ -33,7 +26,7 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
         return result;
     }
     const auto sourceProblem = [&](const PackageStatus& status) {
-        ShowError(messages, language, Message::SourceUnreadable, source, status.reason);
+        messages.Show(FileErrorMessage(Message::SourceUnreadable, language, source, status.reason));
         result.failure = OdtFailure::SourceUnreadable;
         return result;
     };
@@ -71,7 +64,8 @@ OdtResult TransposeOdtDocument(const std::filesystem::path& source,
         if (!written.IsDestinationProblem()) {
             return sourceProblem(written);
         }
-        ShowError(messages, language, Message::DestinationNotCreated, output, written.reason);
+        messages.Show(
+            FileErrorMessage(Message::DestinationNotCreated, language, output, written.reason));
         result.failure = OdtFailure::OutputNotCreated;
         return result;
     }

@@ -12,11 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing_odt;
 
-const NoteTable& Notes() {
-    static const NoteTable notes = BuildNoteTables();
-    return notes;
-}
-
 TEST(Documents, KindAndOutputNames) {
     const struct {
         const char* source;

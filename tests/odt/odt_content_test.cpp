@@ -14,11 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing_odt;
 
-const NoteTable& Notes() {
-    static const NoteTable notes = BuildNoteTables();
-    return notes;
-}
-
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
 struct Walked {

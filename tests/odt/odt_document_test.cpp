@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing_odt;
 
-const NoteTable& Notes() {
-    static const NoteTable notes = BuildNoteTables();
-    return notes;
-}
-
 const std::string kSheet = ContentXml(
     "<text:h text:outline-level=\"1\">Lied vom Fluss</text:h>"
     "<text:p text:style-name=\"Chords\">Am<text:tab/>F<text:tab/>C<text:tab/>G</text:p>"

@@ -11,6 +11,12 @@
 #include "tests/package/zip_builder.h"
 
 namespace melvane::testing_odt {
+
+const NoteTable& Notes() {
+    static const NoteTable notes = BuildNoteTables();
+    return notes;
+}
+
 namespace {
 
 std::uint32_t Little(const std::string& bytes, std::size_t at, int size) {

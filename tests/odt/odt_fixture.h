@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "chords/note_table.h"
+
 namespace melvane::testing_odt {
+
+// The note table, built once for all the tests of a program.
+const NoteTable& Notes();
 
 struct ZipItem {
     std::string name;
