@@ -102,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Tokens and decoration.
         Case{"trailing marks", German(2), u"Am)  E.  C*  G'  D,  F!", u"Hm)  F#. D*  A'  E,  G!"},
         Case{"leading marks", German(2), u"[C  {G  |D", u"[D  {A  |E"},
+        // Control characters part no tokens, however far into a word they stand.
+        Case{"control characters", German(2), u"fis h Zwischenspiel\x01und\x01so",
+             u"gis cis Zwischenspiel\x01und\x01so"},
         // Broad grammar: German names, signs, suffix sequences, parentheses, bass.
         Case{"german names", German(2), u"Cis  Fis  Es  As  Des  Ges  His",
              u"Dis  Gis  F   Ais Dis  Gis  D"},
