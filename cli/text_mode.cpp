@@ -67,39 +67,37 @@ std::string ReadAll(std::istream& in) {
 bool RunSheetAware(const NoteTable& table, std::istream& in, std::ostream& out,
                    const TransposeSettings& settings) {
     const std::string input = ReadAll(in);
-    // Decoded once; a line feed never occurs inside a UTF-8 sequence, so the text has its line
-    // feeds where the bytes have theirs.
-    std::u16string decoded;
-    AppendUtf8Lossless(decoded, input);
-    const std::u16string_view text = decoded;
+    // Each line is decoded on its own, once per pass, into one buffer: a line feed never occurs
+    // inside a UTF-8 sequence, and a decoded copy of the whole input would cost more in fresh
+    // memory than decoding twice does.
+    std::u16string line;
+    const auto forEachLine = [&input, &line](auto&& use) {
+        for (std::size_t start = 0; start <= input.size();) {
+            const std::size_t end = std::min(input.find('\n', start), input.size());
+            line.clear();
+            AppendUtf8Lossless(line, std::string_view(input).substr(start, end - start));
+            use(start, end);
+            start = end + 1;
+        }
+    };
 
     SheetTransposer sheet(table, settings);
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = std::min(text.find(u'\n', start), text.size());
-        sheet.Learn(text.substr(start, end - start));
-        start = end + 1;
-    }
+    forEachLine([&](std::size_t, std::size_t) { sheet.Learn(line); });
 
     // Unchanged lines go out as the very bytes that came in, written in runs.
     const auto write = [&out](std::string_view bytes) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     };
     std::size_t copied = 0;  // bytes of `input` already written or standing for it
-    std::size_t byteStart = 0;
     std::u16string moved;
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = std::min(text.find(u'\n', start), text.size());
-        const std::size_t byteEnd = std::min(input.find('\n', byteStart), input.size());
-        const std::u16string_view old = text.substr(start, end - start);
+    forEachLine([&](std::size_t start, std::size_t end) {
         moved.clear();
-        if (sheet.TransposeLineInto(old, moved)) {
-            write(std::string_view(input).substr(copied, byteStart - copied));
+        if (sheet.TransposeLineInto(line, moved)) {
+            write(std::string_view(input).substr(copied, start - copied));
             write(EncodeUtf8Lossless(moved));
-            copied = byteEnd;
+            copied = end;
         }
-        start = end + 1;
-        byteStart = byteEnd + 1;
-    }
+    });
     write(std::string_view(input).substr(copied));
     out.flush();
     return static_cast<bool>(out);
