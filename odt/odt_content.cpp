@@ -115,6 +115,13 @@ class LineCollector {
     LineCollector(const XmlDocument& document, OnLine onLine)
         : document_(document), onLine_(std::move(onLine)) {}
 
+    // Called each time the walk leaves a paragraph that is not inside another one: every node
+    // inside it has then been read in full and is never visited again.
+    void OnParagraphLeft(std::function<void()> onLeft) { onParagraphLeft_ = std::move(onLeft); }
+    // The line being handed over is text outside any paragraph (a run of an element that may
+    // still be open).
+    bool OutsideParagraphs() const { return open_.empty(); }
+
     void Collect(XmlNodeId top) {
         // Explicit stacks: a deeply nested file must not exhaust the call stack.
         struct Frame {
@@ -138,11 +145,15 @@ class LineCollector {
             const std::u16string& text = document_.Text(frame.node);
             if (frame.nextChild == kNoXmlNode) {
                 TakeRun(frame.node, frame.run, frame.position, text.size() - frame.position);
-                if (frame.paragraph) {
+                const bool paragraph = frame.paragraph;
+                if (paragraph) {
                     EndLine();
                     open_.pop_back();
                 }
                 frames.pop_back();
+                if (paragraph && open_.empty() && onParagraphLeft_) {
+                    onParagraphLeft_();
+                }
                 continue;
             }
             const XmlNodeId child = frame.nextChild;
@@ -198,6 +209,7 @@ class LineCollector {
     const XmlDocument& document_;
     std::vector<std::vector<LinePiece>> open_;  // the line being built, per open paragraph
     OnLine onLine_;
+    std::function<void()> onParagraphLeft_;
     std::vector<LinePiece> single_;
 };
 
@@ -215,12 +227,20 @@ struct NewRun {
     std::uint32_t length;
 };
 
-// Rewrites one node's text with some of its runs replaced; children keep their places.
+// Buffers ReplaceRuns keeps from node to node.
+struct ReplaceScratch {
+    std::u16string text;
+    std::vector<std::size_t> offsets;
+};
+
+// Rewrites one node's text with some of its runs replaced; children keep their places. The new
+// text goes into the old one's memory when it fits, else into memory of its exact size: tens of
+// thousands of chord lines must not leave as many freed blocks behind.
 void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, const NewRun* last,
-                 std::u16string_view newTexts) {
+                 std::u16string_view newTexts, ReplaceScratch& scratch) {
     const std::u16string_view old = document.Text(node);
-    std::u16string result;
-    result.reserve(old.size() + 16);
+    std::u16string& result = scratch.text;
+    result.clear();
     std::size_t position = 0;
     std::size_t run = 0;
     const auto takeRun = [&](std::size_t length) {
@@ -236,13 +256,19 @@ void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, con
         ++run;
         return result.size() - before;
     };
-    std::vector<std::size_t> offsets;
+    std::vector<std::size_t>& offsets = scratch.offsets;
+    offsets.clear();
     for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
          child = document.NextSibling(child)) {
         offsets.push_back(takeRun(document.Offset(child)));
     }
     takeRun(old.size() - position);
-    document.SetText(node, std::move(result));
+    std::u16string& text = document.MutableText(node);
+    if (result.size() <= text.capacity()) {
+        text.assign(result);
+    } else {
+        document.SetText(node, std::u16string(result));
+    }
     std::size_t index = 0;
     for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
          child = document.NextSibling(child)) {
@@ -270,10 +296,38 @@ std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& sh
         sheet.Learn(line);
     }).Collect(top);
 
-    // The tree is only changed once every line has been read.
+    // The tree is only changed once every line has been read, and then only where the walk
+    // has left for good: the changes of each paragraph are written as the walk leaves it, so
+    // they are never held for the whole document.
     std::vector<NewRun> changes;
     std::u16string newTexts;
-    LineCollector(document, [&](const std::vector<LinePiece>& pieces) {
+    ReplaceScratch scratch;
+    std::size_t changed = 0;
+    // A change to text outside paragraphs may belong to an element still open: then everything
+    // waits for the end.
+    bool waitForTheEnd = false;
+    const auto apply = [&] {
+        // A node's runs can belong to different lines (a span around a line break).
+        const auto before = [](const NewRun& a, const NewRun& b) {
+            return a.node != b.node ? a.node < b.node : a.run < b.run;
+        };
+        if (!std::is_sorted(changes.begin(), changes.end(), before)) {
+            std::stable_sort(changes.begin(), changes.end(), before);
+        }
+        for (std::size_t i = 0; i < changes.size();) {
+            std::size_t end = i;
+            while (end < changes.size() && changes[end].node == changes[i].node) {
+                ++end;
+            }
+            ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end,
+                        newTexts, scratch);
+            i = end;
+        }
+        changed += changes.size();
+        changes.clear();
+        newTexts.clear();
+    };
+    LineCollector collector(document, [&](const std::vector<LinePiece>& pieces) {
         gather(pieces);
         if (!MayHoldAnyChord(line)) {
             return;
@@ -286,22 +340,18 @@ std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& sh
                                    static_cast<std::uint32_t>(newTexts.size()),
                                    static_cast<std::uint32_t>(moved[i].size())});
                 newTexts += moved[i];
+                waitForTheEnd |= collector.OutsideParagraphs();
             }
         }
-    }).Collect(top);
-    // A node's runs can belong to different lines (a span around a line break).
-    std::stable_sort(changes.begin(), changes.end(), [](const NewRun& a, const NewRun& b) {
-        return a.node != b.node ? a.node < b.node : a.run < b.run;
     });
-    for (std::size_t i = 0; i < changes.size();) {
-        std::size_t end = i;
-        while (end < changes.size() && changes[end].node == changes[i].node) {
-            ++end;
+    collector.OnParagraphLeft([&] {
+        if (!waitForTheEnd) {
+            apply();
         }
-        ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end, newTexts);
-        i = end;
-    }
-    return changes.size();
+    });
+    collector.Collect(top);
+    apply();
+    return changed;
 }
 
 std::u16string ParseErrorText(const XmlParseError& error) {

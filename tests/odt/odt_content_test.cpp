@@ -159,6 +159,9 @@ TEST(WalkTextNodes, SheetAwareReadsParagraphLines) {
          "<text:p>Am Abend<text:note><text:note-body><text:p>D  A</text:p></text:note-body>"
          "</text:note></text:p>",
          1},
+        // Text beside a paragraph in an element that is still open when the paragraph ends.
+        {"<text:section>E<text:p>G  D</text:p>F</text:section>",
+         "<text:section>F#<text:p>A  E</text:p>G</text:section>", 3},
         // Lyrics and headings stay.
         {"<text:h>THE END<text:tab/>[VERSE 1]</text:h>",
          "<text:h>THE END<text:tab/>[VERSE 1]</text:h>", 0},
