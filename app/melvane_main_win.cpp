@@ -160,9 +160,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         }
         return 0;
     }
-    // COM serves the Word path; it is up before anything else and down after the window.
+    // COM serves the Word path; it comes up once the window has painted its face (under Wine
+    // starting it takes a quarter of a second) and goes down after the window.
     const double entered = MillisecondsSinceStart();
-    const HRESULT com = CoInitialize(nullptr);
+    HRESULT com = E_FAIL;
     int exitCode = 0;
     {
         const StartOptions options = ReadOptions();
@@ -207,6 +208,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 exitCode = 1;
             } else {
                 messages.SetOwner(window.Handle());
+                window.ProcessPendingMessages();
+                com = CoInitialize(nullptr);
                 if (options.snapshot.empty()) {
                     exitCode = window.RunEventLoop();
                 } else {
