@@ -4,49 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "chords/transpose.h"
+#include "chords/lines.h"
 #include "platform/utf.h"
 
 namespace melvane::cli {
 namespace {
-
-void TransposeLine(const NoteTable& table, std::string_view line, std::ostream& out,
-                   std::int64_t steps, int spelling) {
-    // A line feed never occurs inside a UTF-8 sequence, so each line decodes on its own.
-    const std::u16string text = DecodeUtf8Lossless(line);
-    out << EncodeUtf8Lossless(TransposeText(table, text, steps, spelling));
-}
-
-bool RunClassic(const NoteTable& table, std::istream& in, std::ostream& out, std::int64_t steps,
-                int spelling) {
-    std::vector<char> buffer(1 << 16);
-    std::string pending;  // an unfinished line carried over to the next read
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) {
-            break;
-        }
-        std::string_view chunk(buffer.data(), got);
-        for (std::size_t newline = chunk.find('\n'); newline != std::string_view::npos;
-             newline = chunk.find('\n')) {
-            if (pending.empty()) {
-                TransposeLine(table, chunk.substr(0, newline + 1), out, steps, spelling);
-            } else {
-                pending.append(chunk.substr(0, newline + 1));
-                TransposeLine(table, pending, out, steps, spelling);
-                pending.clear();
-            }
-            chunk.remove_prefix(newline + 1);
-        }
-        pending.append(chunk);
-    }
-    if (!pending.empty()) {
-        TransposeLine(table, pending, out, steps, spelling);
-    }
-    out.flush();
-    return static_cast<bool>(out);
-}
 
 // The whole of `in`. A file's size is asked first, so the text is read into place once.
 std::string ReadAll(std::istream& in) {
@@ -64,53 +26,112 @@ std::string ReadAll(std::istream& in) {
     return input;
 }
 
-bool RunSheetAware(const NoteTable& table, std::istream& in, std::ostream& out,
-                   const TransposeSettings& settings) {
-    const std::string input = ReadAll(in);
-    // Each line is decoded on its own, once per pass, into one buffer: a line feed never occurs
-    // inside a UTF-8 sequence, and a decoded copy of the whole input would cost more in fresh
-    // memory than decoding twice does.
-    std::u16string line;
-    const auto forEachLine = [&input, &line](auto&& use) {
+// The lines of a UTF-8 stream for the line driver: a line ends at a line feed. Each line is
+// decoded on its own into one buffer (a line feed never occurs inside a UTF-8 sequence), and
+// unchanged lines go out as the very bytes that came in.
+//
+// When the sheet is learned first, the whole input is read and kept for the second pass, and
+// unchanged bytes are written in runs; otherwise every line is written as soon as it is read.
+class TextLines : public LineDocument {
+  public:
+    TextLines(std::istream& in, std::ostream& out, bool keep) : in_(in), out_(out), keep_(keep) {}
+
+    void ListLines(const TakeLine& take) override {
+        if (!keep_) {
+            Stream(take);
+            return;
+        }
+        const bool transposing = read_;
+        if (!read_) {
+            input_ = ReadAll(in_);
+            read_ = true;
+        }
+        const std::string_view input = input_;
         for (std::size_t start = 0; start <= input.size();) {
             const std::size_t end = std::min(input.find('\n', start), input.size());
-            line.clear();
-            AppendUtf8Lossless(line, std::string_view(input).substr(start, end - start));
-            use(start, end);
+            Take(input, start, end, take);
             start = end + 1;
         }
-    };
-
-    SheetTransposer sheet(table, settings);
-    forEachLine([&](std::size_t, std::size_t) { sheet.Learn(line); });
-
-    // Unchanged lines go out as the very bytes that came in, written in runs.
-    const auto write = [&out](std::string_view bytes) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    };
-    std::size_t copied = 0;  // bytes of `input` already written or standing for it
-    std::u16string moved;
-    forEachLine([&](std::size_t start, std::size_t end) {
-        moved.clear();
-        if (sheet.TransposeLineInto(line, moved)) {
-            write(std::string_view(input).substr(copied, start - copied));
-            write(EncodeUtf8Lossless(moved));
-            copied = end;
+        if (transposing) {
+            Write(input.substr(copied_));
         }
-    });
-    write(std::string_view(input).substr(copied));
-    out.flush();
-    return static_cast<bool>(out);
-}
+    }
+
+    void Apply(PieceId, std::u16string_view text) override {
+        Write(inputView_.substr(copied_, lineStart_ - copied_));
+        Write(EncodeUtf8Lossless(text));
+        copied_ = lineEnd_;
+    }
+
+  private:
+    void Take(std::string_view input, std::size_t start, std::size_t end, const TakeLine& take) {
+        inputView_ = input;
+        lineStart_ = start;
+        lineEnd_ = end;
+        line_.clear();
+        AppendUtf8Lossless(line_, input.substr(start, end - start));
+        const LinePiece piece{line_, PieceId{start}};
+        take(std::span(&piece, 1));
+    }
+
+    void Stream(const TakeLine& take) {
+        std::vector<char> buffer(1 << 16);
+        std::string pending;  // an unfinished line carried over to the next read
+        const auto line = [&](std::string_view bytes) {
+            copied_ = 0;
+            const std::size_t end = bytes.back() == '\n' ? bytes.size() - 1 : bytes.size();
+            Take(bytes, 0, end, take);
+            Write(bytes.substr(copied_));
+        };
+        while (in_) {
+            in_.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const auto got = static_cast<std::size_t>(in_.gcount());
+            if (got == 0) {
+                break;
+            }
+            std::string_view chunk(buffer.data(), got);
+            for (std::size_t newline = chunk.find('\n'); newline != std::string_view::npos;
+                 newline = chunk.find('\n')) {
+                if (pending.empty()) {
+                    line(chunk.substr(0, newline + 1));
+                } else {
+                    pending.append(chunk.substr(0, newline + 1));
+                    line(pending);
+                    pending.clear();
+                }
+                chunk.remove_prefix(newline + 1);
+            }
+            pending.append(chunk);
+        }
+        if (!pending.empty()) {
+            line(pending);
+        }
+    }
+
+    void Write(std::string_view bytes) {
+        out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    std::istream& in_;
+    std::ostream& out_;
+    bool keep_;
+    bool read_ = false;
+    std::string input_;
+    std::string_view inputView_;  // what the line being handed over is a part of
+    std::size_t copied_ = 0;       // bytes of it already written or standing for it
+    std::size_t lineStart_ = 0;
+    std::size_t lineEnd_ = 0;
+    std::u16string line_;
+};
 
 }  // namespace
 
 bool RunTextMode(const NoteTable& table, std::istream& in, std::ostream& out,
                  const TransposeSettings& settings) {
-    if (settings.recognition == Recognition::Classic) {
-        return RunClassic(table, in, out, settings.steps, settings.spelling);
-    }
-    return RunSheetAware(table, in, out, settings);
+    TextLines lines(in, out, NeedsLearning(settings));
+    TransposeLines(lines, table, settings);
+    out.flush();
+    return static_cast<bool>(out);
 }
 
 }  // namespace melvane::cli

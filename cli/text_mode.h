@@ -14,7 +14,7 @@ namespace melvane::cli {
 //
 // Sheet-aware: the whole input is read first and learned line by line (a line ends at a line
 // feed; a carriage return before it stays with the line end), then every line is transposed.
-// Classic: streamed, each line with its line ending one piece of text.
+// Classic: streamed, each line transposed and written as it arrives.
 bool RunTextMode(const NoteTable& table, std::istream& in, std::ostream& out,
                  const TransposeSettings& settings);
 

@@ -238,14 +238,10 @@ DocxTransposition TransposeDocxParts(const DocxEntryReader& read, const NoteTabl
         return result;
     }
     result.readable = true;
-    SheetTransposer transposer(notes, settings);
-    for (const DocxPart& part : loaded.parts) {
-        LearnDocxPart(transposer, part);
-    }
+    DocxLines lines(loaded.parts);
+    result.textsChanged = TransposeLines(lines, notes, settings);
     for (std::size_t i = 0; i < loaded.parts.size(); ++i) {
-        const std::size_t changed = TransposeDocxPart(transposer, loaded.parts[i]);
-        if (changed > 0) {
-            result.textsChanged += changed;
+        if (!loaded.parts[i].newTexts.empty()) {
             result.replaced.emplace_back(loaded.names[i], RewriteDocxPart(loaded.parts[i]));
         }
     }

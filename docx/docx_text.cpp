@@ -337,49 +337,6 @@ bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\u00A0';
 }
 
-// Alternating stretches of blanks and of other characters.
-std::vector<std::u16string_view> Chunks(std::u16string_view text) {
-    std::vector<std::u16string_view> chunks;
-    std::size_t start = 0;
-    for (std::size_t i = 1; i <= text.size(); ++i) {
-        if (i == text.size() || IsBlank(text[i]) != IsBlank(text[start])) {
-            chunks.push_back(text.substr(start, i - start));
-            start = i;
-        }
-    }
-    return chunks;
-}
-
-struct Edit {
-    std::size_t begin;  // in the joined old text
-    std::size_t end;
-    std::u16string_view replacement;
-};
-
-void AddEdit(std::vector<Edit>& edits, std::size_t offset, std::u16string_view before,
-             std::u16string_view after) {
-    if (before == after) {
-        return;
-    }
-    std::size_t head = 0;
-    while (head < before.size() && head < after.size() && before[head] == after[head]) {
-        ++head;
-    }
-    std::size_t tail = 0;
-    while (tail < before.size() - head && tail < after.size() - head &&
-           before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
-        ++tail;
-    }
-    edits.push_back({offset + head, offset + before.size() - tail,
-                     after.substr(head, after.size() - head - tail)});
-}
-
-// The index of the text holding the joined position, the first non-empty one at a boundary.
-std::size_t Holder(const std::vector<std::size_t>& starts, std::size_t position) {
-    const auto next = std::upper_bound(starts.begin(), starts.end(), position);
-    return static_cast<std::size_t>(next - starts.begin()) - 1;
-}
-
 class Writer {
   public:
     Writer(std::string& out, DocxEncoding encoding) : out_(out), encoding_(encoding) {}
@@ -551,86 +508,35 @@ std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph) {
     return text;
 }
 
-namespace {
-
-// Every line of the part, in order.
-template <typename Visit>
-void ForEachLine(const DocxPart& part, Visit visit) {
-    for (std::size_t l = 0; l < part.lineStarts.size(); ++l) {
-        const std::size_t end =
-            l + 1 < part.lineStarts.size() ? part.lineStarts[l + 1] : part.items.size();
-        visit(DocxLine(part.items.data() + part.lineStarts[l], end - part.lineStarts[l]));
-    }
-}
-
-void SetText(DocxPart& part, std::uint32_t node, std::u16string text) {
-    if (text != part.Text(node)) {
-        part.nodes[node].newText = static_cast<std::uint32_t>(part.newTexts.size());
-        part.newTexts.push_back(std::move(text));
-    }
-}
-
-// Classic mode: the pieces between separators, each joined from its runs and moved alone.
-void TransposePieces(const SheetTransposer& transposer, DocxPart& part, const DocxLine& line) {
-    std::size_t start = 0;
-    while (start < line.size()) {
-        std::size_t end = start;
-        std::vector<std::u16string_view> texts;
-        std::u16string joined;
-        while (end < line.size() && line[end].node != DocxLineItem::kSeparator) {
-            texts.emplace_back(part.Text(line[end].node));
-            joined += texts.back();
-            ++end;
-        }
-        if (!texts.empty()) {
-            const std::u16string moved = transposer.TransposeLine(joined);
-            if (moved != joined) {
-                std::vector<std::u16string> spread = SpreadChange(texts, moved);
-                for (std::size_t i = 0; i < spread.size(); ++i) {
-                    SetText(part, line[start + i].node, std::move(spread[i]));
-                }
-            }
-        }
-        start = end + 1;
-    }
-}
-
-void TransposeWholeLine(const SheetTransposer& transposer, DocxPart& part, const DocxLine& line) {
+void DocxLines::ListLines(const TakeLine& take) {
     static constexpr char16_t kTab[] = u"\t";
     static constexpr char16_t kBlank[] = u" ";
-    std::vector<std::u16string_view> pieces;
-    pieces.reserve(line.size());
-    for (const DocxLineItem& item : line) {
-        if (item.node != DocxLineItem::kSeparator) {
-            pieces.push_back(part.Text(item.node));
-        } else {
-            pieces.emplace_back(item.separator == kDocxHyphen ? kBlank : kTab);
-        }
-    }
-    std::vector<std::u16string> moved = transposer.TransposeLine(pieces);
-    for (std::size_t i = 0; i < line.size() && i < moved.size(); ++i) {
-        if (line[i].node != DocxLineItem::kSeparator) {
-            SetText(part, line[i].node, std::move(moved[i]));
+    for (std::size_t p = 0; p < parts_.size(); ++p) {
+        const DocxPart& part = parts_[p];
+        for (std::size_t l = 0; l < part.lineStarts.size(); ++l) {
+            const std::size_t begin = part.lineStarts[l];
+            const std::size_t end =
+                l + 1 < part.lineStarts.size() ? part.lineStarts[l + 1] : part.items.size();
+            pieces_.clear();
+            for (std::size_t i = begin; i < end; ++i) {
+                const DocxLineItem& item = part.items[i];
+                if (item.node == DocxLineItem::kSeparator) {
+                    pieces_.push_back({item.separator == kDocxHyphen ? kBlank : kTab, kStandIn});
+                } else {
+                    // Runs are Word's formatting, not the sheet's: together they are one text.
+                    pieces_.push_back({part.Text(item.node), (PieceId{p} << 32) | item.node, true});
+                }
+            }
+            take(pieces_);
         }
     }
 }
 
-}  // namespace
-
-void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part) {
-    ForEachLine(part, [&](const DocxLine& line) { transposer.Learn(DocxLineText(part, line)); });
-}
-
-std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part) {
-    const bool classic = transposer.Settings().recognition == Recognition::Classic;
-    ForEachLine(part, [&](const DocxLine& line) {
-        if (classic) {
-            TransposePieces(transposer, part, line);
-        } else {
-            TransposeWholeLine(transposer, part, line);
-        }
-    });
-    return part.newTexts.size();
+void DocxLines::Apply(PieceId piece, std::u16string_view text) {
+    DocxPart& part = parts_[static_cast<std::size_t>(piece >> 32)];
+    DocxTextNode& node = part.nodes[static_cast<std::uint32_t>(piece)];
+    node.newText = static_cast<std::uint32_t>(part.newTexts.size());
+    part.newTexts.emplace_back(text);
 }
 
 std::string RewriteDocxPart(const DocxPart& part) {
@@ -673,70 +579,6 @@ std::string RewriteDocxPart(const DocxPart& part) {
     }
     writer.Bytes(bytes, copied, bytes.size());
     return out;
-}
-
-std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
-                                         std::u16string_view changed) {
-    std::u16string joined;
-    std::vector<std::size_t> starts;
-    for (std::u16string_view text : texts) {
-        starts.push_back(joined.size());
-        joined += text;
-    }
-    std::vector<Edit> edits;
-    const std::vector<std::u16string_view> before = Chunks(joined);
-    const std::vector<std::u16string_view> after = Chunks(changed);
-    bool aligned = before.size() == after.size();
-    for (std::size_t i = 0; aligned && i < before.size(); ++i) {
-        aligned = IsBlank(before[i].front()) == IsBlank(after[i].front()) &&
-                  (!IsBlank(before[i].front()) || before[i] == after[i]);
-    }
-    if (aligned) {
-        std::size_t offset = 0;
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            AddEdit(edits, offset, before[i], after[i]);
-            offset += before[i].size();
-        }
-    } else {
-        AddEdit(edits, 0, joined, changed);
-    }
-
-    // Which text receives each edit's new characters.
-    std::vector<std::size_t> target;
-    for (const Edit& edit : edits) {
-        std::size_t at = edit.begin;
-        if (edit.begin == edit.end && edit.begin > 0) {
-            at = edit.begin - 1;  // pure insertion: beside the character before it
-        }
-        target.push_back(Holder(starts, std::min(at, joined.empty() ? 0 : joined.size() - 1)));
-    }
-
-    std::vector<std::u16string> result(texts.size());
-    std::size_t next = 0;
-    for (std::size_t k = 0; k < texts.size(); ++k) {
-        const std::size_t begin = starts[k];
-        const std::size_t end = begin + texts[k].size();
-        std::size_t cursor = begin;
-        while (next < edits.size() && edits[next].begin <= end) {
-            const Edit& edit = edits[next];
-            if (edit.begin == end && target[next] != k) {
-                break;  // starts in a later text
-            }
-            if (edit.begin > cursor) {
-                result[k].append(joined, cursor, edit.begin - cursor);
-            }
-            if (target[next] == k) {
-                result[k] += edit.replacement;
-            }
-            cursor = std::max(cursor, std::min(edit.end, end));
-            if (edit.end > end) {
-                break;  // goes on into the next text
-            }
-            ++next;
-        }
-        result[k].append(joined, cursor, end - cursor);
-    }
-    return result;
 }
 
 }  // namespace melvane

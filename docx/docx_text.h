@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "chords/sheet.h"
+#include "chords/lines.h"
 
 namespace melvane {
 
@@ -105,19 +105,21 @@ std::u16string DocxLineText(const DocxPart& part, const DocxLine& line);
 // A paragraph's text as a reader sees it: lines joined by line feeds.
 std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph);
 
-// Pass 1 over a part: every line to the transposer.
-void LearnDocxPart(SheetTransposer& transposer, const DocxPart& part);
+// The lines of a document's text parts for the line driver: runs continue one another, a tab
+// stands in as a tab and a non-breaking hyphen as a blank. A changed piece's new text goes into
+// its part's newTexts.
+class DocxLines : public LineDocument {
+  public:
+    explicit DocxLines(std::vector<DocxPart>& parts) : parts_(parts) {}
+    void ListLines(const TakeLine& take) override;
+    void Apply(PieceId piece, std::u16string_view text) override;
 
-// Pass 2: gives every changed node its new text; returns how many nodes changed.
-std::size_t TransposeDocxPart(const SheetTransposer& transposer, DocxPart& part);
+  private:
+    std::vector<DocxPart>& parts_;
+    std::vector<LinePiece> pieces_;
+};
 
 // The part's bytes with every changed node's text written in place.
 std::string RewriteDocxPart(const DocxPart& part);
-
-// Spreads a transposed piece back over the texts it was joined from. Each token that changed
-// has its changed stretch (the token minus its unchanged start and end) put into the text that
-// held the stretch's first character and removed from the later texts.
-std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
-                                         std::u16string_view changed);
 
 }  // namespace melvane

@@ -23,9 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              .parsed) {
         return 0;
     }
-    melvane::SheetTransposer transposer(notes, settings);
-    melvane::LearnDocxPart(transposer, part);
-    melvane::TransposeDocxPart(transposer, part);
+    std::vector<melvane::DocxPart> parts(1);
+    parts[0] = std::move(part);
+    melvane::DocxLines lines(parts);
+    melvane::TransposeLines(lines, notes, settings);
+    part = std::move(parts[0]);
 
     melvane::DocxPart again;
     if (!melvane::ParseDocxPart(melvane::RewriteDocxPart(part), again).parsed ||

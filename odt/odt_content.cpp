@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "chords/sheet.h"
-#include "chords/transpose.h"
-#include "documents/messages.h"
+#include "chords/lines.h"
 #include "odt/xml_reader.h"
 #include "odt/xml_writer.h"
 
@@ -18,79 +16,10 @@ bool IsTextName(std::u16string_view name) {
     return name.substr(0, 5) == u"text:";
 }
 
-// Every chord starts with a note letter from A to H, so a text without one has nothing to move;
-// most lyrics are skipped here without a copy.
-bool MayHoldChord(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'H'; });
-}
-
-// Transposes the runs of one node's text; see WalkTextNodes.
-std::size_t TransposeRuns(XmlDocument& document, XmlNodeId node, const ChordShift& shift,
-                          std::vector<std::size_t>& newOffsets) {
-    const std::u16string& text = document.Text(node);
-    if (!MayHoldChord(text)) {
-        return 0;
-    }
-    if (document.ChildCount(node) == 0) {
-        std::u16string moved =
-            TransposeText(shift.notes, text, shift.transpose.steps, shift.transpose.spelling);
-        if (moved == text) {
-            return 0;
-        }
-        document.SetText(node, std::move(moved));
-        return 1;
-    }
-
-    // The new text is only built once a run has changed; until then it is the old one.
-    const std::u16string_view old = text;
-    std::u16string result;
-    std::size_t changed = 0;
-    std::size_t position = 0;
-    newOffsets.clear();
-    const auto takeRun = [&](std::size_t length) {
-        length = std::min(length, old.size() - position);
-        const std::u16string_view run = old.substr(position, length);
-        std::size_t newLength = length;
-        const bool candidate = MayHoldChord(run);
-        const std::u16string moved =
-            candidate
-                ? TransposeText(shift.notes, run, shift.transpose.steps, shift.transpose.spelling)
-                : u"";
-        if (candidate && moved != run) {
-            if (changed++ == 0) {
-                result.assign(old.substr(0, position));
-            }
-            result += moved;
-            newLength = moved.size();
-        } else if (changed > 0) {
-            result += run;
-        }
-        position += length;
-        return newLength;
-    };
-    for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
-         child = document.NextSibling(child)) {
-        newOffsets.push_back(takeRun(document.Offset(child)));
-    }
-    takeRun(text.size() - position);
-    if (changed == 0) {
-        return 0;
-    }
-    document.SetText(node, std::move(result));
-    std::size_t index = 0;
-    for (XmlNodeId child = document.FirstChild(node); child != kNoXmlNode;
-         child = document.NextSibling(child)) {
-        document.SetOffset(child, newOffsets[index++]);
-    }
-    return changed;
-}
-
-// ---- sheet-aware: the document as lines -------------------------------------------------
-
 // One piece of a line: run `run` of a node's text (the text before its first child is run 0),
 // or text that only stands for an element (a tab, spaces), which is never written back. A
 // content entry is capped far below 4 GiB, so 32 bits hold every count.
-struct LinePiece {
+struct RunPiece {
     XmlNodeId node = kNoXmlNode;
     std::uint32_t run = 0;
     std::uint32_t start = 0;  // in the node's text, or in kStandIns
@@ -111,7 +40,7 @@ bool IsParagraph(std::u16string_view name) {
 // elements outside any paragraph makes a line per run.
 class LineCollector {
   public:
-    using OnLine = std::function<void(const std::vector<LinePiece>&)>;
+    using OnLine = std::function<void(const std::vector<RunPiece>&)>;
     LineCollector(const XmlDocument& document, OnLine onLine)
         : document_(document), onLine_(std::move(onLine)) {}
 
@@ -199,7 +128,7 @@ class LineCollector {
     void StandIn(std::uint32_t at) { open_.back().push_back({kNoXmlNode, 0, at, 1}); }
 
     void EndLine() {
-        std::vector<LinePiece>& line = open_.back();
+        std::vector<RunPiece>& line = open_.back();
         if (!line.empty()) {
             onLine_(line);
             line.clear();
@@ -207,17 +136,11 @@ class LineCollector {
     }
 
     const XmlDocument& document_;
-    std::vector<std::vector<LinePiece>> open_;  // the line being built, per open paragraph
+    std::vector<std::vector<RunPiece>> open_;  // the line being built, per open paragraph
     OnLine onLine_;
     std::function<void()> onParagraphLeft_;
-    std::vector<LinePiece> single_;
+    std::vector<RunPiece> single_;
 };
-
-bool MayHoldAnyChord(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char16_t c) {
-        return (c >= u'A' && c <= u'H') || (c >= u'a' && c <= u'h');
-    });
-}
 
 // A run's new text, kept in one shared buffer: a songbook has tens of thousands of them.
 struct NewRun {
@@ -276,117 +199,86 @@ void ReplaceRuns(XmlDocument& document, XmlNodeId node, const NewRun* first, con
     }
 }
 
-std::size_t WalkLines(XmlDocument& document, XmlNodeId top, const ChordShift& shift) {
-    SheetTransposer sheet(shift.notes, shift.transpose);
-    std::u16string line;
-    std::vector<std::u16string_view> texts;
-    const auto gather = [&](const std::vector<LinePiece>& pieces) {
-        texts.clear();
-        line.clear();
-        for (const LinePiece& piece : pieces) {
-            texts.push_back(piece.node == kNoXmlNode
-                                ? kStandIns.substr(piece.start, piece.length)
-                                : std::u16string_view(document.Text(piece.node))
-                                      .substr(piece.start, piece.length));
-            line.append(texts.back());
-        }
-    };
-    LineCollector(document, [&](const std::vector<LinePiece>& pieces) {
-        gather(pieces);
-        sheet.Learn(line);
-    }).Collect(top);
+// The document's lines for the line driver. The tree is only changed once every line has been
+// read, and then only where the walk has left for good: the changes of each paragraph are
+// written as the walk leaves it, so they are never held for the whole document.
+class OdtLines : public LineDocument {
+  public:
+    OdtLines(XmlDocument& document, XmlNodeId top) : document_(document), top_(top) {}
 
-    // The tree is only changed once every line has been read, and then only where the walk
-    // has left for good: the changes of each paragraph are written as the walk leaves it, so
-    // they are never held for the whole document.
-    std::vector<NewRun> changes;
-    std::u16string newTexts;
-    ReplaceScratch scratch;
-    std::size_t changed = 0;
-    // A change to text outside paragraphs may belong to an element still open: then everything
-    // waits for the end.
-    bool waitForTheEnd = false;
-    const auto apply = [&] {
+    void ListLines(const TakeLine& take) override {
+        LineCollector collector(document_, [&](const std::vector<RunPiece>& pieces) {
+            line_.clear();
+            for (const RunPiece& piece : pieces) {
+                line_.push_back(
+                    piece.node == kNoXmlNode
+                        ? LinePiece{kStandIns.substr(piece.start, piece.length)}
+                        : LinePiece{std::u16string_view(document_.Text(piece.node))
+                                                 .substr(piece.start, piece.length),
+                                             (PieceId{piece.node} << 32) | piece.run});
+            }
+            outsideParagraphs_ = collector_->OutsideParagraphs();
+            take(line_);
+        });
+        collector_ = &collector;
+        collector.OnParagraphLeft([this] {
+            if (!waitForTheEnd_) {
+                Flush();
+            }
+        });
+        collector.Collect(top_);
+        collector_ = nullptr;
+        Flush();
+    }
+
+    void Apply(PieceId piece, std::u16string_view text) override {
+        changes_.push_back({static_cast<XmlNodeId>(piece >> 32), static_cast<std::uint32_t>(piece),
+                            static_cast<std::uint32_t>(newTexts_.size()),
+                            static_cast<std::uint32_t>(text.size())});
+        newTexts_ += text;
+        // A change to text outside paragraphs may belong to an element still open: then
+        // everything waits for the end.
+        waitForTheEnd_ |= outsideParagraphs_;
+    }
+
+  private:
+    void Flush() {
         // A node's runs can belong to different lines (a span around a line break).
         const auto before = [](const NewRun& a, const NewRun& b) {
             return a.node != b.node ? a.node < b.node : a.run < b.run;
         };
-        if (!std::is_sorted(changes.begin(), changes.end(), before)) {
-            std::stable_sort(changes.begin(), changes.end(), before);
+        if (!std::is_sorted(changes_.begin(), changes_.end(), before)) {
+            std::stable_sort(changes_.begin(), changes_.end(), before);
         }
-        for (std::size_t i = 0; i < changes.size();) {
+        for (std::size_t i = 0; i < changes_.size();) {
             std::size_t end = i;
-            while (end < changes.size() && changes[end].node == changes[i].node) {
+            while (end < changes_.size() && changes_[end].node == changes_[i].node) {
                 ++end;
             }
-            ReplaceRuns(document, changes[i].node, changes.data() + i, changes.data() + end,
-                        newTexts, scratch);
+            ReplaceRuns(document_, changes_[i].node, changes_.data() + i, changes_.data() + end,
+                        newTexts_, scratch_);
             i = end;
         }
-        changed += changes.size();
-        changes.clear();
-        newTexts.clear();
-    };
-    LineCollector collector(document, [&](const std::vector<LinePiece>& pieces) {
-        gather(pieces);
-        if (!MayHoldAnyChord(line)) {
-            return;
-        }
-        std::vector<std::u16string> moved = sheet.TransposeLine(texts);
-        for (std::size_t i = 0; i < moved.size(); ++i) {
-            const LinePiece& piece = pieces[i];
-            if (piece.node != kNoXmlNode && moved[i] != texts[i]) {
-                changes.push_back({piece.node, piece.run,
-                                   static_cast<std::uint32_t>(newTexts.size()),
-                                   static_cast<std::uint32_t>(moved[i].size())});
-                newTexts += moved[i];
-                waitForTheEnd |= collector.OutsideParagraphs();
-            }
-        }
-    });
-    collector.OnParagraphLeft([&] {
-        if (!waitForTheEnd) {
-            apply();
-        }
-    });
-    collector.Collect(top);
-    apply();
-    return changed;
-}
+        changes_.clear();
+        newTexts_.clear();
+    }
 
-std::u16string ParseErrorText(const XmlParseError& error) {
-    const auto number = [](std::uint64_t value) {
-        const std::string digits = std::to_string(value);
-        return std::u16string(digits.begin(), digits.end());
-    };
-    return MessageText(Message::XmlParseError, Language::English,
-                       {error.message, number(error.line), number(error.column)});
-}
+    XmlDocument& document_;
+    XmlNodeId top_;
+    LineCollector* collector_ = nullptr;
+    std::vector<LinePiece> line_;
+    bool outsideParagraphs_ = false;
+    bool waitForTheEnd_ = false;
+    std::vector<NewRun> changes_;
+    std::u16string newTexts_;
+    ReplaceScratch scratch_;
+};
 
 }  // namespace
 
 std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShift& shift) {
-    if (shift.transpose.recognition == Recognition::SheetAware) {
-        return WalkLines(document, node, shift);
-    }
-    std::size_t changed = 0;
-    std::vector<std::size_t> offsets;
-    // An explicit stack: a deeply nested file must not exhaust the call stack.
-    std::vector<XmlNodeId> pending{node};
-    while (!pending.empty()) {
-        const XmlNodeId current = pending.back();
-        pending.pop_back();
-        if (IsTextName(document.Name(current))) {
-            changed += TransposeRuns(document, current, shift, offsets);
-        }
-        // Siblings are taken last to first; each node's text is its own, so the order of the
-        // visits does not matter.
-        for (XmlNodeId child = document.FirstChild(current); child != kNoXmlNode;
-             child = document.NextSibling(child)) {
-            pending.push_back(child);
-        }
-    }
-    return changed;
+    OdtLines lines(document, node);
+    return TransposeLines(lines, shift.notes, shift.transpose);
 }
 
 namespace {
@@ -394,8 +286,7 @@ namespace {
 // Walks a loaded text and writes it into `written`; `sourceSize` sizes the buffer, the new text
 // being about as long as the old.
 ContentResult TransposeLoaded(XmlLoadResult& loaded, std::size_t sourceSize,
-                              const ChordShift& shift, UserMessages& messages,
-                              std::string& written) {
+                              const ChordShift& shift, std::string& written) {
     ContentResult result;
     switch (loaded.status) {
         case XmlLoadStatus::Missing:
@@ -406,8 +297,7 @@ ContentResult TransposeLoaded(XmlLoadResult& loaded, std::size_t sourceSize,
             result.status = ContentStatus::Unreadable;
             return result;
         case XmlLoadStatus::ParseError:
-            messages.Show({MessageText(Message::ErrorTitle, Language::English),
-                           ParseErrorText(loaded.error), MessageIcon::None});
+            result.error = std::move(loaded.error);
             result.status = ContentStatus::ParseError;
             return result;
         case XmlLoadStatus::Loaded:
@@ -428,20 +318,19 @@ ContentResult TransposeLoaded(XmlLoadResult& loaded, std::size_t sourceSize,
 
 }  // namespace
 
-ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
-                                  UserMessages& messages) {
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift) {
     XmlLoadResult loaded = LoadXmlBytes(bytes);
     const std::size_t sourceSize = bytes.size();
     if (loaded.status != XmlLoadStatus::Loaded) {
-        return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+        return TransposeLoaded(loaded, sourceSize, shift, bytes);
     }
     // The source's bytes are not needed once parsed: at most the tree and the new text are held.
     std::string().swap(bytes);
-    return TransposeLoaded(loaded, sourceSize, shift, messages, bytes);
+    return TransposeLoaded(loaded, sourceSize, shift, bytes);
 }
 
 ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
-                                  UserMessages& messages, std::string& written) {
+                                  std::string& written) {
     std::size_t sourceSize = 0;
     XmlLoadResult loaded = LoadXmlFrom([&](const XmlAllocate& allocate) {
         return source([&](std::size_t size) {
@@ -449,7 +338,7 @@ ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shi
             return allocate(size);
         });
     });
-    return TransposeLoaded(loaded, sourceSize, shift, messages, written);
+    return TransposeLoaded(loaded, sourceSize, shift, written);
 }
 
 }  // namespace melvane

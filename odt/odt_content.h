@@ -9,7 +9,6 @@
 #include "chords/sheet.h"
 #include "odt/xml_document.h"
 #include "odt/xml_reader.h"
-#include "platform/user_messages.h"
 
 namespace melvane {
 
@@ -23,10 +22,9 @@ struct ChordShift {
 // is one piece, and every child stays between the same two runs. Returns how many pieces
 // changed.
 //
-// Classic recognition transposes every piece on its own. Sheet-aware recognition reads lines:
-// a paragraph's text up to each line break, with a tab element as a tab and a space element as
-// its spaces; every line is learned first, then each line is transposed and the pieces that
-// changed are written back.
+// The lines handed to the line driver are a paragraph's text up to each line break, with a tab
+// element standing in as a tab and a space element as a space; text of "text:" elements outside
+// any paragraph is a line per run.
 std::size_t WalkTextNodes(XmlDocument& document, XmlNodeId node, const ChordShift& shift);
 
 enum class ContentStatus {
@@ -39,16 +37,15 @@ enum class ContentStatus {
 struct ContentResult {
     ContentStatus status = ContentStatus::Missing;
     std::size_t piecesChanged = 0;
+    XmlParseError error;  // with ParseError
 };
 
 // Parses the bytes of content.xml (in one pass over memory), transposes them and puts the
-// written XML in their place. A parse error is shown through `messages` (in English, as the
-// parser words it) and leaves the bytes as they were.
-ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift,
-                                  UserMessages& messages);
+// written XML in their place. A parse error leaves the bytes as they were.
+ContentResult TransposeContentXml(std::string& bytes, const ChordShift& shift);
 // The same for a text read straight into the parser's buffer (see LoadXmlFrom), so that it is
 // held once while it is parsed; the written XML goes to `written`.
 ContentResult TransposeContentXml(const XmlSource& source, const ChordShift& shift,
-                                  UserMessages& messages, std::string& written);
+                                  std::string& written);
 
 }  // namespace melvane

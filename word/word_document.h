@@ -9,21 +9,11 @@
 
 #include "chords/note_table.h"
 #include "chords/sheet.h"
-#include "platform/shell.h"
-#include "platform/user_messages.h"
 
 namespace melvane {
 
-struct WordSettings {
-    const NoteTable& notes;
-    TransposeSettings transpose;
-    Language language = Language::English;
-    bool openOutput = true;  // open the saved copy with its default application
-};
-
 enum class WordFailure {
     None,
-    SameFile,    // the output would replace the source
     NotStarted,  // Word could not be created
     NotOpened,   // Word could not open the source
     NotRead,     // Word did not say how many paragraphs there are
@@ -31,8 +21,10 @@ enum class WordFailure {
 };
 
 struct WordResult {
-    int status = 0;  // 1 when the document was processed and saved, else 0
+    bool saved = false;  // the document was processed and saved
     WordFailure failure = WordFailure::None;
+    std::uint32_t errorCode = 0;  // with a failure: the automation layer's HRESULT
+    std::u16string errorText;     // and its account of what went wrong
     std::u16string outputPath;   // where the copy was saved (or was to be)
     std::size_t paragraphs = 0;  // as Word counted them
     std::size_t changed = 0;     // written back transposed
@@ -41,10 +33,8 @@ struct WordResult {
 
 // Transposes `sourcePath` into a copy at `outputPath` (for an empty one, the source's name with
 // "_NEU" before the extension). Relative paths are taken from this process's working folder.
-// Failures are shown through `messages` in the settings' language where they happen; the source
-// is never changed. Word is ended and every object released on every path.
+// The source is never changed; Word is ended and every object released on every path.
 WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u16string& outputPath,
-                                 const WordSettings& settings, UserMessages& messages,
-                                 Shell& shell);
+                                 const NoteTable& notes, const TransposeSettings& settings);
 
 }  // namespace melvane

@@ -9,12 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "chords/sheet.h"
-#include "chords/transpose.h"
+#include "chords/lines.h"
 #include "com/automation.h"
 #include "com/last_error.h"
-#include "documents/messages.h"
-#include "platform/file_system.h"
 #include "word/word_commands.h"
 #include "word/word_output_name.h"
 
@@ -96,163 +93,129 @@ class OpenDocument {
     AutomationHandlePtr document_;
 };
 
-// The automation layer's account of what went wrong is English. On the German face the causes
-// a user meets most get a German sentence, and the account follows as the detail.
-std::wstring Reason(Language language) {
-    const std::wstring text = LastErrorText();
-    if (language != Language::German) {
+// The automation layer's account of the call that failed.
+void Failed(WordResult& result, WordFailure failure) {
+    result.failure = failure;
+    result.errorCode = static_cast<std::uint32_t>(LastErrorCode());
+    result.errorText = Utf16(LastErrorText());
+}
+
+// Word's paragraphs as lines for the line driver: a paragraph's lines end at the paragraph mark
+// and at manual line breaks (U+000B). Paragraphs are read on the first pass (and kept when there
+// is a second); a paragraph with a changed line is written back whole once its last line has
+// been handed over. One that cannot be reached, read or written back is left as it was and
+// counted.
+class WordLines : public LineDocument {
+  public:
+    WordLines(AutomationHandle& document, std::int64_t count, bool twoPasses, WordResult& result)
+        : document_(document), count_(count), keep_(twoPasses), result_(result) {}
+
+    void ListLines(const TakeLine& take) override {
+        const bool firstPass = !read_;
+        read_ = true;
+        std::optional<std::u16string> read;
+        for (std::int64_t i = 1; i <= count_; ++i) {
+            if (firstPass) {
+                read = ReadParagraph(i);
+                if (keep_) {
+                    texts_.push_back(read);
+                }
+            }
+            const std::optional<std::u16string>& text =
+                firstPass ? read : texts_[static_cast<std::size_t>(i - 1)];
+            if (text) {
+                TakeParagraph(i, *text, take);
+            }
+            range_.reset();
+        }
+    }
+
+    void Apply(PieceId, std::u16string_view text) override {
+        changed_ = true;
+        newText_.append(paragraph_.substr(copied_, lineStart_ - copied_));
+        newText_ += text;
+        copied_ = lineStart_ + lineLength_;
+    }
+
+  private:
+    void TakeParagraph(std::int64_t i, std::u16string_view paragraph, const TakeLine& take) {
+        paragraph_ = paragraph;
+        newText_.clear();
+        changed_ = false;
+        copied_ = 0;
+        std::size_t start = 0;
+        for (std::size_t c = 0; c <= paragraph.size(); ++c) {
+            if (c == paragraph.size() || paragraph[c] == u'\r' || paragraph[c] == u'\v') {
+                lineStart_ = start;
+                lineLength_ = c - start;
+                const LinePiece line{paragraph.substr(start, c - start), PieceId(i)};
+                take(std::span(&line, 1));
+                start = c + 1;
+            }
+        }
+        if (!changed_) {
+            return;
+        }
+        newText_.append(paragraph.substr(copied_));
+        if (WriteParagraph(i)) {
+            ++result_.changed;
+        } else {
+            ++result_.failed;
+        }
+    }
+
+    std::optional<std::u16string> ReadParagraph(std::int64_t i) {
+        range_ = document_.QueryObject(Wide(ParagraphRangeCommand(i)));
+        if (LastErrorCode() != 0 || !range_) {
+            ++result_.failed;
+            return std::nullopt;
+        }
+        std::u16string text = Utf16(range_->QueryText(Wide(kReadTextCommand)));
+        if (LastCallFailed()) {
+            ++result_.failed;
+            return std::nullopt;
+        }
         return text;
     }
-    const auto code = static_cast<std::uint32_t>(LastErrorCode());
-    std::u16string sentence;
-    if (code == 0x80040154u || code == 0x800401F3u) {  // class not registered, unknown ProgID
-        sentence = MessageText(Message::WordNotRegistered, language);
-    } else if (code == 0x80080005u) {  // the server failed to start
-        sentence = MessageText(Message::WordServerFailed, language);
-    }
-    return sentence.empty() ? text : Wide(sentence) + L"\rDetails: " + text;
-}
 
-// The text ends with the automation layer's account of what went wrong.
-void ShowError(UserMessages& messages, Language language, Message message,
-               const std::wstring& reason) {
-    messages.Show({MessageText(Message::ErrorTitle, language),
-                   MessageText(message, language) + Utf16(reason), MessageIcon::Error});
-}
-
-void ShowSameFile(UserMessages& messages, Language language) {
-    messages.Show({MessageText(Message::ErrorTitle, language),
-                   MessageText(Message::SameFile, language), MessageIcon::Error});
-}
-
-// A paragraph's lines end at the paragraph mark and at manual line breaks (U+000B).
-template <typename EachLine>
-void ForEachLine(std::u16string_view paragraph, EachLine&& eachLine) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= paragraph.size(); ++i) {
-        if (i == paragraph.size() || paragraph[i] == u'\r' || paragraph[i] == u'\v') {
-            eachLine(start, paragraph.substr(start, i - start));
-            start = i + 1;
+    // Writes one paragraph's new text, through the range it was just read from when there is
+    // one; false when Word would not take it.
+    bool WriteParagraph(std::int64_t i) {
+        if (!range_) {
+            range_ = document_.QueryObject(Wide(ParagraphRangeCommand(i)));
+            if (LastErrorCode() != 0 || !range_) {
+                return false;
+            }
         }
+        return SUCCEEDED(range_->AssignProperty(Wide(AssignTextCommand(newText_))));
     }
-}
 
-std::u16string TransposeParagraph(const SheetTransposer& sheet, std::u16string_view paragraph) {
-    std::u16string result;
-    result.reserve(paragraph.size() + 8);
-    std::size_t copied = 0;
-    ForEachLine(paragraph, [&](std::size_t start, std::u16string_view line) {
-        result.append(paragraph.substr(copied, start - copied));
-        result += sheet.TransposeLine(line);
-        copied = start + line.size();
-    });
-    result.append(paragraph.substr(std::min(copied, paragraph.size())));
-    return result;
-}
-
-// Writes one paragraph's new text; false when Word would not take it.
-bool WriteParagraph(AutomationHandle& document, std::int64_t i, const std::u16string& newText) {
-    AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
-    if (LastErrorCode() != 0 || !range) {
-        return false;
-    }
-    return SUCCEEDED(range->AssignProperty(Wide(AssignTextCommand(newText))));
-}
-
-// Sheet-aware: every paragraph is read first, so the whole sheet is learned before the first
-// one is written. A paragraph that cannot be reached, read or written back is left as it was
-// and counted.
-void TransposeSheet(AutomationHandle& document, std::int64_t count, const WordSettings& settings,
-                    WordResult& result) {
-    std::vector<std::optional<std::u16string>> texts;
-    texts.reserve(static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 20)));
-    SheetTransposer sheet(settings.notes, settings.transpose);
-    for (std::int64_t i = 1; i <= count; ++i) {
-        AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
-        if (LastErrorCode() != 0 || !range) {
-            ++result.failed;
-            texts.emplace_back();
-            continue;
-        }
-        std::u16string text = Utf16(range->QueryText(Wide(kReadTextCommand)));
-        if (LastCallFailed()) {
-            ++result.failed;
-            texts.emplace_back();
-            continue;
-        }
-        ForEachLine(text, [&](std::size_t, std::u16string_view line) { sheet.Learn(line); });
-        texts.emplace_back(std::move(text));
-    }
-    for (std::int64_t i = 1; i <= count; ++i) {
-        const std::optional<std::u16string>& oldText = texts[static_cast<std::size_t>(i - 1)];
-        if (!oldText) {
-            continue;
-        }
-        const std::u16string newText = TransposeParagraph(sheet, *oldText);
-        if (newText == *oldText) {
-            continue;
-        }
-        if (WriteParagraph(document, i, newText)) {
-            ++result.changed;
-        } else {
-            ++result.failed;
-        }
-    }
-}
-
-// Classic: every paragraph is transposed on its own as it is read. One that cannot be reached,
-// read or written back is left as it was and counted.
-void TransposeParagraphs(AutomationHandle& document, std::int64_t count,
-                         const WordSettings& settings, WordResult& result) {
-    if (settings.transpose.recognition == Recognition::SheetAware) {
-        TransposeSheet(document, count, settings, result);
-        return;
-    }
-    for (std::int64_t i = 1; i <= count; ++i) {
-        AutomationHandlePtr range = document.QueryObject(Wide(ParagraphRangeCommand(i)));
-        if (LastErrorCode() != 0 || !range) {
-            ++result.failed;
-            continue;
-        }
-        const std::u16string oldText = Utf16(range->QueryText(Wide(kReadTextCommand)));
-        if (LastCallFailed()) {
-            ++result.failed;
-            continue;
-        }
-        const std::u16string newText = TransposeText(
-            settings.notes, oldText, settings.transpose.steps, settings.transpose.spelling);
-        if (newText == oldText) {
-            continue;
-        }
-        if (FAILED(range->AssignProperty(Wide(AssignTextCommand(newText))))) {
-            ++result.failed;
-        } else {
-            ++result.changed;
-        }
-    }
-}
+    AutomationHandle& document_;
+    std::int64_t count_;
+    bool keep_;
+    WordResult& result_;
+    bool read_ = false;
+    std::vector<std::optional<std::u16string>> texts_;
+    AutomationHandlePtr range_;
+    std::u16string_view paragraph_;
+    std::u16string newText_;
+    bool changed_ = false;
+    std::size_t copied_ = 0;
+    std::size_t lineStart_ = 0;
+    std::size_t lineLength_ = 0;
+};
 
 }  // namespace
 
 WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u16string& outputPath,
-                                 const WordSettings& settings, UserMessages& messages,
-                                 Shell& shell) {
-    const Language language = settings.language;
+                                 const NoteTable& notes, const TransposeSettings& settings) {
     WordResult result;
     const std::u16string source = FullPath(sourcePath);
     result.outputPath = FullPath(outputPath.empty() ? WordOutputPath(sourcePath) : outputPath);
-    // Saving over the source would lose the original chords.
-    if (IsSameFile(std::filesystem::path(Wide(source)),
-                   std::filesystem::path(Wide(result.outputPath)))) {
-        ShowSameFile(messages, language);
-        result.failure = WordFailure::SameFile;
-        return result;
-    }
 
     AutomationHandlePtr application = CreateAutomationObject(Wide(kWordProgId), nullptr, true);
     if (!application) {
-        ShowError(messages, language, Message::WordNotStarted, Reason(language));
-        result.failure = WordFailure::NotStarted;
+        Failed(result, WordFailure::NotStarted);
         return result;
     }
     RunningWord word(std::move(application));
@@ -261,8 +224,7 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
 
     AutomationHandlePtr opened = word->QueryObject(Wide(OpenDocumentCommand(source)));
     if (!opened) {
-        ShowError(messages, language, Message::WordNotOpened, Reason(language));
-        result.failure = WordFailure::NotOpened;
+        Failed(result, WordFailure::NotOpened);
         return result;
     }
     OpenDocument document(std::move(opened));
@@ -271,25 +233,20 @@ WordResult TransposeWordDocument(const std::u16string& sourcePath, const std::u1
     // untransposed and reported done.
     const std::int64_t count = document->QueryInteger(Wide(kParagraphCountCommand));
     if (LastCallFailed()) {
-        ShowError(messages, language, Message::WordNotRead, Reason(language));
-        result.failure = WordFailure::NotRead;
+        Failed(result, WordFailure::NotRead);
         return result;
     }
     result.paragraphs = count > 0 ? static_cast<std::size_t>(count) : 0;
-    TransposeParagraphs(*document, count, settings, result);
+    WordLines lines(*document, count, NeedsLearning(settings), result);
+    TransposeLines(lines, notes, settings);
 
     if (FAILED(word->CallMethod(Wide(SaveAsCommand(result.outputPath))))) {
-        ShowError(messages, language, Message::WordNotSaved, Reason(language));
-        result.failure = WordFailure::NotSaved;
+        Failed(result, WordFailure::NotSaved);
         return result;
     }
     document.Close();
     word.Quit();
-
-    if (settings.openOutput) {
-        shell.OpenDocument(std::filesystem::path(Wide(result.outputPath)));
-    }
-    result.status = 1;
+    result.saved = true;
     return result;
 }
 

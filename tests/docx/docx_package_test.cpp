@@ -92,7 +92,11 @@ TEST(DocxPackage, EveryLineComesOutAsTheEngineMovesItsText) {
                 ASSERT_EQ(before.names, after.names);
                 SheetTransposer transposer(notes, settings);
                 for (const DocxPart& part : before.parts) {
-                    LearnDocxPart(transposer, part);
+                    for (std::size_t i = 0; i < part.ParagraphCount(); ++i) {
+                        for (const DocxLine& line : part.Lines(i)) {
+                            transposer.Learn(DocxLineText(part, line));
+                        }
+                    }
                 }
                 for (std::size_t p = 0; p < before.parts.size(); ++p) {
                     const DocxPart& source = before.parts[p];

@@ -11,50 +11,6 @@
 namespace melvane {
 namespace {
 
-struct SpreadCase {
-    std::vector<std::u16string> texts;
-    std::u16string changed;
-    std::vector<std::u16string> expected;
-};
-
-TEST(SpreadChange, ChangedStretchGoesToTheTextOfItsFirstCharacter) {
-    const std::vector<SpreadCase> cases = {
-        {{u"A", u"m"}, u"Hm", {u"H", u"m"}},
-        {{u"F", u"#m"}, u"Gm", {u"G", u"m"}},
-        {{u"[", u"Am]"}, u"[Hm]", {u"[", u"Hm]"}},
-        {{u"G", u"b Em"}, u"F# Fm", {u"F#", u" Fm"}},
-        {{u"C", u""}, u"C#", {u"C#", u""}},
-        {{u"", u"C"}, u"C#", {u"", u"C#"}},
-        {{u"D", u"b", u"7 x"}, u"D7 x", {u"D", u"", u"7 x"}},
-        {{u"Am  ", u"C"}, u"Hm  D", {u"Hm  ", u"D"}},
-        {{u"Ab", u"m"}, u"G#m", {u"G#", u"m"}},
-    };
-    for (const SpreadCase& c : cases) {
-        const std::vector<std::u16string_view> texts(c.texts.begin(), c.texts.end());
-        EXPECT_EQ(SpreadChange(texts, c.changed), c.expected)
-            << std::string(c.changed.begin(), c.changed.end());
-    }
-}
-
-TEST(SpreadChange, JoinedResultIsTheChangedText) {
-    // Whatever the split, the texts put together again are the transposed piece.
-    const std::u16string before = u"(Am) C  F#m7/C#  |  Gsus4 x";
-    const std::u16string after = u"(Hm) D  G#m7/D#  |  Asus4 x";
-    for (std::size_t a = 0; a <= before.size(); ++a) {
-        for (std::size_t b = a; b <= before.size(); ++b) {
-            const std::vector<std::u16string_view> texts = {
-                std::u16string_view(before).substr(0, a),
-                std::u16string_view(before).substr(a, b - a),
-                std::u16string_view(before).substr(b)};
-            std::u16string joined;
-            for (const std::u16string& t : SpreadChange(texts, after)) {
-                joined += t;
-            }
-            ASSERT_EQ(joined, after) << a << " " << b;
-        }
-    }
-}
-
 TEST(RewriteDocxPart, NewTextReplacesTheWholeCharacterDataAndKeepsBlanks) {
     // Each part holds one w:t; its new text must read back exactly, with xml:space="preserve"
     // where it starts or ends with a blank, and every other byte as it was.

@@ -1,0 +1,267 @@
+#include "chords/lines.h"
+
+#include <algorithm>
+
+#include "chords/transpose.h"
+
+namespace melvane {
+namespace {
+
+// Every chord starts with a note letter, so a text without one has nothing to move: most lyrics
+// are passed by here without a copy. Classic chords are upper case only.
+bool MayHoldChord(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'H'; });
+}
+
+bool MayHoldAnyChord(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) {
+        return (c >= u'A' && c <= u'H') || (c >= u'a' && c <= u'h');
+    });
+}
+
+class Driver {
+  public:
+    Driver(LineDocument& document, const NoteTable& notes, const TransposeSettings& settings)
+        : document_(document), notes_(notes), sheet_(notes, settings) {}
+
+    void Learn(std::span<const LinePiece> line) {
+        if (line.size() == 1) {
+            sheet_.Learn(line.front().text);
+            return;
+        }
+        joined_.clear();
+        for (const LinePiece& piece : line) {
+            joined_.append(piece.text);
+        }
+        sheet_.Learn(joined_);
+    }
+
+    void Transpose(std::span<const LinePiece> line) {
+        if (NeedsLearning(sheet_.Settings())) {
+            TransposeSheetLine(line);
+        } else {
+            TransposeTexts(line);
+        }
+    }
+
+    std::size_t Changed() const { return changed_; }
+
+  private:
+    void Apply(const LinePiece& piece, std::u16string_view text) {
+        document_.Apply(piece.id, text);
+        ++changed_;
+    }
+
+    void TransposeSheetLine(std::span<const LinePiece> line) {
+        if (line.size() == 1) {
+            if (line.front().id != kStandIn) {
+                moved_.clear();
+                if (sheet_.TransposeLineInto(line.front().text, moved_)) {
+                    Apply(line.front(), moved_);
+                }
+            }
+            return;
+        }
+        texts_.clear();
+        bool candidate = false;
+        for (const LinePiece& piece : line) {
+            texts_.push_back(piece.text);
+            candidate = candidate || MayHoldAnyChord(piece.text);
+        }
+        if (!candidate) {
+            return;
+        }
+        const std::vector<std::u16string> moved = sheet_.TransposeLine(texts_);
+        for (std::size_t i = 0; i < line.size() && i < moved.size(); ++i) {
+            if (line[i].id != kStandIn && moved[i] != texts_[i]) {
+                Apply(line[i], moved[i]);
+            }
+        }
+    }
+
+    // Classic: every text on its own, a piece together with those that continue it.
+    void TransposeTexts(std::span<const LinePiece> line) {
+        const TransposeSettings& settings = sheet_.Settings();
+        std::size_t start = 0;
+        while (start < line.size()) {
+            if (line[start].id == kStandIn) {
+                ++start;
+                continue;
+            }
+            std::size_t end = start + 1;
+            while (end < line.size() && line[end].continues && line[end].id != kStandIn) {
+                ++end;
+            }
+            if (end == start + 1) {
+                const std::u16string_view text = line[start].text;
+                if (MayHoldChord(text)) {
+                    const std::u16string moved =
+                        TransposeText(notes_, text, settings.steps, settings.spelling);
+                    if (moved != text) {
+                        Apply(line[start], moved);
+                    }
+                }
+            } else {
+                TransposeJoined(line.subspan(start, end - start));
+            }
+            start = end;
+        }
+    }
+
+    void TransposeJoined(std::span<const LinePiece> pieces) {
+        const TransposeSettings& settings = sheet_.Settings();
+        texts_.clear();
+        joined_.clear();
+        for (const LinePiece& piece : pieces) {
+            texts_.push_back(piece.text);
+            joined_.append(piece.text);
+        }
+        const std::u16string moved =
+            TransposeText(notes_, joined_, settings.steps, settings.spelling);
+        if (moved == joined_) {
+            return;
+        }
+        const std::vector<std::u16string> spread = SpreadChange(texts_, moved);
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (spread[i] != texts_[i]) {
+                Apply(pieces[i], spread[i]);
+            }
+        }
+    }
+
+    LineDocument& document_;
+    const NoteTable& notes_;
+    SheetTransposer sheet_;
+    std::size_t changed_ = 0;
+    // Kept from line to line: a songbook has tens of thousands of lines.
+    std::u16string joined_;
+    std::u16string moved_;
+    std::vector<std::u16string_view> texts_;
+};
+
+// ---- spreading a change over the texts it was joined from ------------------------------
+
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\u00A0';
+}
+
+// Alternating stretches of blanks and of other characters.
+std::vector<std::u16string_view> Chunks(std::u16string_view text) {
+    std::vector<std::u16string_view> chunks;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= text.size(); ++i) {
+        if (i == text.size() || IsBlank(text[i]) != IsBlank(text[start])) {
+            chunks.push_back(text.substr(start, i - start));
+            start = i;
+        }
+    }
+    return chunks;
+}
+
+struct Edit {
+    std::size_t begin;  // in the joined old text
+    std::size_t end;
+    std::u16string_view replacement;
+};
+
+void AddEdit(std::vector<Edit>& edits, std::size_t offset, std::u16string_view before,
+             std::u16string_view after) {
+    if (before == after) {
+        return;
+    }
+    std::size_t head = 0;
+    while (head < before.size() && head < after.size() && before[head] == after[head]) {
+        ++head;
+    }
+    std::size_t tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+        ++tail;
+    }
+    edits.push_back({offset + head, offset + before.size() - tail,
+                     after.substr(head, after.size() - head - tail)});
+}
+
+// The index of the text holding the joined position, the first non-empty one at a boundary.
+std::size_t Holder(const std::vector<std::size_t>& starts, std::size_t position) {
+    const auto next = std::upper_bound(starts.begin(), starts.end(), position);
+    return static_cast<std::size_t>(next - starts.begin()) - 1;
+}
+
+}  // namespace
+
+std::size_t TransposeLines(LineDocument& document, const NoteTable& notes,
+                           const TransposeSettings& settings) {
+    Driver driver(document, notes, settings);
+    if (NeedsLearning(settings)) {
+        document.ListLines([&driver](std::span<const LinePiece> line) { driver.Learn(line); });
+    }
+    document.ListLines([&driver](std::span<const LinePiece> line) { driver.Transpose(line); });
+    return driver.Changed();
+}
+
+std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
+                                         std::u16string_view changed) {
+    std::u16string joined;
+    std::vector<std::size_t> starts;
+    for (std::u16string_view text : texts) {
+        starts.push_back(joined.size());
+        joined += text;
+    }
+    std::vector<Edit> edits;
+    const std::vector<std::u16string_view> before = Chunks(joined);
+    const std::vector<std::u16string_view> after = Chunks(changed);
+    bool aligned = before.size() == after.size();
+    for (std::size_t i = 0; aligned && i < before.size(); ++i) {
+        aligned = IsBlank(before[i].front()) == IsBlank(after[i].front()) &&
+                  (!IsBlank(before[i].front()) || before[i] == after[i]);
+    }
+    if (aligned) {
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            AddEdit(edits, offset, before[i], after[i]);
+            offset += before[i].size();
+        }
+    } else {
+        AddEdit(edits, 0, joined, changed);
+    }
+
+    // Which text receives each edit's new characters.
+    std::vector<std::size_t> target;
+    for (const Edit& edit : edits) {
+        std::size_t at = edit.begin;
+        if (edit.begin == edit.end && edit.begin > 0) {
+            at = edit.begin - 1;  // pure insertion: beside the character before it
+        }
+        target.push_back(Holder(starts, std::min(at, joined.empty() ? 0 : joined.size() - 1)));
+    }
+
+    std::vector<std::u16string> result(texts.size());
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const std::size_t begin = starts[k];
+        const std::size_t end = begin + texts[k].size();
+        std::size_t cursor = begin;
+        while (next < edits.size() && edits[next].begin <= end) {
+            const Edit& edit = edits[next];
+            if (edit.begin == end && target[next] != k) {
+                break;  // starts in a later text
+            }
+            if (edit.begin > cursor) {
+                result[k].append(joined, cursor, edit.begin - cursor);
+            }
+            if (target[next] == k) {
+                result[k] += edit.replacement;
+            }
+            cursor = std::max(cursor, std::min(edit.end, end));
+            if (edit.end > end) {
+                break;  // goes on into the next text
+            }
+            ++next;
+        }
+        result[k].append(joined, cursor, end - cursor);
+    }
+    return result;
+}
+
+}  // namespace melvane
