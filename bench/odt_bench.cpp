@@ -250,11 +250,9 @@ const NoteTable& Notes() {
 }
 
 bool TransposeOnce(const fs::path& source, const fs::path& output) {
-    RecordingUserMessages messages;
-    RecordingShell shell;
-    OdtSettings settings{Notes(), {}, Language::English, false};
-    settings.transpose.steps = 2;
-    return TransposeOdtDocument(source, output, settings, messages, shell).Succeeded();
+    TransposeSettings settings;
+    settings.steps = 2;
+    return TransposeOdtDocument(source, output, Notes(), settings).Succeeded();
 }
 
 void SetSizes(benchmark::State& state, const Songbook& book) {

@@ -4,8 +4,6 @@
 
 #include "documents/documents.h"
 #include "documents/messages.h"
-#include "docx/docx_package.h"
-#include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
 
@@ -127,19 +125,17 @@ int RunDocumentMode(const NoteTable& notes, const Options& options, Language lan
     return allDone ? 0 : 1;
 }
 
-int RunPrintMode(const Options& options, std::ostream& out, std::ostream& err) {
+int RunPrintMode(const Options& options, Language language, std::ostream& out,
+                 std::ostream& err) {
     int status = 0;
     for (const std::string& file : options.files) {
         std::vector<std::u16string> paragraphs;
         const std::filesystem::path path = PathFromUtf8(file);
-        if (KindOf(path) == DocumentKind::Docx) {
-            if (!ReadDocxPackageParagraphs(path, paragraphs)) {
-                err << "melvane-cli: " << file << ": not a readable Word document\n";
-                status = 1;
-                continue;
-            }
-        } else if (!ReadOdtParagraphs(path, paragraphs)) {
-            err << "melvane-cli: " << file << ": not a readable OpenDocument text\n";
+        if (!ReadDocumentParagraphs(path, paragraphs)) {
+            err << "melvane-cli: " << file << ": "
+                << Say(language, KindOf(path) == DocumentKind::Docx ? Message::PrintWordUnreadable
+                                                                    : Message::PrintOdtUnreadable)
+                << '\n';
             status = 1;
             continue;
         }

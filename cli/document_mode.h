@@ -16,7 +16,9 @@ namespace melvane::cli {
 int RunDocumentMode(const NoteTable& notes, const Options& options, Language language,
                     UserMessages& messages, Shell& shell, std::ostream& out);
 
-// Prints the paragraphs of each of `options.files`; 1 when any cannot be read.
-int RunPrintMode(const Options& options, std::ostream& out, std::ostream& err);
+// Prints the paragraphs of each of `options.files`; 1 when any cannot be read (said to `err` in
+// `language`).
+int RunPrintMode(const Options& options, Language language, std::ostream& out,
+                 std::ostream& err);
 
 }  // namespace melvane::cli

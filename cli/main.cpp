@@ -8,9 +8,11 @@
 #include "cli/options.h"
 #include "cli/program.h"
 #include "cli/text_mode.h"
+#include "documents/messages.h"
 #include "platform/language.h"
 #include "platform/shell.h"
 #include "platform/user_messages.h"
+#include "platform/utf.h"
 
 int melvane::cli::RunProgram(const std::vector<std::string>& args) {
     using namespace melvane;
@@ -20,6 +22,9 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
         return 2;
     }
     const cli::Options& options = parsed.options;
+    const Language language = options.language.value_or(
+        cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                std::getenv("LANG"), UserDefaultLanguage()));
     switch (options.mode) {
         case cli::Mode::Help:
             std::cout << cli::UsageText();
@@ -29,31 +34,27 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
             return 0;
         case cli::Mode::Text: {
             std::ios::sync_with_stdio(false);
-            const Language language = options.language.value_or(
-                cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                                        std::getenv("LANG"), UserDefaultLanguage()));
             // Only the classic scan searches the table's 26 compiled patterns; a sheet-aware
             // filter starts without compiling them.
             const NoteTable table =
                 options.recognition == Recognition::Classic ? BuildNoteTables() : NoteTable{};
             if (!cli::RunTextMode(table, std::cin, std::cout,
                                   cli::TransposeSettingsFor(options, language))) {
-                std::cerr << "melvane-cli: could not write the output\n";
+                std::cerr << "melvane-cli: "
+                          << Utf16ToUtf8(MessageText(Message::TextOutputNotWritten, language))
+                          << '\n';
                 return 1;
             }
             return 0;
         }
         case cli::Mode::Documents: {
-            const Language language = options.language.value_or(
-                cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                                        std::getenv("LANG"), UserDefaultLanguage()));
             const NoteTable table = BuildNoteTables();
             StderrUserMessages messages;
             const std::unique_ptr<Shell> shell = CreateSystemShell();
             return cli::RunDocumentMode(table, options, language, messages, *shell, std::cout);
         }
         case cli::Mode::Print:
-            return cli::RunPrintMode(options, std::cout, std::cerr);
+            return cli::RunPrintMode(options, language, std::cout, std::cerr);
     }
     return 1;
 }

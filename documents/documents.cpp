@@ -5,8 +5,10 @@
 #include "documents/messages.h"
 #include "docx/docx_package.h"
 #include "odt/odt_document.h"
+#include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
+#include "word/word_output_name.h"
 #ifdef _WIN32
 #include "word/word_document.h"
 #endif
@@ -14,31 +16,42 @@
 namespace melvane {
 namespace {
 
-DocumentFailure FailureOf(OdtFailure failure) {
-    switch (failure) {
-        case OdtFailure::None:
-            return DocumentFailure::None;
-        case OdtFailure::SameFile:
-            return DocumentFailure::SameFile;
-        case OdtFailure::SourceUnreadable:
-            return DocumentFailure::SourceUnreadable;
-        case OdtFailure::ContentBroken:
-            return DocumentFailure::ContentBroken;
-        case OdtFailure::OutputNotCreated:
-            break;
-    }
-    return DocumentFailure::OutputNotWritten;
+std::u16string Number(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
 }
 
 void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
                   DocumentResult& result) {
-    const OdtSettings settings{services.notes, job.settings, job.language, job.openOutput};
-    const OdtResult odt = TransposeOdtDocument(job.source, result.output, settings,
-                                               services.messages, services.shell);
-    result.failure = FailureOf(odt.failure);
+    const OdtResult odt =
+        TransposeOdtDocument(job.source, result.output, services.notes, job.settings);
     result.written = odt.outputWritten;
     result.hadText = odt.content == ContentStatus::Transposed;
     result.changed = odt.piecesChanged;
+    switch (odt.failure) {
+        case OdtFailure::None:
+            return;
+        case OdtFailure::SourceUnreadable:
+            services.messages.Show(FileErrorMessage(Message::SourceUnreadable, job.language,
+                                                    job.source, odt.reason));
+            result.failure = DocumentFailure::SourceUnreadable;
+            return;
+        case OdtFailure::ContentBroken:
+            // The parser speaks English only, and so has this box always done.
+            services.messages.Show({MessageText(Message::ErrorTitle, Language::English),
+                                    MessageText(Message::XmlParseError, Language::English,
+                                                {odt.parseError.message,
+                                                 Number(odt.parseError.line),
+                                                 Number(odt.parseError.column)}),
+                                    MessageIcon::None});
+            result.failure = DocumentFailure::ContentBroken;
+            return;
+        case OdtFailure::OutputNotCreated:
+            break;
+    }
+    services.messages.Show(FileErrorMessage(Message::DestinationNotCreated, job.language,
+                                            result.output, odt.reason));
+    result.failure = DocumentFailure::OutputNotWritten;
 }
 
 void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
@@ -60,45 +73,63 @@ void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
     }
     result.written = true;
     result.changed = docx.text.textsChanged;
-    if (job.openOutput) {
-        services.shell.OpenDocument(result.output);
-    }
 }
 
 #ifdef _WIN32
-DocumentFailure FailureOf(WordFailure failure) {
+// The automation layer's account of what went wrong is English. On the German face the causes
+// a user meets most get a German sentence, and the account follows as the detail.
+std::u16string WordReason(const WordResult& word, Language language) {
+    if (language != Language::German) {
+        return word.errorText;
+    }
+    std::u16string sentence;
+    if (word.errorCode == 0x80040154u || word.errorCode == 0x800401F3u) {
+        sentence = MessageText(Message::WordNotRegistered, language);  // class, ProgID unknown
+    } else if (word.errorCode == 0x80080005u) {  // the server failed to start
+        sentence = MessageText(Message::WordServerFailed, language);
+    }
+    return sentence.empty() ? word.errorText : sentence + u"\rDetails: " + word.errorText;
+}
+
+struct WordFailureText {
+    DocumentFailure failure;
+    Message message;
+};
+
+WordFailureText FailureOf(WordFailure failure) {
     switch (failure) {
         case WordFailure::None:
-            return DocumentFailure::None;
-        case WordFailure::SameFile:
-            return DocumentFailure::SameFile;
-        case WordFailure::NotStarted:
-            return DocumentFailure::WordNotStarted;
-        case WordFailure::NotOpened:
-            return DocumentFailure::WordNotOpened;
-        case WordFailure::NotRead:
-            return DocumentFailure::WordNotRead;
-        case WordFailure::NotSaved:
             break;
+        case WordFailure::NotStarted:
+            return {DocumentFailure::WordNotStarted, Message::WordNotStarted};
+        case WordFailure::NotOpened:
+            return {DocumentFailure::WordNotOpened, Message::WordNotOpened};
+        case WordFailure::NotRead:
+            return {DocumentFailure::WordNotRead, Message::WordNotRead};
+        case WordFailure::NotSaved:
+            return {DocumentFailure::WordNotSaved, Message::WordNotSaved};
     }
-    return DocumentFailure::WordNotSaved;
+    return {DocumentFailure::None, Message::ErrorTitle};
 }
 #endif
 
 void TransposeWord(const DocumentJob& job, const DocumentServices& services,
                    DocumentResult& result) {
 #ifdef _WIN32
-    const WordSettings settings{services.notes, job.settings, job.language, job.openOutput};
     const WordResult word = TransposeWordDocument(PathToText(job.source), PathToText(result.output),
-                                                  settings, services.messages, services.shell);
-    result.failure = FailureOf(word.failure);
-    result.written = word.status == 1;
-    // With no name given, Word's path chose one of its own.
-    if (result.output.empty()) {
-        result.output = PathFromText(word.outputPath);
-    }
+                                                  services.notes, job.settings);
+    result.written = word.saved;
     result.changed = word.changed;
     result.unchangeable = word.failed;
+    const WordFailureText failure = FailureOf(word.failure);
+    if (failure.failure != DocumentFailure::None) {
+        // Each Word text ends with the automation layer's account of what went wrong.
+        services.messages.Show({MessageText(Message::ErrorTitle, job.language),
+                                MessageText(failure.message, job.language) +
+                                    WordReason(word, job.language),
+                                MessageIcon::Error});
+        result.failure = failure.failure;
+    }
 #else
     // Word is reached through COM automation, which only Windows has; the window, which would
     // show a box, is built for Windows only, and the command line says it in its line.
@@ -178,6 +209,10 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
         result.failure = DocumentFailure::Unsupported;
         return result;
     }
+    if (result.kind == DocumentKind::Word && result.output.empty()) {
+        // Word's path saves under a name of its own when given none.
+        result.output = PathFromText(WordOutputPath(PathToText(job.source)));
+    }
     if (!result.output.empty() && IsSameFile(job.source, result.output)) {
         services.messages.Show({MessageText(Message::ErrorTitle, job.language),
                                 MessageText(Message::SameFile, job.language), MessageIcon::Error});
@@ -191,7 +226,16 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
     } else {
         TransposeWord(job, services, result);
     }
+    if (result.written && job.openOutput) {
+        services.shell.OpenDocument(result.output);
+    }
     return result;
+}
+
+bool ReadDocumentParagraphs(const std::filesystem::path& source,
+                            std::vector<std::u16string>& paragraphs) {
+    return KindOf(source) == DocumentKind::Docx ? ReadDocxPackageParagraphs(source, paragraphs)
+                                                : ReadOdtParagraphs(source, paragraphs);
 }
 
 }  // namespace melvane

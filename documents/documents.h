@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "chords/note_table.h"
 #include "chords/sheet.h"
@@ -82,5 +83,10 @@ struct DocumentResult {
 // where they happen (one message per failure); the source is never changed, and the output
 // appears only complete.
 DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services);
+
+// What a person sees of an .odt or Word package, paragraph by paragraph; false when it cannot be
+// read.
+bool ReadDocumentParagraphs(const std::filesystem::path& source,
+                            std::vector<std::u16string>& paragraphs);
 
 }  // namespace melvane

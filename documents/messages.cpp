@@ -125,6 +125,12 @@ Wording WordingOf(Message message) {
             return {u"%1 could not be changed", u"%1 konnte nicht geändert werden"};
         case Message::LineSomeCouldNotBeChanged:
             return {u"%1 could not be changed", u"%1 konnten nicht geändert werden"};
+        case Message::PrintWordUnreadable:
+            return {u"not a readable Word document", u"kein lesbares Word-Dokument"};
+        case Message::PrintOdtUnreadable:
+            return {u"not a readable OpenDocument text", u"kein lesbarer OpenDocument-Text"};
+        case Message::TextOutputNotWritten:
+            return {u"could not write the output", u"die Ausgabe konnte nicht geschrieben werden"};
     }
     return {};
 }

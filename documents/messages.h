@@ -58,6 +58,11 @@ enum class Message {
     LineParagraphsChanged,
     LineOneCouldNotBeChanged,
     LineSomeCouldNotBeChanged,
+    // melvane-cli --print, after "melvane-cli: FILE: ".
+    PrintWordUnreadable,
+    PrintOdtUnreadable,
+    // melvane-cli --text, after "melvane-cli: ".
+    TextOutputNotWritten,
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.

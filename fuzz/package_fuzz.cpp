@@ -33,13 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(source, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     fs::remove(output);
-    melvane::RecordingUserMessages messages;
-    melvane::RecordingShell shell;
     melvane::TransposeSettings transpose;
     transpose.steps = 2;
-    const melvane::OdtSettings settings{notes, transpose, melvane::Language::English, false};
     const melvane::OdtResult result =
-        melvane::TransposeOdtDocument(source, output, settings, messages, shell);
+        melvane::TransposeOdtDocument(source, output, notes, transpose);
     if (result.outputWritten != fs::exists(output) ||
         (result.outputWritten && !melvane::OpenPackage(output).status.Ok())) {
         std::abort();

@@ -1,29 +1,21 @@
 // An OpenDocument song sheet transposed end to end: content.xml read from the package into
 // memory, its text transposed, and the package written under the output name with every other
-// entry copied as it was; then the output is opened.
+// entry copied as it was.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "chords/note_table.h"
+#include "chords/sheet.h"
 #include "odt/odt_content.h"
-#include "platform/shell.h"
-#include "platform/user_messages.h"
+#include "odt/xml_reader.h"
 
 namespace melvane {
 
-struct OdtSettings {
-    const NoteTable& notes;
-    TransposeSettings transpose;
-    Language language = Language::English;
-    bool openOutput = true;  // open the written document with its default application
-};
-
 enum class OdtFailure {
     None,
-    SameFile,          // the output would replace the source
     SourceUnreadable,  // missing, not a zip, hostile or damaged entries, content over the cap
     ContentBroken,     // content.xml does not parse: nothing written
     OutputNotCreated,  // the output could not be created or written
@@ -32,6 +24,8 @@ enum class OdtFailure {
 struct OdtResult {
     bool outputWritten = false;
     OdtFailure failure = OdtFailure::None;
+    std::string reason;          // the package library's or the system's, when it gave one
+    XmlParseError parseError;    // with ContentBroken
     // Transposed, or Missing when there was no text to transpose.
     ContentStatus content = ContentStatus::Missing;
     std::size_t piecesChanged = 0;
@@ -39,12 +33,10 @@ struct OdtResult {
     bool Succeeded() const { return outputWritten; }
 };
 
-// Writes a transposed copy of `source` to `output`. Every failure is shown through `messages`
-// in the settings' language where it happens, with the library's or system's reason on a line
-// of its own; nothing is written when the run fails, and an existing file at `output` is only
-// ever replaced by a complete document.
+// Writes a transposed copy of `source` to `output`. Nothing is written when the run fails, and
+// an existing file at `output` is only ever replaced by a complete document.
 OdtResult TransposeOdtDocument(const std::filesystem::path& source,
-                               const std::filesystem::path& output, const OdtSettings& settings,
-                               UserMessages& messages, Shell& shell);
+                               const std::filesystem::path& output, const NoteTable& notes,
+                               const TransposeSettings& settings);
 
 }  // namespace melvane

@@ -189,11 +189,11 @@ TEST_F(DocumentModeTest, PrintShowsParagraphsAsPlainText) {
     Options options;
     options.files = {"Lied.odt"};
     std::ostringstream out, err;
-    EXPECT_EQ(RunPrintMode(options, out, err), 0);
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 0);
     EXPECT_EQ(out.str(), "Am\tC\nA little\n");
     options.files = {"Lied.odt", "Broken.odt"};
     out.str("");
-    EXPECT_EQ(RunPrintMode(options, out, err), 1);
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 1);
     EXPECT_EQ(out.str(), "== Lied.odt ==\nAm\tC\nA little\n");
     EXPECT_EQ(err.str(), "melvane-cli: Broken.odt: not a readable OpenDocument text\n");
 }

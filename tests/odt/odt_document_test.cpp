@@ -1,11 +1,12 @@
-// Whole song sheets: built here, transposed, and read back.
+// Whole song sheets: built here, transposed through the documents layer (which speaks for the
+// .odt path), and read back.
 // Entries name only the fields that matter to each case.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "odt/odt_document.h"
+#include "documents/documents.h"
 #include "odt/odt_text.h"
 #include "odt_fixture.h"
 #include "package/package.h"
@@ -58,10 +59,12 @@ class OdtDocumentTest : public testing::Test {
         return path;
     }
 
-    OdtResult Transpose(const fs::path& source, const fs::path& output, std::int64_t steps = 2,
-                        Language language = Language::English) {
-        OdtSettings settings{Notes(), ClassicSettings(steps, 0), language, true};
-        return TransposeOdtDocument(source, output, settings, messages_, shell_);
+    DocumentResult Transpose(const fs::path& source, const fs::path& output,
+                             std::int64_t steps = 2, Language language = Language::English,
+                             Recognition recognition = Recognition::Classic) {
+        DocumentJob job{source, output, ClassicSettings(steps, 0), language};
+        job.settings.recognition = recognition;
+        return TransposeDocument(job, {Notes(), messages_, shell_});
     }
 
     std::string OnlyMessage() {
@@ -92,12 +95,12 @@ TEST_F(OdtDocumentTest, SongSheetIsTransposedEndToEndAndOpened) {
     const fs::path source = Sheet();
     const std::string sourceBytes = ReadFile(source);
     const fs::path output = files_.Path() / "Lied+2.odt";
-    const OdtResult result = Transpose(source, output);
+    const DocumentResult result = Transpose(source, output);
 
     EXPECT_TRUE(result.Succeeded());
-    EXPECT_TRUE(result.outputWritten);
-    EXPECT_EQ(result.content, ContentStatus::Transposed);
-    EXPECT_EQ(result.piecesChanged, 7u);
+    EXPECT_TRUE(result.written);
+    EXPECT_TRUE(result.hadText);
+    EXPECT_EQ(result.changed, 7u);
     EXPECT_TRUE(messages_.shown.empty());
     EXPECT_EQ(shell_.documents, std::vector<fs::path>{output});
     EXPECT_EQ(ReadFile(source), sourceBytes);
@@ -142,8 +145,8 @@ TEST_F(OdtDocumentTest, UnreadableSourceIsReportedAndNothingIsWritten) {
     for (const fs::path& source : {notZip, truncated, files_.Path() / "missing.odt"}) {
         messages_.shown.clear();
         const fs::path output = files_.Path() / "out.odt";
-        const OdtResult result = Transpose(source, output);
-        EXPECT_EQ(result.failure, OdtFailure::SourceUnreadable) << source;
+        const DocumentResult result = Transpose(source, output);
+        EXPECT_EQ(result.failure, DocumentFailure::SourceUnreadable) << source;
         EXPECT_FALSE(result.Succeeded());
         ExpectMessageWithReason("The source file [" + source.string() + "] could not be read!");
         EXPECT_TRUE(messages_.shown[0].title == u"Error");
@@ -177,8 +180,8 @@ TEST_F(OdtDocumentTest, UnsafeEntryNameRefusesTheDocument) {
     items.push_back({"../../escaped.txt", "gotcha"});
     WriteZip(source, items);
     const fs::path output = files_.Path() / "out.odt";
-    const OdtResult result = Transpose(source, output);
-    EXPECT_EQ(result.failure, OdtFailure::SourceUnreadable);
+    const DocumentResult result = Transpose(source, output);
+    EXPECT_EQ(result.failure, DocumentFailure::SourceUnreadable);
     ExpectMessageWithReason("The source file [" + source.string() + "] could not be read!");
     ExpectNothingWritten(output);
     EXPECT_FALSE(fs::exists(temporary_.Path().parent_path() / "escaped.txt"));
@@ -192,7 +195,7 @@ TEST_F(OdtDocumentTest, ContentBeyondTheCapIsRefused) {
                              .data = ContentXml(""),
                              .declaredSize = static_cast<std::uint32_t>(kMaxEntryBytes + 1)}});
     const fs::path output = files_.Path() / "out.odt";
-    EXPECT_EQ(Transpose(source, output).failure, OdtFailure::SourceUnreadable);
+    EXPECT_EQ(Transpose(source, output).failure, DocumentFailure::SourceUnreadable);
     ExpectMessageWithReason("The source file [" + source.string() + "] could not be read!");
     ExpectNothingWritten(output);
     EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
@@ -213,7 +216,7 @@ TEST_F(OdtDocumentTest, OutputThatNamesTheSourceIsRefused) {
 #endif
     for (const fs::path& output : sameFile) {
         messages_.shown.clear();
-        EXPECT_EQ(Transpose(source, output).failure, OdtFailure::SameFile) << output;
+        EXPECT_EQ(Transpose(source, output).failure, DocumentFailure::SameFile) << output;
         EXPECT_EQ(OnlyMessage(), "The destination file must differ from the source file!");
         EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
         EXPECT_EQ(ReadFile(source), before);
@@ -222,8 +225,8 @@ TEST_F(OdtDocumentTest, OutputThatNamesTheSourceIsRefused) {
 }
 
 TEST_F(OdtDocumentTest, EmptyOutputPathGivesTheDestinationMessage) {
-    const OdtResult result = Transpose(Sheet(), fs::path());
-    EXPECT_EQ(result.failure, OdtFailure::OutputNotCreated);
+    const DocumentResult result = Transpose(Sheet(), fs::path());
+    EXPECT_EQ(result.failure, DocumentFailure::OutputNotWritten);
     ExpectMessageWithReason("The destination file [] could not be created!");
     EXPECT_TRUE(shell_.documents.empty());
     EXPECT_EQ(HiddenFolders(temporary_.Path()), 0u);
@@ -235,7 +238,7 @@ TEST_F(OdtDocumentTest, FailedOutputLeavesAnExistingFileAndNoPartialOne) {
     const fs::path blocked = files_.Path() / "blocked.odt";
     fs::create_directory(blocked);
     const auto entriesBefore = std::distance(fs::directory_iterator(files_.Path()), {});
-    EXPECT_EQ(Transpose(source, blocked).failure, OdtFailure::OutputNotCreated);
+    EXPECT_EQ(Transpose(source, blocked).failure, DocumentFailure::OutputNotWritten);
     ExpectMessageWithReason("The destination file [" + blocked.string() +
                             "] could not be created!");
     EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}), entriesBefore);
@@ -244,7 +247,7 @@ TEST_F(OdtDocumentTest, FailedOutputLeavesAnExistingFileAndNoPartialOne) {
 
     messages_.shown.clear();
     const fs::path nowhere = files_.Path() / "no-such-folder" / "out.odt";
-    EXPECT_EQ(Transpose(source, nowhere).failure, OdtFailure::OutputNotCreated);
+    EXPECT_EQ(Transpose(source, nowhere).failure, DocumentFailure::OutputNotWritten);
     ExpectMessageWithReason("The destination file [" + nowhere.string() +
                             "] could not be created!");
 }
@@ -260,9 +263,8 @@ TEST_F(OdtDocumentTest, BrokenContentGivesTheParseMessageAndWritesNothing) {
     const std::string broken = ContentXml("<text:p>Am</text:p>").substr(0, 200) + "<oops";
     const fs::path source = Sheet(broken);
     const fs::path output = files_.Path() / "out.odt";
-    const OdtResult result = Transpose(source, output);
-    EXPECT_EQ(result.failure, OdtFailure::ContentBroken);
-    EXPECT_EQ(result.content, ContentStatus::ParseError);
+    const DocumentResult result = Transpose(source, output);
+    EXPECT_EQ(result.failure, DocumentFailure::ContentBroken);
     EXPECT_FALSE(result.Succeeded());
     ASSERT_EQ(messages_.shown.size(), 1u);
     EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text).rfind("Error in the XML file:\rMessage: ", 0),
@@ -275,17 +277,18 @@ TEST_F(OdtDocumentTest, ContainerWithoutContentIsCopiedSilently) {
     WriteZip(source, {{"mimetype", "application/vnd.oasis.opendocument.text", false, true},
                       {"styles.xml", "<s/>"}});
     const fs::path output = files_.Path() / "out.odt";
-    const OdtResult result = Transpose(source, output);
+    const DocumentResult result = Transpose(source, output);
     EXPECT_TRUE(result.Succeeded());
-    EXPECT_EQ(result.content, ContentStatus::Missing);
+    EXPECT_FALSE(result.hadText);
     EXPECT_TRUE(messages_.shown.empty());
     EXPECT_EQ(EntryData(ReadZip(output), "styles.xml"), "<s/>");
 }
 
 TEST_F(OdtDocumentTest, TheCommandLineCanLeaveTheOutputClosed) {
-    OdtSettings settings{Notes(), ClassicSettings(2, 1), Language::English, false};
     const fs::path output = files_.Path() / "quiet.odt";
-    EXPECT_TRUE(TransposeOdtDocument(Sheet(), output, settings, messages_, shell_).Succeeded());
+    DocumentJob job{Sheet(), output, ClassicSettings(2, 1)};
+    job.openOutput = false;
+    EXPECT_TRUE(TransposeDocument(job, {Notes(), messages_, shell_}).Succeeded());
     EXPECT_TRUE(shell_.documents.empty());
     EXPECT_EQ(Paragraphs(output)[1], "Hm\tG\tD\tA");
 }
@@ -305,14 +308,14 @@ TEST_F(OdtDocumentTest, FlippedBytesGiveAWholeDocumentOrNothing) {
         WriteFile(damaged, bytes);
         fs::remove(output);
         messages_.shown.clear();
-        const OdtResult result = Transpose(damaged, output);
-        EXPECT_EQ(result.outputWritten, fs::exists(output)) << run;
-        EXPECT_EQ(result.outputWritten, messages_.shown.empty()) << run;
-        if (result.outputWritten) {
+        const DocumentResult result = Transpose(damaged, output);
+        EXPECT_EQ(result.written, fs::exists(output)) << run;
+        EXPECT_EQ(result.written, messages_.shown.empty()) << run;
+        if (result.written) {
             EXPECT_TRUE(OpenPackage(output).status.Ok()) << run;
         }
         EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}),
-                  result.outputWritten ? 3 : 2)
+                  result.written ? 3 : 2)
             << run;
     }
 }
