@@ -6,7 +6,9 @@
 # `cpack` installs the programs only, without building every test first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set(examples ${CMAKE_SOURCE_DIR}/examples/leuchtturm.odt ${CMAKE_SOURCE_DIR}/examples/lullaby.txt)
+# Every sheet README's demo names; the scripts that make them stay in the source tree.
+file(GLOB examples ${CMAKE_SOURCE_DIR}/examples/*.odt ${CMAKE_SOURCE_DIR}/examples/*.docx
+     ${CMAKE_SOURCE_DIR}/examples/*.txt)
 if(WIN32)
     # Windows users open .txt files with a double click; Markdown they may not.
     install(TARGETS Melvane melvane-cli RUNTIME DESTINATION .)
