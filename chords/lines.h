@@ -40,6 +40,9 @@ struct LineInfo {
     // A new song starts with this line (a heading, a page break, a title): the conventions of a
     // songbook's songs are learned one song at a time.
     bool songStart = false;
+    // Set apart as a title is (all of it bold, or larger than what follows): a short line so
+    // set apart that is no chord line starts a song too.
+    bool title = false;
 };
 
 // Where a format hands its lines, one at a time.
