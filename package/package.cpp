@@ -338,8 +338,7 @@ namespace {
 // see differently is refused, whichever of them is right.
 PackageStatus CheckLayout(PackageReader::State& state) {
     FileSource& source = state.source;
-    const zip_layout::ReadAt read = [&source](std::uint64_t offset, void* data,
-                                              std::size_t size) {
+    const zip_layout::ReadAt read = [&source](std::uint64_t offset, void* data, std::size_t size) {
         return ReadAt(source, offset, data, size);
     };
     zip_layout::Directory& directory = state.directory;
@@ -594,14 +593,14 @@ PackageStatus VerifyCopiedEntries(const PackageReader::State& state,
         const zip_layout::Entry& entry = state.directory.entries[index];
         if (entry.method != ZIP_CM_STORE && entry.method != ZIP_CM_DEFLATE) {
             return Failure(PackageError::UnsupportedMethod,
-                           name + ": it is compressed with method " +
-                               std::to_string(entry.method) + ", which packages do not use");
+                           name + ": it is compressed with method " + std::to_string(entry.method) +
+                               ", which packages do not use");
         }
         total += entry.size;
         if (entry.size > kMaxEntryBytes) {
-            return Failure(PackageError::EntryTooLarge,
-                           name + ": it unpacks to more than " +
-                               std::to_string(kMaxEntryBytes >> 20) + " MiB");
+            return Failure(PackageError::EntryTooLarge, name + ": it unpacks to more than " +
+                                                            std::to_string(kMaxEntryBytes >> 20) +
+                                                            " MiB");
         }
         if (total > kMaxPackageBytes) {
             return Failure(PackageError::EntryTooLarge,

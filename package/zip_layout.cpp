@@ -61,8 +61,8 @@ struct EndRecord {
 bool ReadEndRecord(const ReadAt& read, std::uint64_t fileSize, std::uint64_t at,
                    EndRecord& record) {
     unsigned char end[kEndSize];
-    if (at + kEndSize > fileSize || !read(at, end, sizeof end) ||
-        Little(end, 4) != kEndSignature || Little(end + 4, 2) != 0 || Little(end + 6, 2) != 0) {
+    if (at + kEndSize > fileSize || !read(at, end, sizeof end) || Little(end, 4) != kEndSignature ||
+        Little(end + 4, 2) != 0 || Little(end + 6, 2) != 0) {
         return false;
     }
     record = {Little(end + 10, 2), Little(end + 12, 4), Little(end + 16, 4)};
@@ -87,9 +87,8 @@ bool ReadEndRecord(const ReadAt& read, std::uint64_t fileSize, std::uint64_t at,
         return false;
     }
     unsigned char first[4];
-    return record.entries == 0 ||
-           (read(record.directoryOffset, first, sizeof first) &&
-            Little(first, 4) == kCentralSignature);
+    return record.entries == 0 || (read(record.directoryOffset, first, sizeof first) &&
+                                   Little(first, 4) == kCentralSignature);
 }
 
 }  // namespace
@@ -117,7 +116,8 @@ std::string ReadDirectory(const ReadAt& read, std::uint64_t fileSize, Directory&
         return "its end-of-central-directory record is missing or damaged";
     }
     if (chosen + 1 != signatures.end()) {
-        return "a second end-of-central-directory record follows the first";
+        return "a second end-of-central-directory record follows the first, so zip readers "
+               "would see different packages";
     }
     if (record.entries > std::numeric_limits<std::uint32_t>::max()) {
         return "its central directory is damaged";
@@ -149,8 +149,7 @@ std::string ReadDirectory(const ReadAt& read, std::uint64_t fileSize, Directory&
         entry.compressedSize = Little(header + 20, 4);
         entry.size = Little(header + 24, 4);
         entry.localOffset = Little(header + 42, 4);
-        const std::vector<std::uint64_t> wide =
-            Zip64Values(header + 46 + nameLength, extraLength);
+        const std::vector<std::uint64_t> wide = Zip64Values(header + 46 + nameLength, extraLength);
         std::size_t next = 0;
         for (std::uint64_t* field : {&entry.size, &entry.compressedSize, &entry.localOffset}) {
             if (*field == kMax32) {
@@ -192,8 +191,8 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
         std::uint64_t crc = Little(header + 14, 4);
         std::uint64_t compressed = Little(header + 18, 4);
         std::uint64_t size = Little(header + 22, 4);
-        const std::vector<std::uint64_t> wide = Zip64Values(variable.data() + nameLength,
-                                                            extraLength);
+        const std::vector<std::uint64_t> wide =
+            Zip64Values(variable.data() + nameLength, extraLength);
         // The local zip64 field holds both sizes; tolerate writers that store only the one.
         const bool sizeWide = size == kMax32;
         const bool compressedWide = compressed == kMax32;
@@ -205,9 +204,8 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
         } else if (compressedWide && !wide.empty()) {
             compressed = wide.size() >= 2 ? wide[1] : wide[0];
         }
-        const bool sameName =
-            nameLength == entry.name.size() &&
-            std::memcmp(variable.data(), entry.name.data(), nameLength) == 0;
+        const bool sameName = nameLength == entry.name.size() &&
+                              std::memcmp(variable.data(), entry.name.data(), nameLength) == 0;
         if (!sameName) {
             return named + "its local header names another entry";
         }
@@ -223,11 +221,12 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
             return local == central || (deferred && (local == 0 || local == kMax32));
         };
         const bool deferred = (flags & kDataDescriptorFlag) != 0;
-        if (!agrees(crc, entry.crc, deferred) || !agrees(compressed, entry.compressedSize,
-                                                         deferred) ||
+        if (!agrees(crc, entry.crc, deferred) ||
+            !agrees(compressed, entry.compressedSize, deferred) ||
             !agrees(size, entry.size, deferred)) {
-            return named + "its local header disagrees with the central directory on its size "
-                           "or checksum";
+            return named +
+                   "its local header disagrees with the central directory on its size "
+                   "or checksum";
         }
         if (deferred) {
             // Signature (optional), checksum and both sizes, in four or eight bytes each.
@@ -242,8 +241,7 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
             std::uint64_t length = 0;
             for (const std::size_t width : {std::size_t{4}, std::size_t{8}}) {
                 const std::size_t need = skip + 4 + 2 * width;
-                if (length == 0 && need <= have &&
-                    Little(descriptor + skip, 4) == entry.crc &&
+                if (length == 0 && need <= have && Little(descriptor + skip, 4) == entry.crc &&
                     Little(descriptor + skip + 4, static_cast<int>(width)) ==
                         entry.compressedSize &&
                     Little(descriptor + skip + 4 + width, static_cast<int>(width)) == entry.size) {
@@ -256,7 +254,9 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
             dataEnd += length;
         }
         if (dataEnd > directory.offset) {
-            return named + "its data runs into the central directory (cut short?)";
+            return named +
+                   "its data runs into the central directory: the entry is cut short or its "
+                   "size is wrong";
         }
         spans.push_back({entry.localOffset, dataEnd, &entry});
     }
@@ -264,7 +264,8 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
               [](const Span& a, const Span& b) { return a.start < b.start; });
     for (std::size_t i = 1; i < spans.size(); ++i) {
         if (spans[i - 1].end > spans[i].start) {
-            return spans[i - 1].entry->name + ": its data overlaps " + spans[i].entry->name;
+            return spans[i - 1].entry->name + ": its data runs into the entry " +
+                   spans[i].entry->name + ": it is cut short or its size is wrong";
         }
     }
     return {};

@@ -7,8 +7,8 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/temp_folder.h"
@@ -268,41 +268,90 @@ TEST_F(PackageTest, DamagedOrAmbiguousPackagesAreNeverCopied) {
         PackageError expected;
         bool namesTheEntry;
     } cases[] = {
-        {"wrong checksum", song([](ZipEntry& e) { e.crc = 7; }), {}, PackageError::EntryDamaged,
+        {"wrong checksum",
+         song([](ZipEntry& e) { e.crc = 7; }),
+         {},
+         PackageError::EntryDamaged,
          true},
-        {"size lies", song([](ZipEntry& e) { e.declaredSize = 9999; }), {},
-         PackageError::EntryDamaged, true},
-        {"bomb", song([](ZipEntry& e) { e.data = std::string(1 << 22, '\0'); e.declaredSize = 10; }),
-         {}, PackageError::EntryDamaged, true},
+        {"size lies",
+         song([](ZipEntry& e) { e.declaredSize = 9999; }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"bomb",
+         song([](ZipEntry& e) {
+             e.data = std::string(1 << 22, '\0');
+             e.declaredSize = 10;
+         }),
+         {},
+         PackageError::EntryDamaged,
+         true},
         {"stream cut short",
-         song([&](ZipEntry& e) { e.stored = deflated.substr(0, deflated.size() - 9); }), {},
-         PackageError::EntryDamaged, true},
-        {"bytes after the stream", song([&](ZipEntry& e) { e.stored = deflated + "xx"; }), {},
-         PackageError::EntryDamaged, true},
-        {"stored size lies", song([](ZipEntry& e) { e.method = 0; e.declaredSize = 10001; }), {},
-         PackageError::EntryDamaged, true},
-        {"method 77", song([](ZipEntry& e) { e.method = 77; }), {},
-         PackageError::UnsupportedMethod, true},
-        {"zstd", song([](ZipEntry& e) { e.method = 93; }), {}, PackageError::UnsupportedMethod,
+         song([&](ZipEntry& e) { e.stored = deflated.substr(0, deflated.size() - 9); }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"bytes after the stream",
+         song([&](ZipEntry& e) { e.stored = deflated + "xx"; }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"stored size lies",
+         song([](ZipEntry& e) {
+             e.method = 0;
+             e.declaredSize = 10001;
+         }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"method 77",
+         song([](ZipEntry& e) { e.method = 77; }),
+         {},
+         PackageError::UnsupportedMethod,
+         true},
+        {"zstd",
+         song([](ZipEntry& e) { e.method = 93; }),
+         {},
+         PackageError::UnsupportedMethod,
          true},
         {"beyond the cap",
          song([](ZipEntry& e) { e.declaredSize = static_cast<std::uint32_t>(kMaxEntryBytes + 1); }),
-         {}, PackageError::EntryTooLarge, true},
-        {"local size", song([](ZipEntry& e) { e.localSize = 1; }), {}, PackageError::Ambiguous,
+         {},
+         PackageError::EntryTooLarge,
          true},
-        {"local name", song([](ZipEntry& e) { e.localName = "Pictures/x.bin"; }), {},
-         PackageError::Ambiguous, true},
-        {"local method", song([](ZipEntry& e) { e.localMethod = 0; }), {},
-         PackageError::Ambiguous, true},
-        {"offset", song([](ZipEntry& e) { e.offsetShift = 1; }), {}, PackageError::Ambiguous,
+        {"local size",
+         song([](ZipEntry& e) { e.localSize = 1; }),
+         {},
+         PackageError::Ambiguous,
          true},
+        {"local name",
+         song([](ZipEntry& e) { e.localName = "Pictures/x.bin"; }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"local method",
+         song([](ZipEntry& e) { e.localMethod = 0; }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"offset", song([](ZipEntry& e) { e.offsetShift = 1; }), {}, PackageError::Ambiguous, true},
         {"runs into the next entry",
-         song([&](ZipEntry& e) { e.compressedSize = static_cast<std::uint32_t>(deflated.size() + 8); }),
-         {}, PackageError::Ambiguous, true},
-        {"end record in the comment", song([](ZipEntry&) {}), {.comment = fakeEnd},
-         PackageError::Ambiguous, false},
-        {"end record after the end", song([](ZipEntry&) {}), {.trailing = fakeEnd},
-         PackageError::Ambiguous, false},
+         song([&](ZipEntry& e) {
+             e.compressedSize = static_cast<std::uint32_t>(deflated.size() + 8);
+         }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"end record in the comment",
+         song([](ZipEntry&) {}),
+         {.comment = fakeEnd},
+         PackageError::Ambiguous,
+         false},
+        {"end record after the end",
+         song([](ZipEntry&) {}),
+         {.trailing = fakeEnd},
+         PackageError::Ambiguous,
+         false},
     };
     for (const auto& c : cases) {
         const fs::path source = Write(c.entries, "damaged.odt", c.end);

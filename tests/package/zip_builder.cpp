@@ -46,8 +46,8 @@ std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipEnd& end) {
             entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size()));
         const auto compressedSize =
             entry.compressedSize.value_or(static_cast<std::uint32_t>(stored.size()));
-        const auto offset = static_cast<std::uint32_t>(static_cast<std::int64_t>(zip.size()) +
-                                                       entry.offsetShift);
+        const auto offset =
+            static_cast<std::uint32_t>(static_cast<std::int64_t>(zip.size()) + entry.offsetShift);
         const auto header = [&](std::string& out, bool central) {
             const bool deferred = entry.dataDescriptor && !central;
             const std::string& name = central ? entry.name : entry.localName.value_or(entry.name);
