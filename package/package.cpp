@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -177,6 +178,22 @@ std::FILE* OpenForReading(const std::filesystem::path& path) {
 #else
     return std::fopen(path.c_str(), "rb");
 #endif
+}
+
+// Why the source did not open, in the system's words: on Windows the C library's errno folds
+// many system errors into "No such file or directory", so the system's own code is used.
+std::string OpenFailureText(const std::filesystem::path& path, int error) {
+#ifdef _WIN32
+    constexpr int kFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
+    constexpr std::size_t kLongestPath = 32767;
+    const int system = path.native().size() > kLongestPath ? kFilenameTooLong : _doserrno;
+    if (system != 0) {
+        return std::error_code(system, std::system_category()).message();
+    }
+#else
+    (void)path;
+#endif
+    return ErrnoText(error);
 }
 
 bool IsDriveSegment(std::string_view segment) {
@@ -390,9 +407,12 @@ OpenedPackage OpenPackage(const std::filesystem::path& path) {
         result.status = Failure(PackageError::NotOpened, ErrnoText(EISDIR));
         return result;
     }
+#ifdef _WIN32
+    _doserrno = 0;
+#endif
     source.in = OpenForReading(path);
     if (source.in == nullptr) {
-        result.status = Failure(PackageError::NotOpened, ErrnoText(errno));
+        result.status = Failure(PackageError::NotOpened, OpenFailureText(path, errno));
         return result;
     }
     std::setvbuf(source.in, nullptr, _IOFBF, kReadBlock);

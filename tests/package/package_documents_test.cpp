@@ -187,5 +187,26 @@ TEST_F(PackageDocumentsTest, FoldersAndEveryOtherEntryAreCopiedAsTheyWere) {
     }
 }
 
+TEST_F(PackageDocumentsTest, AnOverlongNameGetsAMessageWithItsReason) {
+    const fs::path sheet = folder_.Path() / "Lied.odt";
+    test::WriteZip(sheet, Sheet(false));
+    const fs::path overlong = folder_.Path() / (std::string(100000, 'n') + ".odt");
+    for (const auto& [source, output] :
+         {std::pair{overlong, folder_.Path() / "out.odt"}, std::pair{sheet, overlong}}) {
+        messages_.shown.clear();
+        DocumentJob job;
+        job.source = source;
+        job.output = output;
+        job.settings.steps = 2;
+        job.openOutput = false;
+        const DocumentResult result = TransposeDocument(job, {Notes(), messages_, shell_});
+        EXPECT_FALSE(result.written);
+        ASSERT_EQ(messages_.shown.size(), 1u);
+        const std::u16string& text = messages_.shown[0].text;
+        // Something after the name: the system's reason.
+        EXPECT_GT(text.size() - text.rfind(u']'), 5u);
+    }
+}
+
 }  // namespace
 }  // namespace melvane
