@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace melvane::zip_layout {
 namespace {
@@ -19,6 +20,7 @@ constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 constexpr std::uint16_t kDataDescriptorFlag = 0x08;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFF;
 constexpr std::size_t kEndSize = 22;
+constexpr std::string_view kEndMark = "PK\x05\x06";
 constexpr std::size_t kLongestComment = 0xFFFF;
 constexpr std::size_t kBlock = 65536;
 
@@ -103,10 +105,10 @@ std::string ReadDirectory(const ReadAt& read, std::uint64_t fileSize, Directory&
     // The first plausible end record is the one libzip takes; any later one (in its comment or
     // after it) is the one other readers take.
     std::vector<std::uint64_t> signatures;
-    for (std::size_t at = 0; at + 4 <= tail.size(); ++at) {
-        if (Little(&tail[at], 4) == kEndSignature) {
-            signatures.push_back(tailStart + at);
-        }
+    const std::string_view text(reinterpret_cast<const char*>(tail.data()), tail.size());
+    for (std::size_t at = text.find(kEndMark); at != std::string_view::npos;
+         at = text.find(kEndMark, at + 1)) {
+        signatures.push_back(tailStart + at);
     }
     EndRecord record;
     const auto chosen = std::find_if(signatures.begin(), signatures.end(), [&](std::uint64_t at) {
