@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -212,12 +211,16 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
             return named + "its local header names another entry";
         }
         if (Little(header + 8, 2) != entry.method || (flags & 1) != (entry.flags & 1)) {
-            return named + "its local header disagrees with the central directory on the method";
+            return named +
+                   "its local header disagrees with the central directory on the method or "
+                   "encryption";
         }
         const std::uint64_t dataStart = entry.localOffset + sizeof header + variable.size();
         std::uint64_t dataEnd = dataStart + entry.compressedSize;
-        if (dataEnd < dataStart) {
-            return named + "its data runs past the end of the file";
+        if (dataEnd < dataStart || dataEnd > directory.offset) {
+            return named +
+                   "its data runs into the central directory: the entry is cut short or its "
+                   "size is wrong";
         }
         const auto agrees = [](std::uint64_t local, std::uint64_t central, bool deferred) {
             return local == central || (deferred && (local == 0 || local == kMax32));
@@ -233,7 +236,7 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
         if (deferred) {
             // Signature (optional), checksum and both sizes, in four or eight bytes each.
             unsigned char descriptor[24] = {};
-            const std::uint64_t room = dataEnd <= directory.offset ? directory.offset - dataEnd : 0;
+            const std::uint64_t room = directory.offset - dataEnd;
             const std::size_t have =
                 static_cast<std::size_t>(std::min<std::uint64_t>(room, sizeof descriptor));
             if (have > 0 && !read(dataEnd, descriptor, have)) {
@@ -253,12 +256,7 @@ std::string CheckLocalHeaders(const ReadAt& read, const Directory& directory) {
             if (length == 0) {
                 return named + "its data descriptor disagrees with the central directory";
             }
-            dataEnd += length;
-        }
-        if (dataEnd > directory.offset) {
-            return named +
-                   "its data runs into the central directory: the entry is cut short or its "
-                   "size is wrong";
+            dataEnd += length;  // within the room read above
         }
         spans.push_back({entry.localOffset, dataEnd, &entry});
     }
