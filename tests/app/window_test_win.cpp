@@ -247,9 +247,7 @@ void TransposeThroughTheWindow(const wchar_t* example, const std::wstring& exten
 
 // Everything in display pixels follows the display's scale; the controller keeps face units.
 TEST_F(WindowTest, FollowsTheDisplayScale) {
-    HDC screen = GetDC(nullptr);
-    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int systemDpi = GetDeviceCaps(ScopedWindowDc().Get(), LOGPIXELSY);
     const int dpi = window_->Dpi();
     EXPECT_EQ(dpi, systemDpi);
     std::printf("display at %d DPI\n", dpi);
