@@ -125,6 +125,12 @@ Wording WordingOf(Message message) {
             return {u"%1 could not be changed", u"%1 konnte nicht geändert werden"};
         case Message::LineSomeCouldNotBeChanged:
             return {u"%1 could not be changed", u"%1 konnten nicht geändert werden"};
+        case Message::PicturesNotLoaded:
+            return {u"The program's pictures could not be loaded.",
+                    u"Die Bilder des Programms konnten nicht geladen werden."};
+        case Message::WindowNotCreated:
+            return {u"The window could not be created.",
+                    u"Das Fenster konnte nicht erstellt werden."};
     }
     return {};
 }

@@ -58,6 +58,9 @@ enum class Message {
     LineParagraphsChanged,
     LineOneCouldNotBeChanged,
     LineSomeCouldNotBeChanged,
+    // Melvane.exe when it cannot start.
+    PicturesNotLoaded,
+    WindowNotCreated,
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
