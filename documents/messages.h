@@ -63,6 +63,9 @@ enum class Message {
     PrintOdtUnreadable,
     // melvane-cli --text, after "melvane-cli: ".
     TextOutputNotWritten,
+    // Melvane.exe when it cannot start.
+    PicturesNotLoaded,
+    WindowNotCreated,
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
