@@ -66,7 +66,7 @@ inline NoteName PitchName(int pitch, bool flats, Form form, bool lower,
     } else if (form == Form::Sign || form == Form::None) {
         add(letter);
         add(written[1]);
-    } else if (flats) {
+    } else if (flats) {  // "Des", "Ges", but "Es", "As"
         add(letter);
         if (letter != u'E' && letter != u'A') {
             add(u'e');

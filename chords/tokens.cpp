@@ -276,4 +276,5 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor) {
         ++at;  // the tab
     }
 }
+
 }  // namespace melvane::chords

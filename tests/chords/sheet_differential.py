@@ -172,7 +172,7 @@ def main():
         corpus.append(examples.read_bytes())
 
     old_cli, new_cli = find(args.old_build, "melvane-cli"), find(args.new_build, "melvane-cli")
-    runs = differences = 0
+    runs = differences = changed = 0
     options = list(itertools.product(STEPS, [[], ["--flats"]], [["--classic"], []],
                                      [[], ["--names", "german"], ["--names", "english"]],
                                      [["--lang", "en"], ["--lang", "de"]]))
@@ -180,10 +180,12 @@ def main():
         for steps, flats, mode, names, lang in options:
             command = ["--text", "--steps", str(steps)] + flats + mode + names + lang
             runs += 1
-            if run([str(old_cli)] + command, data) != run([str(new_cli)] + command, data):
+            old_result = run([str(old_cli)] + command, data)
+            changed += old_result[1] != data
+            if old_result != run([str(new_cli)] + command, data):
                 differences += 1
                 print(f"differs: sheet {number}, {' '.join(command)}")
-    print(f"melvane-cli --text: {runs} runs, {differences} differ")
+    print(f"melvane-cli --text: {runs} runs, {differences} differ ({changed} changed the sheet)")
 
     if args.pieces:
         with tempfile.TemporaryDirectory() as folder:
