@@ -101,8 +101,11 @@ inline NoteName Rewriter::NameOf(const Note& note, const Note* other) const {
 inline void Rewriter::AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                               std::size_t piece) {
     if (result_.direct != nullptr) {
-        result_.direct->append(line_.substr(result_.copied, position - result_.copied));
-        result_.direct->append(text);
+        std::u16string& out = *result_.direct;
+        out.append(line_.substr(result_.copied, position - result_.copied));
+        for (char16_t c : text) {  // a name or a few spaces: no call for so little
+            out.push_back(c);
+        }
         result_.copied = position + remove;
         return;
     }
