@@ -19,16 +19,6 @@ std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
 
 }  // namespace
 
-Rewriter::Rewriter(std::u16string_view line, std::span<const std::size_t> starts,
-                   std::int64_t steps, bool flats, const Conventions& conventions,
-                   LineEdits& result)
-    : line_(line),
-      starts_(starts),
-      flats_(flats),
-      conventions_(conventions),
-      result_(result),
-      shift_(ShiftPitch(0, steps)) {}
-
 void Rewriter::Visit(const Token& token, bool onChordLine) {
     const Chord& chord = token.chord;
     if (result_.direct != nullptr) {

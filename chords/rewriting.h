@@ -12,6 +12,7 @@
 #include "chords/small_vector.h"
 #include "chords/spelling.h"
 #include "chords/tokens.h"
+#include "chords/transpose.h"
 
 namespace melvane::chords {
 
@@ -40,7 +41,13 @@ struct LineEdits {
 class Rewriter final : public MovingChordVisitor {
   public:
     Rewriter(std::u16string_view line, std::span<const std::size_t> starts, std::int64_t steps,
-             bool flats, const Conventions& conventions, LineEdits& result);
+             bool flats, const Conventions& conventions, LineEdits& result)
+        : line_(line),
+          starts_(starts),
+          flats_(flats),
+          conventions_(conventions),
+          result_(result),
+          shift_(ShiftPitch(0, steps)) {}
 
     void Visit(const Token& token, bool onChordLine) override;
 

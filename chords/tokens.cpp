@@ -144,8 +144,9 @@ class PartCandidates {
         kept_.clear();
         more_.clear();
     }
-    // Where the part's next token is read; it stays only when Keep() follows.
-    Token& Next() { return kept_.size() < kKept ? kept_.Slot() : spare_; }
+    // Where the part's next token is read; it stays only when Keep() follows. Below kKept the
+    // vector is within its own room, so the slot after its last needs no check.
+    Token& Next() { return kept_.size() < kKept ? kept_.data()[kept_.size()] : spare_; }
     void Keep() {
         if (kept_.size() < kKept) {
             kept_.Grow();  // the slot Next() gave
