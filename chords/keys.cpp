@@ -67,10 +67,6 @@ std::optional<SpelledNote> OnLetter(int letter, int pitch) {
     return SpelledNote{Mod(letter, 7), accidental};
 }
 
-int Moved(int pitch, std::int64_t steps) {
-    return ShiftPitch(pitch, steps);
-}
-
 bool LeadsUpByDiminished(const ChordFacts& chord, const ChordFacts& next) {
     return chord.diminished && Mod(next.root - chord.root, 12) == 1;
 }
@@ -346,15 +342,16 @@ int PitchOf(SpelledNote note) {
 }
 
 Key MovedKey(Key key, std::int64_t steps) {
-    return {Moved(key.tonic, steps), key.mode};
+    return {ShiftPitch(key.tonic, steps), key.mode};
 }
 
 SpelledKey NameKey(Key key, bool sharpSide) {
     // The side of the circle of fifths the key (for minor, its relative major) stands on.
-    const int major = key.mode == Mode::Major ? key.tonic : Mod(key.tonic + 3, 12);
+    const int tonic = Mod(key.tonic, 12);
+    const int major = key.mode == Mode::Major ? tonic : Mod(tonic + 3, 12);
     const int fifths = Mod(major * 7, 12);
     const bool flats = fifths == 6 ? !sharpSide : fifths > 6;
-    return {TableName(key.tonic, flats), key.mode};
+    return {TableName(tonic, flats), key.mode};
 }
 
 SpelledKey TargetKey(Key source, std::int64_t steps, bool writtenSharp) {
@@ -435,9 +432,9 @@ SpelledNote SpellRoot(std::span<const ChordFacts> chords, std::size_t i, const S
     while (last + 1 < chords.size() && LeadsUpByDiminished(chords[last], chords[last + 1])) {
         ++last;
     }
-    SpelledNote note = SpellInKey(Moved(chords[last].root, steps), key);
+    SpelledNote note = SpellInKey(ShiftPitch(chords[last].root, steps), key);
     for (std::size_t k = last; k > i; --k) {
-        const int pitch = Moved(chords[k - 1].root, steps);
+        const int pitch = ShiftPitch(chords[k - 1].root, steps);
         note = OnLetter(note.letter - 1, pitch).value_or(SpellInKey(pitch, key));
     }
     return note;
@@ -446,7 +443,7 @@ SpelledNote SpellRoot(std::span<const ChordFacts> chords, std::size_t i, const S
 SpelledNote SpellBass(std::span<const ChordFacts> chords, std::size_t i, const SpelledKey& key,
                       std::int64_t steps) {
     const ChordFacts& chord = chords[i];
-    const int bass = Moved(chord.bass, steps);
+    const int bass = ShiftPitch(chord.bass, steps);
     const int interval = Mod(chord.bass - chord.root, 12);  // the caller checked hasBass
     constexpr std::array<int, 4> kSeventh = {-1, 10, 11, 9};
     int letters = -1;

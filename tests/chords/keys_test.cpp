@@ -12,8 +12,18 @@ std::string Narrow(std::u16string_view text) {
     return std::string(text.begin(), text.end());
 }
 
-std::u16string Signed(SpelledNote note) {
-    return std::u16string(SpelledName(note, Form::Sign, false, {}).View());
+// A note's name in an English sheet, or in a German one (suffixes, B-flat "B", B-natural "H").
+std::u16string Name(SpelledNote note, bool german = false, bool lower = false) {
+    const Form form = german ? Form::Suffix : Form::Sign;
+    return std::u16string(SpelledName(note, form, lower, {german, german}).View());
+}
+
+std::u16string DeclarationLine(const SpelledKey& key, bool german) {
+    const bool minor = key.mode == Mode::Minor;
+    if (german) {
+        return u"Tonart: " + Name(key.tonic, true, minor) + (minor ? u"-Moll" : u"-Dur");
+    }
+    return u"Key: " + Name(key.tonic) + (minor ? u"m" : u"");
 }
 
 // A chord symbol as the key arithmetic sees it, read the way a musician reads its suffix.
@@ -23,14 +33,14 @@ struct Read {
     bool sharp;  // the root has a sharp
 };
 
-Read ReadSymbol(std::u16string_view symbol) {
+Read ReadSymbol(std::u16string_view symbol, bool german) {
     Chord chord{};
     EXPECT_TRUE(ParseChord(symbol, Grammar::Broad, chord)) << Narrow(symbol);
     const std::size_t end = chord.hasBass ? chord.bass.start - 1 : symbol.size();
     const std::u16string_view suffix = symbol.substr(chord.root.length, end - chord.root.length);
     const auto has = [suffix](std::u16string_view s) { return suffix.find(s) != suffix.npos; };
-    ChordFacts facts{PitchOf(chord.root, false), chord.hasBass,
-                     chord.hasBass ? PitchOf(chord.bass, false) : 0};
+    ChordFacts facts{PitchOf(chord.root, german), chord.hasBass,
+                     chord.hasBass ? PitchOf(chord.bass, german) : 0};
     facts.lower = chord.root.lower;
     facts.minorMark =
         (suffix.starts_with(u"m") && !suffix.starts_with(u"maj")) || suffix.starts_with(u"-");
@@ -43,47 +53,68 @@ Read ReadSymbol(std::u16string_view symbol) {
     return {facts, suffix, chord.root.accidental > 0};
 }
 
-std::vector<Read> ReadSheet(std::u16string_view text) {
+std::vector<Read> ReadSheet(std::u16string_view text, bool german = false) {
     std::vector<Read> sheet;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find(u' ', start), text.size());
-        sheet.push_back(ReadSymbol(text.substr(start, end - start)));
+        sheet.push_back(ReadSymbol(text.substr(start, end - start), german));
         start = end + 1;
     }
     return sheet;
 }
 
-std::vector<ChordFacts> Song(std::u16string_view text) {
+std::vector<ChordFacts> Song(std::u16string_view text, bool german = false) {
     std::vector<ChordFacts> song;
-    for (const Read& read : ReadSheet(text)) {
+    for (const Read& read : ReadSheet(text, german)) {
         song.push_back(read.facts);
     }
     return song;
 }
 
-// The sheet's chords moved by `steps`, spelled by the key found in them; the ambiguous tonic is
-// written as the first chord on it writes it.
-std::u16string Respell(std::u16string_view text, int steps) {
-    const std::vector<Read> sheet = ReadSheet(text);
-    const std::vector<ChordFacts> song = Song(text);
-    const std::optional<Key> key = DetectKey(song);
+// The line with its key moved by `steps`, the ambiguous tonic as the declaration writes it.
+std::u16string MoveDeclaration(std::u16string_view line, int steps) {
+    const std::optional<KeyDeclaration> found = FindKeyDeclaration(line);
+    if (!found) {
+        return u"none";
+    }
+    const SpelledKey target = TargetKey(found->key, steps, found->written.accidental > 0);
+    std::u16string out(line);
+    return out.replace(found->start, found->length, DeclaredTonicName(*found, target).View());
+}
+
+// A sheet of one line of chords, after a line declaring its key if there is a "\n": moved by
+// `steps` and spelled by the declared key, else by the key found in the chords, the ambiguous
+// tonic written as the first chord on it writes it.
+std::u16string Respell(std::u16string_view text, int steps, bool german = false) {
+    const std::size_t split = text.find(u'\n');
+    const std::u16string_view chords = split == text.npos ? text : text.substr(split + 1);
+    const std::vector<Read> sheet = ReadSheet(chords, german);
+    const std::vector<ChordFacts> song = Song(chords, german);
+    std::optional<Key> key = DetectKey(song);
+    bool sharp = false;
+    std::u16string out;
+    if (split != text.npos) {
+        const auto declared = FindKeyDeclaration(text.substr(0, split));
+        key = declared->key;
+        sharp = declared->written.accidental > 0;
+        out = MoveDeclaration(text.substr(0, split), steps) + u"\n";
+    } else {
+        for (const Read& read : sheet) {
+            if (key && ShiftPitch(read.facts.root, 0) == key->tonic) {
+                sharp = read.sharp;
+                break;
+            }
+        }
+    }
     if (!key) {
         return u"no key";
     }
-    bool sharp = false;
-    for (const Read& read : sheet) {
-        if (ShiftPitch(read.facts.root, 0) == key->tonic) {
-            sharp = read.sharp;
-            break;
-        }
-    }
     const SpelledKey target = TargetKey(*key, steps, sharp);
-    std::u16string out;
     for (std::size_t i = 0; i < sheet.size(); ++i) {
-        out += (i == 0 ? u"" : u" ") + Signed(SpellRoot(song, i, target, steps));
+        out += (i == 0 ? u"" : u" ") + Name(SpellRoot(song, i, target, steps), german);
         out += sheet[i].suffix;
         if (sheet[i].facts.hasBass) {
-            out += u"/" + Signed(SpellBass(song, i, target, steps));
+            out += u"/" + Name(SpellBass(song, i, target, steps), german);
         }
     }
     return out;
@@ -179,31 +210,33 @@ SpelledNote Expected(int letters, int semitones, const SpelledKey& key, bool exc
     return note;
 }
 
-std::u16string Sheet(const Progression& p, const SpelledKey& key) {
-    std::u16string sheet;
+std::u16string Sheet(const Progression& p, const SpelledKey& key, bool german, bool declared) {
+    std::u16string sheet = declared ? DeclarationLine(key, german) + u"\n" : u"";
     for (const Degree& d : p.chords) {
-        sheet += (sheet.empty() ? u"" : u" ") +
-                 Signed(Expected(d.letters, d.semitones, key, d.exception)) +
+        sheet += (sheet.empty() || sheet.back() == u'\n' ? u"" : u" ") +
+                 Name(Expected(d.letters, d.semitones, key, d.exception), german) +
                  std::u16string(d.suffix);
         if (d.bassLetters >= 0) {
-            sheet += u"/" + Signed(Expected(d.bassLetters, d.bassSemitones, key, d.exception));
+            sheet +=
+                u"/" + Name(Expected(d.bassLetters, d.bassSemitones, key, d.exception), german);
         }
     }
     return sheet;
 }
 
-// Every key (both names of F#/Gb and d#/eb) and progression, steps -6..+6: detection finds the
-// key; the moved key has at most six accidentals, the ambiguous one by direction; every root and
-// bass lands where the key and the exceptions put it; step 0 leaves a sheet spelled by its key
-// as it is, and moving back gives the sheet spelled by its key again.
+// Every key (both names of F#/Gb and d#/eb) and progression, in English and German sheets, with
+// and without a declared key, steps -6..+6: detection finds the key; the moved key has at most
+// six accidentals, the ambiguous one by direction; every root, bass and declared key lands where
+// the key and the exceptions put it; step 0 leaves a sheet spelled by its key as it is, and
+// moving back gives the sheet spelled by its key again.
 TEST(Keys, GeneratedTable) {
     for (int tonic = 0; tonic < 12; ++tonic) {
         for (bool sharp : {false, true}) {
             for (const Progression& p : Progressions()) {
                 const Key source{tonic, p.mode};
-                const std::u16string sheet = Sheet(p, TargetKey(source, 0, sharp));
-                SCOPED_TRACE(p.name + (": " + Narrow(sheet)));
-                EXPECT_EQ(DetectKey(Song(sheet)), source);
+                const std::u16string plain = Sheet(p, TargetKey(source, 0, sharp), false, false);
+                SCOPED_TRACE(p.name + (": " + Narrow(plain)));
+                EXPECT_EQ(DetectKey(Song(plain)), source);
                 for (int steps = -6; steps <= 6; ++steps) {
                     SCOPED_TRACE(steps);
                     const SpelledKey target = TargetKey(source, steps, sharp);
@@ -217,11 +250,17 @@ TEST(Keys, GeneratedTable) {
                     if (accidentals == 6 && steps != 0) {
                         EXPECT_EQ(target.tonic.accidental, steps > 0 ? 1 : -1);
                     }
-                    const std::u16string moved = Respell(sheet, steps);
-                    EXPECT_EQ(Narrow(moved), Narrow(Sheet(p, target)));
-                    const bool backSharp = steps == 0 ? sharp : steps < 0;
-                    EXPECT_EQ(Narrow(Respell(moved, -steps)),
-                              Narrow(Sheet(p, TargetKey(source, 0, backSharp))));
+                    const SpelledKey back = TargetKey(source, 0, steps == 0 ? sharp : steps < 0);
+                    for (bool german : {false, true}) {
+                        for (bool declared : {false, true}) {
+                            const std::u16string sheet =
+                                Sheet(p, TargetKey(source, 0, sharp), german, declared);
+                            const std::u16string moved = Respell(sheet, steps, german);
+                            EXPECT_EQ(Narrow(moved), Narrow(Sheet(p, target, german, declared)));
+                            EXPECT_EQ(Narrow(Respell(moved, -steps, german)),
+                                      Narrow(Sheet(p, back, german, declared)));
+                        }
+                    }
                 }
             }
         }
@@ -244,7 +283,8 @@ TEST(Keys, SpellsLikeAMusician) {
         {u"Eb Bb/D Cm Cm/Eb C7/Bb Eb", 0, u"Eb Bb/D Cm Cm/Eb C7/Bb Eb"},
         {u"A#m C#/E# F#m A#m", 0, u"Bbm Db/F Gbm Bbm"},
         {u"Gb Cb Db7 Gb", 0, u"Gb Cb Db7 Gb"},
-        {u"B E F B", 0, u"B E F B"},  // #4 of B major is no E#
+        {u"B E F B", 0, u"B E F B"},                              // #4 of B major is no E#
+        {u"G#m C#m E#dim D#7 G#m", 0, u"G#m C#m E#dim D#7 G#m"},  // minor's raised sixth
         {u"Dm7 G7 C", 0, u"Dm7 G7 C"},
         {u"Cdim7/A C", 0, u"Cdim7/A C"},  // the diminished seventh Bbb is no name: A
     };
@@ -259,7 +299,7 @@ TEST(Keys, DetectsTheKey) {
         std::optional<Key> key;
     } cases[] = {
         {u"Dm7 G7 C", Key{0, Mode::Major}},    {u"Am F C G Am", Key{9, Mode::Minor}},
-        {u"F Dm Gm7 C7", Key{5, Mode::Major}}, {u"a d E7 a", Key{9, Mode::Minor}},  // German minor
+        {u"F Dm Gm7 C7", Key{5, Mode::Major}}, {u"a d E7 a", Key{9, Mode::Minor}},
         {u"Em C G D", Key{4, Mode::Minor}},    {u"C7 F", Key{5, Mode::Major}},
         {u"G", Key{7, Mode::Major}},           {u"", std::nullopt},
     };
@@ -292,17 +332,6 @@ TEST(Keys, NamesReadBack) {
             }
         }
     }
-}
-
-// The line with its key moved by `steps`, the ambiguous tonic as the declaration writes it.
-std::u16string MoveDeclaration(std::u16string_view line, int steps) {
-    const std::optional<KeyDeclaration> found = FindKeyDeclaration(line);
-    if (!found) {
-        return u"none";
-    }
-    const SpelledKey target = TargetKey(found->key, steps, found->written.accidental > 0);
-    std::u16string out(line);
-    return out.replace(found->start, found->length, DeclaredTonicName(*found, target).View());
 }
 
 TEST(Keys, DeclarationsMove) {
@@ -361,15 +390,8 @@ TEST(Keys, GeneratedDeclarations) {
             for (bool sharp : {false, true}) {
                 const Key key{tonic, mode};
                 const SpelledKey written = TargetKey(key, 0, sharp);
-                const bool minor = mode == Mode::Minor;
-                const std::u16string lines[] = {
-                    u"Key: " + Signed(written.tonic) + (minor ? u"m" : u""),
-                    u"Tonart: " +
-                        std::u16string(
-                            SpelledName(written.tonic, Form::Suffix, minor, {true, true}).View()) +
-                        (minor ? u"-Moll" : u"-Dur"),
-                };
-                for (const std::u16string& line : lines) {
+                for (bool german : {false, true}) {
+                    const std::u16string line = DeclarationLine(written, german);
                     SCOPED_TRACE(Narrow(line));
                     const auto found = FindKeyDeclaration(line);
                     ASSERT_TRUE(found);
