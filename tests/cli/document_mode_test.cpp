@@ -141,7 +141,7 @@ TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
               "Good.odt -> Good+2.odt: 2 text pieces changed\n"
               "Broken.odt: not transposed: not a readable OpenDocument file\n"
               "Broken.docx: not transposed: not a readable Word document\n"
-              "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
+              "notes.pdf: not a song sheet (.odt, .docx, .doc, .txt or ChordPro); not transposed\n"
               "Gone.odt: not transposed: not a readable OpenDocument file\n");
     ASSERT_EQ(messages_.shown.size(), 3u);
     // The first line as ever, and libzip's reason on the second.
