@@ -198,5 +198,26 @@ TEST_F(DocumentModeTest, PrintShowsParagraphsAsPlainText) {
     EXPECT_EQ(err.str(), "melvane-cli: Broken.odt: not a readable OpenDocument text\n");
 }
 
+TEST_F(DocumentModeTest, TextSheetsAreDocumentsToo) {
+    std::ofstream("Lied.txt", std::ios::binary) << "\xEF\xBB\xBF"
+                                                   "C   G\r\nA little bird\r\n";
+    std::ofstream("Bild.txt", std::ios::binary) << std::string("PNG\0", 4);
+    EXPECT_EQ(Run({"--steps", "2", "Lied.txt", "Bild.txt"}, Language::German), 1);
+    EXPECT_EQ(out_.str(),
+              "Lied.txt -> Lied+2.txt: 1 Textstück geändert\n"
+              "Bild.txt: nicht transponiert: kein Liedblatt in Textform (NUL-Bytes)\n");
+    EXPECT_EQ(messages_.shown.size(), 1u);
+    EXPECT_FALSE(fs::exists("Bild+2.txt"));
+
+    Options options;
+    options.files = {"Lied+2.txt"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 0);
+    EXPECT_EQ(out.str(), "D   A\nA little bird\n");
+    options.files = {"Bild.txt"};
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 1);
+    EXPECT_EQ(err.str(), "melvane-cli: Bild.txt: not a readable text sheet\n");
+}
+
 }  // namespace
 }  // namespace melvane::cli
