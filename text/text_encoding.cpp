@@ -1,5 +1,6 @@
 #include "text/text_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -142,7 +143,12 @@ void AppendDecoded(std::u16string& out, std::string_view bytes, TextEncoding enc
 void AppendEncoded(std::string& out, std::u16string_view text, TextEncoding encoding) {
     switch (encoding) {
         case TextEncoding::Utf8:
-            out += EncodeUtf8Lossless(text);
+            // Chords are ASCII: most changed pieces need no conversion beyond widening.
+            if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+                out.append(text.begin(), text.end());
+            } else {
+                out += EncodeUtf8Lossless(text);
+            }
             return;
         case TextEncoding::Windows1252:
             for (const char16_t c : text) {
