@@ -87,10 +87,8 @@ TEST(TextLines, ChordProMovesBracketedChordsAndTheKeyOnly) {
         {"Some[Dm]where, [E7]A little\n", "Some[Em]where, [F#7]A little\n"},
         {"{title: A B C}\n{key:C}\n{ key : Dm }\n[C]la\n",
          "{title: A B C}\n{key:D}\n{ key : Em }\n[D]la\n"},
-        {"{capo: 2}\n{transpose: 2}\n{define: G base-fret 1 frets 3 2 0 0 0 3}\n{chord: C}\n",
-         "{capo: 2}\n{transpose: 2}\n{define: G base-fret 1 frets 3 2 0 0 0 3}\n{chord: C}\n"},
-        {"[G]la\n# G C\n[Verse 1] [*Riff] [N.C.] A G\n",
-         "[A]la\n# G C\n[Verse 1] [*Riff] [N.C.] A G\n"},
+        {"{transpose: 2}\n{chord: C}\n", "{transpose: 2}\n{chord: C}\n"},
+        {"[G]la\n[Verse 1] A G\n", "[A]la\n[Verse 1] A G\n"},
         // Lines without brackets follow the sheet rules.
         {"{soc}\nG       C\nla la la\n", "{soc}\nA       D\nla la la\n"},
         {"[C]A[G]\n", "[D]A[A]\n"},
