@@ -77,7 +77,8 @@ test-asan: asan
 	ctest --preset linux-asan -j $(JOBS)
 
 # Short libFuzzer runs over the transposition (classic and both sheet-aware passes), the XML
-# rewrite, whole packages and the .docx text walk: enough to catch a crash on fresh input.
+# rewrite, whole packages (and one flipped bit in a sound package's untouched entries, which must
+# always be refused) and the .docx text walk: enough to catch a crash on fresh input.
 test-fuzz: fuzz
 	@if [ -x build/fuzz/bin/transpose_fuzz ]; then \
 	    set -o pipefail; build/fuzz/bin/transpose_fuzz -max_total_time=20 -max_len=512 \
@@ -97,6 +98,10 @@ test-fuzz: fuzz
 	    cp examples/leuchtturm.odt build/fuzz/package_corpus/; \
 	    build/fuzz/bin/package_fuzz -max_total_time=20 -max_len=16384 -artifact_prefix=build/fuzz/ \
 	        build/fuzz/package_corpus 2>&1 | tail -n 2; \
+	fi
+	@if [ -x build/fuzz/bin/package_flip_fuzz ]; then \
+	    set -o pipefail; build/fuzz/bin/package_flip_fuzz -max_total_time=20 -max_len=8 \
+	        -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2; \
 	fi
 	@if [ -x build/fuzz/bin/docx_fuzz ]; then \
 	    set -o pipefail; rm -rf build/fuzz/docx_corpus; cp -r fuzz/docx_seeds build/fuzz/docx_corpus; \

@@ -5,11 +5,10 @@
 #include <system_error>
 
 #include "app/feedback_texts.h"
-#include "platform/file_system.h"
-
 #include "documents/documents.h"
 #include "documents/messages.h"
 #include "platform/file_system.h"
+#include "platform/utf.h"
 
 namespace melvane {
 namespace {
@@ -20,12 +19,6 @@ constexpr std::u16string_view kSeparators = u"\\/";
 constexpr std::u16string_view kSeparators = u"/";
 #endif
 
-std::u16string Decimal(std::int64_t value) {
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-// "_" for no step, "+3" up, "-2" down: what the proposed output name carries.
 std::u16string TrimBlanks(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {
@@ -42,7 +35,7 @@ void ShowInformation(UserMessages& messages, Language language, Message message)
 
 // Sets the flag when the point is inside and clears it when outside; true when it changed.
 bool TrackHover(HotArea& area, int x, int y) {
-    const int inside = HitTest(area, x, y) ? 1 : 0;
+    const bool inside = HitTest(area, x, y);
     if (inside == area.hover) {
         return false;
     }
@@ -72,30 +65,6 @@ std::u16string FilePart(std::u16string_view path) {
     const std::size_t separator = path.find_last_of(kSeparators);
     return std::u16string(separator == std::u16string_view::npos ? path
                                                                  : path.substr(separator + 1));
-}
-
-std::u16string LowerCaseExtension(std::u16string_view path) {
-    const std::u16string file = FilePart(path);
-    const std::size_t dot = file.find_last_of(u'.');
-    if (dot == std::u16string::npos) {
-        return {};
-    }
-    std::u16string extension = file.substr(dot + 1);
-    for (char16_t& c : extension) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return extension;
-}
-
-bool IsWordExtension(std::u16string_view extension) {
-    return extension == u"doc" || extension == u"docx" || extension == u"docm" ||
-           extension == u"dotx" || extension == u"dotm";
-}
-
-bool IsSupportedExtension(std::u16string_view extension) {
-    return IsWordExtension(extension) || extension == u"odt";
 }
 
 std::int64_t LeadingNumber(std::u16string_view text) {
@@ -205,7 +174,7 @@ void Controller::HandleWindowPointer(int x, int y) {
 void Controller::HandleStepEdit() {
     const std::u16string text = services_.stepField.Text();
     state_.StepValue = std::clamp(LeadingNumber(text), -kMaxSteps, kMaxSteps);
-    const std::u16string shown = Decimal(state_.StepValue);
+    const std::u16string shown = DecimalText(state_.StepValue);
     // Writing the same text again would only report another change.
     if (shown != text) {
         services_.stepField.SetText(shown);
@@ -220,7 +189,7 @@ void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
 }
 
 void Controller::Transpose() {
-    if (TransposeAction() == 1) {
+    if (TransposeAction()) {
         ResetForm();
     }
 }
@@ -327,8 +296,8 @@ void Controller::ShowMnemonics(bool shown) {
 }
 
 bool Controller::ChooseDocument(const std::u16string& path) {
-    // Anything but a Word or OpenDocument file is ignored; the form keeps its document.
-    if (!IsSupportedExtension(LowerCaseExtension(std::u16string_view(path)))) {
+    // Anything the documents layer cannot transpose is ignored; the form keeps its document.
+    if (KindOf(PathFromText(path)) == DocumentKind::Unsupported) {
         return false;
     }
     state_.SourcePath = path;
@@ -349,7 +318,7 @@ void Controller::AskForDocument() {
 
 void Controller::SetStep(std::int64_t steps) {
     state_.StepValue = std::clamp(steps, -kMaxSteps, kMaxSteps);
-    services_.stepField.SetText(Decimal(state_.StepValue));
+    services_.stepField.SetText(DecimalText(state_.StepValue));
     RefreshOutputName();
 }
 
@@ -373,17 +342,16 @@ void Controller::ResetForm() {
     services_.stepField.SetText(u"0");
 }
 
-int Controller::TransposeAction() {
+bool Controller::TransposeAction() {
     const Language language = state_.UiLanguage;
     if (state_.SourcePath.empty()) {
         ShowInformation(services_.messages, language, Message::NoSourceChosen);
-        return 0;
+        return false;
     }
     if (state_.StepValue == 0) {
         ShowInformation(services_.messages, language, Message::NoStepValue);
-        return 0;
+        return false;
     }
-    const std::u16string extension = LowerCaseExtension(std::u16string_view(state_.SourcePath));
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
     TransposeSettings transpose;
     transpose.steps = state_.StepValue;
@@ -393,14 +361,10 @@ int Controller::TransposeAction() {
     const TransposeRequest request{state_.SourcePath, state_.OutputPath, transpose, language};
     if (ReplacesAnotherFile(state_.SourcePath, state_.OutputPath) &&
         !services_.messages.Ask(OverwriteQuestion(language, state_.OutputPath))) {
-        return 0;  // the form stays as it is
+        return false;  // the form stays as it is
     }
-    if (IsWordExtension(extension)) {
-        services_.documents.TransposeWordDocument(request);
-    } else if (extension == u"odt") {
-        services_.documents.TransposeOdtDocument(request);
-    }
-    return 1;
+    services_.documents.Transpose(request);
+    return true;
 }
 
 }  // namespace melvane

@@ -40,12 +40,12 @@ struct TransposeRequest {
     Language language = Language::English;
 };
 
+// The documents layer, which picks the document's path by its kind.
 class DocumentPaths {
   public:
     virtual ~DocumentPaths() = default;
-    // Both report their own failures to the user; the result only says whether it worked.
-    virtual bool TransposeWordDocument(const TransposeRequest& request) = 0;
-    virtual bool TransposeOdtDocument(const TransposeRequest& request) = 0;
+    // Reports its own failures to the user; the result only says whether it worked.
+    virtual bool Transpose(const TransposeRequest& request) = 0;
 };
 
 struct ControllerServices {
@@ -91,8 +91,8 @@ class Controller {
     // Alt went down or up: the pictures underline the access keys while it is held.
     void ShowMnemonics(bool shown);
 
-    // 1 when the input passed the checks and the document was handed on, 0 otherwise.
-    int TransposeAction();
+    // True when the input passed the checks and the document was handed on.
+    bool TransposeAction();
     void RefreshOutputName();
     void ResetForm();
     void Redraw() { RedrawCanvas(state_, services_.canvas); }
@@ -113,8 +113,6 @@ class Controller {
 // Path pieces as the window shows them. Separators are "\" and "/" on Windows, "/" elsewhere.
 std::u16string DirectoryPart(std::u16string_view path);  // up to and including the separator
 std::u16string FilePart(std::u16string_view path);
-std::u16string LowerCaseExtension(std::u16string_view path);  // text after the file's last dot
-bool IsSupportedExtension(std::u16string_view lowerCaseExtension);
 // The leading decimal number of a text, 0 when it has none; saturates instead of overflowing.
 std::int64_t LeadingNumber(std::u16string_view text);
 

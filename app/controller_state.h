@@ -15,7 +15,7 @@ struct HotArea {
     std::int32_t top = 0;
     std::int32_t right = 0;
     std::int32_t bottom = 0;
-    int hover = 0;  // 1 while the pointer is over it, for the areas that track the pointer
+    bool hover = false;  // while the pointer is over it, for the areas that track the pointer
 };
 
 constexpr bool HitTest(const HotArea& area, int x, int y) {

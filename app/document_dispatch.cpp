@@ -36,13 +36,4 @@ bool DocumentDispatch::Transpose(const TransposeRequest& request) {
     return result.Succeeded();
 }
 
-// The documents layer picks the path by the extension itself.
-bool DocumentDispatch::TransposeOdtDocument(const TransposeRequest& request) {
-    return Transpose(request);
-}
-
-bool DocumentDispatch::TransposeWordDocument(const TransposeRequest& request) {
-    return Transpose(request);
-}
-
 }  // namespace melvane

@@ -13,12 +13,9 @@ class DocumentDispatch : public DocumentPaths {
     DocumentDispatch(const NoteTable& table, UserMessages& messages, Shell& shell)
         : table_(table), messages_(messages), shell_(shell) {}
 
-    bool TransposeWordDocument(const TransposeRequest& request) override;
-    bool TransposeOdtDocument(const TransposeRequest& request) override;
+    bool Transpose(const TransposeRequest& request) override;
 
   private:
-    bool Transpose(const TransposeRequest& request);
-
     const NoteTable& table_;
     UserMessages& messages_;
     Shell& shell_;

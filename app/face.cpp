@@ -20,7 +20,7 @@ constexpr int kNameTop = 172;
 constexpr int kNameWrapMargin = 20;
 
 constexpr HotArea Area(int left, int top, int right, int bottom) {
-    return HotArea{left, top, right, bottom, 0};
+    return HotArea{left, top, right, bottom, false};
 }
 
 void KeepHover(HotArea& area, const HotArea& previous) {

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "melvane_version.h"
@@ -65,19 +66,18 @@ const wchar_t* FaceFamily() {
         wanted.lfCharSet = DEFAULT_CHARSET;
         wcscpy_s(wanted.lfFaceName, L"Inter");
         bool found = false;
-        HDC screen = GetDC(nullptr);
-        EnumFontFamiliesExW(screen, &wanted, NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
-        ReleaseDC(nullptr, screen);
+        const ScopedWindowDc screen;
+        EnumFontFamiliesExW(screen.Get(), &wanted, NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
         return found ? L"Inter" : L"Segoe UI";
     }();
     return family;
 }
 
-// `pixels` is the height of the letters' em at 96 DPI.
-HFONT CreateFaceFont(int pixels, int weight, int dpi) {
-    return CreateFontW(-MulDiv(pixels, dpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, FaceFamily());
+// `units` is the height of the letters' em in face units.
+ScopedFont CreateFaceFont(int units, int weight, DisplayScale scale) {
+    return ScopedFont(CreateFontW(-scale.Pixels(units), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, FaceFamily()));
 }
 
 // The DPI of the display a window is on; before Windows 10 the system's.
@@ -92,9 +92,8 @@ int WindowDpi(HWND window) {
             return static_cast<int>(dpi);
         }
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const ScopedWindowDc screen;
+    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     return dpi > 0 ? dpi : 96;
 }
 
@@ -117,7 +116,7 @@ int PrimaryDisplayDpi() {
 }
 
 MainWindow::MainWindow(const ImageSet& images, Language language, const WindowServices& services)
-    : images_(images), services_(services) {
+    : images_(images), services_(services), face_(images) {
     state_.UiLanguage = language;
 }
 
@@ -129,13 +128,6 @@ MainWindow::~MainWindow() {
         SetWindowLongPtrW(canvas_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
-    face_.reset();
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (fieldFont_ != nullptr)
-        DeleteObject(fieldFont_);
-    if (fieldBrush_ != nullptr)
-        DeleteObject(fieldBrush_);
 }
 
 HWND MainWindow::CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
@@ -146,45 +138,37 @@ HWND MainWindow::CreateEditField(int id, int x, int y, int width, int height, DW
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     if (edit != nullptr) {
-        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_), TRUE);
+        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_.Get()), TRUE);
     }
     return edit;
 }
 
 void MainWindow::ApplyDpi(int dpi) {
-    dpi_ = dpi;
-    if (dpi == services_.imagesDpi) {
-        scaledImages_.reset();
-    } else {
+    std::unique_ptr<ImageSet> previousImages = std::move(scaledImages_);
+    if (dpi != services_.imagesDpi) {
         auto images = std::make_unique<ImageSet>();
         if (LoadImageSetForDpi(*images, dpi)) {
             scaledImages_ = std::move(images);
         } else {
-            scaledImages_.reset();
-            dpi_ = services_.imagesDpi;  // the pictures at hand, then
+            dpi = services_.imagesDpi;  // the pictures at hand, then
         }
     }
-    HFONT oldFont = font_;
-    HFONT oldFieldFont = fieldFont_;
-    // Arial 10 pt on the face as before, the fields as large as the captions beside them.
-    font_ = CreateFaceFont(13, FW_NORMAL, dpi_);
-    fieldFont_ = CreateFaceFont(14, FW_MEDIUM, dpi_);
-    face_ = std::make_unique<Win32Canvas>(scaledImages_ ? *scaledImages_ : images_, font_, dpi_);
-    face_->AttachWindow(canvas_);
+    const DisplayScale scale{dpi};
+    // Arial 10 pt on the face as before, the fields as large as the captions beside them. The
+    // fonts in use now go once nothing holds them any more.
+    ScopedFont previousFont = std::exchange(font_, CreateFaceFont(13, FW_NORMAL, scale));
+    ScopedFont previousFieldFont = std::exchange(fieldFont_, CreateFaceFont(14, FW_MEDIUM, scale));
+    face_.SetScale(scaledImages_ ? *scaledImages_ : images_, font_.Get(), scale);
     for (HWND field : {outputNameField_.Handle(), stepField_.Handle(), focusSink_.Handle()}) {
         if (field != nullptr) {
-            SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_), FALSE);
+            SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_.Get()), FALSE);
         }
     }
-    if (oldFont != nullptr)
-        DeleteObject(oldFont);
-    if (oldFieldFont != nullptr)
-        DeleteObject(oldFieldFont);
 }
 
 void MainWindow::PlaceFields() {
     if (canvas_ != nullptr) {
-        SetWindowPos(canvas_, nullptr, 0, 0, face_->Width(), face_->Height(),
+        SetWindowPos(canvas_, nullptr, 0, 0, face_.Width(), face_.Height(),
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     const auto place = [this](const Win32EditField& field, const RECT& at) {
@@ -197,15 +181,16 @@ void MainWindow::PlaceFields() {
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
-    if (!RegisterClasses(instance, WindowProc, CanvasProc)) {
+    if (!RegisterClasses(instance, Route<&MainWindow::HandleWindowMessage, &MainWindow::window_>,
+                         Route<&MainWindow::HandleCanvasMessage, &MainWindow::canvas_>)) {
         return false;
     }
-    fieldBrush_ = CreateSolidBrush(RGB(255, 255, 255));
+    fieldBrush_.Reset(CreateSolidBrush(RGB(255, 255, 255)));
     // The primary display's DPI to begin with; the window's own once it exists.
     ApplyDpi(WindowDpi(nullptr));
 
     const RECT frame =
-        FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+        FrameFor(face_.Width(), face_.Height(), kWindowStyle, kWindowExtendedStyle, Dpi());
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{};
@@ -227,22 +212,22 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
 
     canvas_ =
         CreateWindowExW(0, kCanvasClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                        face_->Width(), face_->Height(), window_,
+                        face_.Width(), face_.Height(), window_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCanvasId)), instance, this);
     if (canvas_ == nullptr) {
         return false;
     }
-    face_->AttachWindow(canvas_);
+    face_.AttachWindow(canvas_);
     // The fields are children of the canvas, so it never paints over them.
     outputNameField_.Attach(CreateEditField(kOutputNameFieldId, 0, 0, 1, 1, 0, 0, canvas_));
     stepField_.Attach(CreateEditField(kStepFieldId, 0, 0, 1, 1, ES_CENTER | ES_NUMBER, 0, canvas_));
     stepField_.SetText(u"0");
     // A display other than the primary one may have another scale.
     const int windowDpi = WindowDpi(window_);
-    if (windowDpi != dpi_) {
+    if (windowDpi != Dpi()) {
         ApplyDpi(windowDpi);
         const RECT resized =
-            FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+            FrameFor(face_.Width(), face_.Height(), kWindowStyle, kWindowExtendedStyle, Dpi());
         SetWindowPos(window_, nullptr, 0, 0, resized.right - resized.left,
                      resized.bottom - resized.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -253,7 +238,7 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     UserMessages& messages = services_.messages ? *services_.messages : messageBoxes_;
     FileDialog& dialog = services_.fileDialog ? *services_.fileDialog : fileDialog_;
     controller_ = std::make_unique<Controller>(
-        state_, ControllerServices{outputNameField_, stepField_, focusSink_, canvasProxy_, dialog,
+        state_, ControllerServices{outputNameField_, stepField_, focusSink_, face_, dialog,
                                    messages, services_.shell, services_.documents});
     controller_->Redraw();
     ShowWindow(window_, showCommand);
@@ -286,7 +271,8 @@ void MainWindow::Dispatch(MSG& message) {
         IsChild(window_, message.hwnd) && controller_) {
         POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
         MapWindowPoints(message.hwnd, window_, &point, 1);
-        controller_->HandleWindowPointer(MulDiv(point.x, 96, dpi_), MulDiv(point.y, 96, dpi_));
+        controller_->HandleWindowPointer(face_.Scale().Units(point.x),
+                                         face_.Scale().Units(point.y));
     }
     if (TranslateKey(message)) {
         return;
@@ -368,36 +354,25 @@ bool MainWindow::TranslateKey(const MSG& message) {
     return true;
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+template <LRESULT (MainWindow::*Handler)(UINT, WPARAM, LPARAM), HWND MainWindow::*Handle>
+LRESULT CALLBACK MainWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
+    // Before CreateWindowExW returns and after WM_DESTROY the window is not (or no longer) ours.
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->window_ == nullptr) {
+    if (self == nullptr || self->*Handle != window) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->HandleWindowMessage(message, wParam, lParam);
-}
-
-LRESULT CALLBACK MainWindow::CanvasProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->canvas_ == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->HandleCanvasMessage(message, wParam, lParam);
+    return (self->*Handler)(message, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleControlColour(HDC dc) {
     SetTextColor(dc, kFieldTextColour);
     SetBkColor(dc, RGB(255, 255, 255));
-    return reinterpret_cast<LRESULT>(fieldBrush_);
+    return reinterpret_cast<LRESULT>(fieldBrush_.Get());
 }
 
 LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -407,8 +382,8 @@ LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_MOUSEMOVE:
             if (controller_) {
-                controller_->HandleWindowPointer(MulDiv(GET_X_LPARAM(lParam), 96, dpi_),
-                                                 MulDiv(GET_Y_LPARAM(lParam), 96, dpi_));
+                controller_->HandleWindowPointer(face_.Scale().Units(GET_X_LPARAM(lParam)),
+                                                 face_.Scale().Units(GET_Y_LPARAM(lParam)));
             }
             return 0;
         case WM_CTLCOLOREDIT:
@@ -419,7 +394,7 @@ LRESULT MainWindow::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
             ApplyDpi(HIWORD(wParam));
             const auto* proposed = reinterpret_cast<const RECT*>(lParam);
             const RECT frame =
-                FrameFor(face_->Width(), face_->Height(), kWindowStyle, kWindowExtendedStyle, dpi_);
+                FrameFor(face_.Width(), face_.Height(), kWindowStyle, kWindowExtendedStyle, Dpi());
             SetWindowPos(window_, nullptr, proposed->left, proposed->top, frame.right - frame.left,
                          frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
             PlaceFields();
@@ -453,7 +428,7 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_PAINT: {
             PAINTSTRUCT paint;
             HDC dc = BeginPaint(canvas_, &paint);
-            face_->Present(dc);
+            face_.Present(dc);
             EndPaint(canvas_, &paint);
             if (onFirstPaint_) {
                 std::function<void()> callback = std::move(onFirstPaint_);
@@ -474,8 +449,8 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
                 ReleaseCapture();
             }
             // The controller works in face units.
-            const int x = MulDiv(GET_X_LPARAM(lParam), 96, dpi_);
-            const int y = MulDiv(GET_Y_LPARAM(lParam), 96, dpi_);
+            const int x = face_.Scale().Units(GET_X_LPARAM(lParam));
+            const int y = face_.Scale().Units(GET_Y_LPARAM(lParam));
             if (wasPressed && x >= 0 && y >= 0 && x < kFaceWidth && y < kFaceHeight &&
                 controller_) {
                 // A transposition blocks the window until it ends; show that it is busy.
@@ -492,8 +467,8 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_MOUSEMOVE:
             if (controller_) {
                 controller_->HandleCanvasEvent(CanvasEvent::PointerMove,
-                                               MulDiv(GET_X_LPARAM(lParam), 96, dpi_),
-                                               MulDiv(GET_Y_LPARAM(lParam), 96, dpi_));
+                                               face_.Scale().Units(GET_X_LPARAM(lParam)),
+                                               face_.Scale().Units(GET_Y_LPARAM(lParam)));
             }
             return 0;
         case WM_COMMAND:

@@ -34,28 +34,6 @@ struct WindowServices {
 // The DPI of the primary display, before any window exists.
 int PrimaryDisplayDpi();
 
-// The controller's canvas: the surface for the current DPI, which a change of DPI replaces.
-class ForwardingCanvas : public Canvas {
-  public:
-    explicit ForwardingCanvas(std::unique_ptr<Win32Canvas>& target) : target_(target) {}
-    bool BeginDrawing() override { return target_ && target_->BeginDrawing(); }
-    void EndDrawing() override { target_->EndDrawing(); }
-    void DrawPicture(PictureRef picture, int x, int y) override {
-        target_->DrawPicture(picture, x, y);
-    }
-    void FillBox(int x, int y, int width, int height, Rgb colour) override {
-        target_->FillBox(x, y, width, height, colour);
-    }
-    void DrawText(int x, int y, std::u16string_view text, Rgb colour) override {
-        target_->DrawText(x, y, text, colour);
-    }
-    int TextWidth(std::u16string_view text) override { return target_->TextWidth(text); }
-    int TextHeight(std::u16string_view text) override { return target_->TextHeight(text); }
-
-  private:
-    std::unique_ptr<Win32Canvas>& target_;
-};
-
 class MainWindow {
   public:
     MainWindow(const ImageSet& images, Language language, const WindowServices& services);
@@ -77,18 +55,20 @@ class MainWindow {
     HWND FocusSinkHandle() const { return focusSink_.Handle(); }
     ControllerState& State() { return state_; }
     // The display's DPI the window is laid out for (96 is 100 %).
-    int Dpi() const { return dpi_; }
+    int Dpi() const { return face_.Scale().dpi; }
     // Face units to the window's pixels.
-    int Device(int units) const { return MulDiv(units, dpi_, 96); }
+    int Device(int units) const { return face_.Scale().Pixels(units); }
     Controller& Actions() { return *controller_; }
-    const Win32Canvas& Face() const { return *face_; }
+    const Win32Canvas& Face() const { return face_; }
     MessageBoxes& OwnMessageBoxes() { return messageBoxes_; }
     // Called once, when the face has been painted on screen for the first time.
     void OnFirstPaint(std::function<void()> callback) { onFirstPaint_ = std::move(callback); }
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The one window procedure of both window classes: it finds the MainWindow that created
+    // `window` and hands the message to `Handler`, which serves it while `Handle` is `window`.
+    template <LRESULT (MainWindow::*Handler)(UINT, WPARAM, LPARAM), HWND MainWindow::*Handle>
+    static LRESULT CALLBACK Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleControlColour(HDC dc);
@@ -105,12 +85,11 @@ class MainWindow {
 
     const ImageSet& images_;  // for services_.imagesDpi
     std::unique_ptr<ImageSet> scaledImages_;
-    int dpi_ = 96;
     WindowServices services_;
     ControllerState state_;
-    HFONT font_ = nullptr;       // text drawn on the face
-    HFONT fieldFont_ = nullptr;  // the edit fields
-    HBRUSH fieldBrush_ = nullptr;
+    ScopedFont font_;       // text drawn on the face
+    ScopedFont fieldFont_;  // the edit fields
+    ScopedBrush fieldBrush_;
     HWND window_ = nullptr;
     HWND canvas_ = nullptr;
     Win32EditField outputNameField_;
@@ -118,8 +97,7 @@ class MainWindow {
     Win32EditField focusSink_;
     MessageBoxes messageBoxes_;
     Win32FileDialog fileDialog_;
-    std::unique_ptr<Win32Canvas> face_;
-    ForwardingCanvas canvasProxy_{face_};
+    Win32Canvas face_;
     std::unique_ptr<Controller> controller_;
     bool pressedOnCanvas_ = false;
     bool altShortcutUsed_ = false;  // Alt's release then opens no system menu

@@ -1,9 +1,11 @@
 // Melvane.exe: start-up, the window, and a snapshot mode that saves a picture of the window.
-#include <objbase.h>
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,11 @@
 #include "app/main_window_win.h"
 #include "app/pictures.h"
 #include "chords/note_table.h"
+#include "documents/messages.h"
 #include "melvane_version.h"
 #include "platform/console.h"
 #include "platform/language.h"
+#include "platform/scoped_win.h"
 #include "platform/shell.h"
 
 namespace melvane {
@@ -23,28 +27,35 @@ struct StartOptions {
     std::wstring snapshot;  // save a picture of the window here and end
     std::wstring document;  // a document to show as chosen
     std::wstring steps;
-    std::wstring startupReport;  // write the time to the first painted face here and end
-    int language = -1;           // -1: from the user's language
-    bool classic = false;        // --classic: every text piece on its own, chords by the table
+    std::wstring startupReport;        // write the time to the first painted face here and end
+    std::optional<Language> language;  // none: the user's own
+    bool classic = false;  // --classic: every text piece on its own, chords by the table
 };
 
-StartOptions ReadOptions() {
-    StartOptions options;
+// The program's arguments, without its own name.
+std::vector<std::wstring> Arguments() {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (args == nullptr) {
-        return options;
+    std::vector<std::wstring> arguments;
+    for (int i = 1; args != nullptr && i < count; ++i) {
+        arguments.emplace_back(args[i]);
     }
-    for (int i = 1; i < count; ++i) {
-        const std::wstring name = args[i];
+    LocalFree(args);
+    return arguments;
+}
+
+StartOptions ReadOptions(const std::vector<std::wstring>& args) {
+    StartOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& name = args[i];
         if (name == L"--classic") {
             options.classic = true;
             continue;
         }
-        if (i + 1 >= count) {
+        if (i + 1 >= args.size()) {
             break;
         }
-        const std::wstring value = args[++i];
+        const std::wstring& value = args[++i];
         if (name == L"--snapshot") {
             options.snapshot = value;
         } else if (name == L"--document") {
@@ -54,22 +65,10 @@ StartOptions ReadOptions() {
         } else if (name == L"--steps") {
             options.steps = value;
         } else if (name == L"--language") {
-            options.language = value == L"de" ? 1 : 0;
+            options.language = value == L"de" ? Language::German : Language::English;
         }
     }
-    LocalFree(args);
     return options;
-}
-
-bool AskedForVersion() {
-    int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    bool asked = false;
-    for (int i = 1; args != nullptr && i < count; ++i) {
-        asked = asked || std::wstring_view(args[i]) == L"--version";
-    }
-    LocalFree(args);
-    return asked;
 }
 
 void PumpMessages() {
@@ -91,6 +90,11 @@ double MillisecondsSinceStart() {
     return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;  // 100 ns units
 }
 
+// A box about a start that failed, before or without the window.
+void ShowStartFailure(Language language, Message message) {
+    MessageBoxes().Show({u"Melvane", MessageText(message, language), MessageIcon::Error});
+}
+
 // Copies what the window shows on screen (face and fields) into a PNG file.
 bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
     for (int i = 0; i < 20; ++i) {
@@ -101,41 +105,27 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
     GetClientRect(window.Handle(), &client);
     const int width = client.right;
     const int height = client.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memory == nullptr || bitmap == nullptr) {
-        if (memory)
-            DeleteDC(memory);
-        if (bitmap)
-            DeleteObject(bitmap);
+    const ScopedMemoryDc memory;
+    std::uint32_t* pixels = nullptr;
+    const ScopedBitmap bitmap = CreatePixelBitmap(memory.Get(), width, height, pixels);
+    if (pixels == nullptr) {
         return false;
     }
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    HDC screen = GetDC(window.Handle());
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    ReleaseDC(window.Handle(), screen);
+    {
+        const ScopedSelection selected(memory.Get(), bitmap.Get());
+        const ScopedWindowDc screen(window.Handle());
+        BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY);
+    }
     GdiFlush();
 
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     Picture picture{width, height, std::vector<std::uint8_t>(count * 4)};
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
     for (std::size_t i = 0; i < count; ++i) {
         picture.rgba[i * 4 + 0] = static_cast<std::uint8_t>(pixels[i] >> 16);
         picture.rgba[i * 4 + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
         picture.rgba[i * 4 + 2] = static_cast<std::uint8_t>(pixels[i]);
         picture.rgba[i * 4 + 3] = 255;
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
 
     std::vector<std::uint8_t> png;
     if (!EncodePng(picture, png)) {
@@ -151,7 +141,8 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace melvane;
-    if (AskedForVersion()) {
+    const std::vector<std::wstring> args = Arguments();
+    if (std::find(args.begin(), args.end(), L"--version") != args.end()) {
         // On the console it was started from, or in a box when there is none.
         constexpr char kVersion[] = "Melvane " MELVANE_VERSION "\n";
         if (!WriteStandardOutput(kVersion)) {
@@ -163,10 +154,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // COM serves the Word path; it comes up once the window has painted its face (under Wine
     // starting it takes a quarter of a second) and goes down after the window.
     const double entered = MillisecondsSinceStart();
-    HRESULT com = E_FAIL;
+    std::optional<ScopedComInitialisation> com;
     int exitCode = 0;
     {
-        const StartOptions options = ReadOptions();
+        const StartOptions options = ReadOptions(args);
+        const Language language = options.language.value_or(UserDefaultLanguage());
         const NoteTable table = BuildNoteTables();
         const double tablesBuilt = MillisecondsSinceStart();
         // The pictures for the display the window will most likely open on.
@@ -175,13 +167,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         const bool loaded = LoadImageSetForDpi(images, dpi);
         const double picturesLoaded = MillisecondsSinceStart();
         if (!loaded) {
-            MessageBoxW(nullptr, L"The program's pictures could not be loaded.", L"Melvane",
-                        MB_OK | MB_ICONERROR);
+            ShowStartFailure(language, Message::PicturesNotLoaded);
             exitCode = 1;
         } else {
-            const Language language = options.language >= 0
-                                          ? static_cast<Language>(options.language)
-                                          : UserDefaultLanguage();
             MessageBoxes messages;
             const std::unique_ptr<Shell> shell = CreateSystemShell();
             DocumentDispatch documents(table, messages, *shell);
@@ -203,13 +191,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 });
             }
             if (!window.Create(instance, options.snapshot.empty() ? showCommand : SW_SHOWNORMAL)) {
-                MessageBoxW(nullptr, L"The window could not be created.", L"Melvane",
-                            MB_OK | MB_ICONERROR);
+                ShowStartFailure(language, Message::WindowNotCreated);
                 exitCode = 1;
             } else {
                 messages.SetOwner(window.Handle());
                 window.ProcessPendingMessages();
-                com = CoInitialize(nullptr);
+                com.emplace();
                 if (options.snapshot.empty()) {
                     exitCode = window.RunEventLoop();
                 } else {
@@ -225,9 +212,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 }
             }
         }
-    }
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
     }
     return exitCode;
 }

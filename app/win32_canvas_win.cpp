@@ -11,42 +11,33 @@ std::wstring Wide(std::u16string_view text) {
 
 }  // namespace
 
-Win32Canvas::Win32Canvas(const ImageSet& images, HFONT font, int dpi)
-    : images_(images), font_(font), dpi_(dpi) {
+ScopedBitmap CreatePixelBitmap(HDC dc, int width, int height, std::uint32_t*& pixels) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = Width();
-    info.bmiHeader.biHeight = -Height();  // top-down rows
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    pixels_ = static_cast<std::uint32_t*>(bits);
-    if (dc_ != nullptr && bitmap_ != nullptr) {
-        previousBitmap_ = SelectObject(dc_, bitmap_);
-        if (font_ != nullptr) {
-            previousFont_ = SelectObject(dc_, font_);
-        }
-        SetBkMode(dc_, TRANSPARENT);
-    }
+    ScopedBitmap bitmap(
+        dc != nullptr ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
+    pixels = bitmap.Get() != nullptr ? static_cast<std::uint32_t*>(bits) : nullptr;
+    return bitmap;
 }
 
-Win32Canvas::~Win32Canvas() {
-    if (dc_ != nullptr) {
-        if (previousFont_ != nullptr)
-            SelectObject(dc_, previousFont_);
-        if (previousBitmap_ != nullptr)
-            SelectObject(dc_, previousBitmap_);
-        DeleteDC(dc_);
+void Win32Canvas::SetScale(const ImageSet& images, HFONT font, DisplayScale scale) {
+    images_ = &images;
+    scale_ = scale;
+    buffer_.reset();  // the old font and bitmap leave the old context before it goes
+    buffer_.emplace(Width(), Height(), font);
+    if (buffer_->pixels != nullptr) {
+        SetBkMode(buffer_->dc.Get(), TRANSPARENT);
     }
-    if (bitmap_ != nullptr)
-        DeleteObject(bitmap_);
 }
 
 bool Win32Canvas::BeginDrawing() {
-    return dc_ != nullptr && pixels_ != nullptr;
+    return Pixels() != nullptr;
 }
 
 void Win32Canvas::EndDrawing() {
@@ -58,35 +49,36 @@ void Win32Canvas::EndDrawing() {
 }
 
 void Win32Canvas::Present(HDC target) const {
-    if (dc_ != nullptr) {
-        BitBlt(target, 0, 0, Width(), Height(), dc_, 0, 0, SRCCOPY);
+    if (Dc() != nullptr) {
+        BitBlt(target, 0, 0, Width(), Height(), Dc(), 0, 0, SRCCOPY);
     }
 }
 
 std::uint32_t Win32Canvas::PixelAt(int x, int y) const {
-    if (pixels_ == nullptr || x < 0 || y < 0 || x >= kFaceWidth || y >= kFaceHeight) {
+    if (Pixels() == nullptr || x < 0 || y < 0 || x >= kFaceWidth || y >= kFaceHeight) {
         return 0;
     }
     GdiFlush();
-    return pixels_[Device(y) * Width() + Device(x)] & 0xFFFFFF;
+    return Pixels()[scale_.Pixels(y) * Width() + scale_.Pixels(x)] & 0xFFFFFF;
 }
 
 std::uint32_t Win32Canvas::DevicePixelAt(int x, int y) const {
-    if (pixels_ == nullptr || x < 0 || y < 0 || x >= Width() || y >= Height()) {
+    if (Pixels() == nullptr || x < 0 || y < 0 || x >= Width() || y >= Height()) {
         return 0;
     }
     GdiFlush();
-    return pixels_[y * Width() + x] & 0xFFFFFF;
+    return Pixels()[y * Width() + x] & 0xFFFFFF;
 }
 
 void Win32Canvas::DrawPicture(PictureRef ref, int faceX, int faceY) {
-    const Picture* picture = images_.Find(ref);
-    if (picture == nullptr || pixels_ == nullptr) {
+    const Picture* picture = images_->Find(ref);
+    std::uint32_t* const pixels = Pixels();
+    if (picture == nullptr || pixels == nullptr) {
         return;
     }
     GdiFlush();
-    const int x = Device(faceX);
-    const int y = Device(faceY);
+    const int x = scale_.Pixels(faceX);
+    const int y = scale_.Pixels(faceY);
     const int faceWidth = Width();
     const int faceHeight = Height();
     // Source-over blending of straight-alpha RGBA onto the opaque buffer, clipped to the face.
@@ -97,7 +89,7 @@ void Win32Canvas::DrawPicture(PictureRef ref, int faceX, int faceY) {
     for (int row = top; row < bottom; ++row) {
         const std::uint8_t* source =
             &picture->rgba[static_cast<std::size_t>((row * picture->width + left) * 4)];
-        std::uint32_t* target = &pixels_[(y + row) * faceWidth + x + left];
+        std::uint32_t* target = &pixels[(y + row) * faceWidth + x + left];
         for (int column = left; column < right; ++column, source += 4, ++target) {
             const unsigned alpha = source[3];
             if (alpha == 0)
@@ -118,32 +110,32 @@ void Win32Canvas::DrawPicture(PictureRef ref, int faceX, int faceY) {
 }
 
 void Win32Canvas::FillBox(int x, int y, int width, int height, Rgb colour) {
-    const RECT box{Device(x), Device(y), Device(x + width), Device(y + height)};
-    HBRUSH brush = CreateSolidBrush(RGB(colour.r, colour.g, colour.b));
-    FillRect(dc_, &box, brush);
-    DeleteObject(brush);
+    const RECT box{scale_.Pixels(x), scale_.Pixels(y), scale_.Pixels(x + width),
+                   scale_.Pixels(y + height)};
+    const ScopedBrush brush(CreateSolidBrush(RGB(colour.r, colour.g, colour.b)));
+    FillRect(Dc(), &box, brush.Get());
 }
 
 void Win32Canvas::DrawText(int x, int y, std::u16string_view text, Rgb colour) {
     const std::wstring wide = Wide(text);
-    SetTextColor(dc_, RGB(colour.r, colour.g, colour.b));
-    TextOutW(dc_, Device(x), Device(y), wide.c_str(), static_cast<int>(wide.size()));
+    SetTextColor(Dc(), RGB(colour.r, colour.g, colour.b));
+    TextOutW(Dc(), scale_.Pixels(x), scale_.Pixels(y), wide.c_str(), static_cast<int>(wide.size()));
 }
 
 SIZE Win32Canvas::Extent(std::u16string_view text) const {
     const std::wstring wide = Wide(text);
     SIZE size{};
-    GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
+    GetTextExtentPoint32W(Dc(), wide.c_str(), static_cast<int>(wide.size()), &size);
     return size;
 }
 
 // The face measures in its own units.
 int Win32Canvas::TextWidth(std::u16string_view text) {
-    return MulDiv(Extent(text).cx, 96, dpi_);
+    return scale_.Units(Extent(text).cx);
 }
 
 int Win32Canvas::TextHeight(std::u16string_view text) {
-    return MulDiv(Extent(text).cy, 96, dpi_);
+    return scale_.Units(Extent(text).cy);
 }
 
 }  // namespace melvane

@@ -194,9 +194,11 @@ std::size_t TransposeLines(LineDocument& document, const NoteTable& notes,
                            const TransposeSettings& settings) {
     Driver driver(document, notes, settings);
     if (NeedsLearning(settings)) {
-        document.ListLines([&driver](std::span<const LinePiece> line) { driver.Learn(line); });
+        document.ListLines(TakeLine(
+            [&driver](std::span<const LinePiece> line, const LineInfo&) { driver.Learn(line); }));
     }
-    document.ListLines([&driver](std::span<const LinePiece> line) { driver.Transpose(line); });
+    document.ListLines(TakeLine(
+        [&driver](std::span<const LinePiece> line, const LineInfo&) { driver.Transpose(line); }));
     return driver.Changed();
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chords/note_table.h"
@@ -34,10 +35,33 @@ struct LinePiece {
     bool continues = false;
 };
 
+// What a format knows about a line beyond its text.
+struct LineInfo {
+    // A new song starts with this line (a heading, a page break, a title): the conventions of a
+    // songbook's songs are learned one song at a time.
+    bool songStart = false;
+    // Set apart as a title is (all of it bold, or larger than what follows): a short line so
+    // set apart that is no chord line starts a song too.
+    bool title = false;
+};
+
+// Where a format hands its lines, one at a time.
+class TakeLine {
+  public:
+    using Take = std::function<void(std::span<const LinePiece> line, const LineInfo& info)>;
+    explicit TakeLine(Take take) : take_(std::move(take)) {}
+    void operator()(std::span<const LinePiece> line, const LineInfo& info = {}) const {
+        take_(line, info);
+    }
+
+  private:
+    Take take_;
+};
+
 // A format's side of the transposition.
 class LineDocument {
   public:
-    using TakeLine = std::function<void(std::span<const LinePiece> line)>;
+    using TakeLine = melvane::TakeLine;
 
     virtual ~LineDocument() = default;
     // Hands every line to `take`, in document order. A line is a paragraph's text up to a line

@@ -18,11 +18,6 @@ std::string Say(Language language, Message message, std::u16string_view argument
     return Utf16ToUtf8(MessageText(message, language, {argument}));
 }
 
-std::u16string Count(std::size_t value) {
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 Message WhyNot(DocumentFailure failure, DocumentKind kind) {
     switch (failure) {
         case DocumentFailure::SameFile:
@@ -92,13 +87,13 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
         out << Say(
             language,
             result.changed == 1 ? Message::LineOneParagraphChanged : Message::LineParagraphsChanged,
-            Count(result.changed));
+            DecimalText(result.changed));
         if (result.unchangeable > 0) {
             out << ", "
                 << Say(language,
                        result.unchangeable == 1 ? Message::LineOneCouldNotBeChanged
                                                 : Message::LineSomeCouldNotBeChanged,
-                       Count(result.unchangeable));
+                       DecimalText(result.unchangeable));
         }
     } else if (!result.hadText) {
         out << Say(language, Message::LineNoText);
@@ -106,7 +101,7 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
         out << Say(
             language,
             result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
-            Count(result.changed));
+            DecimalText(result.changed));
     }
     out << '\n';
     return result.Succeeded();

@@ -157,6 +157,12 @@ Wording WordingOf(Message message) {
             return {u"not a readable text sheet", u"kein lesbares Liedblatt in Textform"};
         case Message::TextOutputNotWritten:
             return {u"could not write the output", u"die Ausgabe konnte nicht geschrieben werden"};
+        case Message::PicturesNotLoaded:
+            return {u"The program's pictures could not be loaded.",
+                    u"Die Bilder des Programms konnten nicht geladen werden."};
+        case Message::WindowNotCreated:
+            return {u"The window could not be created.",
+                    u"Das Fenster konnte nicht erstellt werden."};
     }
     return {};
 }

@@ -69,6 +69,9 @@ enum class Message {
     PrintTextUnreadable,
     // melvane-cli --text, after "melvane-cli: ".
     TextOutputNotWritten,
+    // Melvane.exe when it cannot start.
+    PicturesNotLoaded,
+    WindowNotCreated,
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.

@@ -133,6 +133,7 @@ struct LoadedParts {
     std::string reason;
     std::vector<std::string> names;
     std::vector<DocxPart> parts;
+    DocxStyles styles;
 };
 
 LoadedParts LoadParts(const DocxEntryReader& read) {
@@ -164,6 +165,12 @@ LoadedParts LoadParts(const DocxEntryReader& read) {
         }
         loaded.names.push_back(name);
         loaded.parts.push_back(std::move(part));
+    }
+    // Styles only tell songs apart: a document without readable ones is still transposed.
+    std::string styles;
+    if (!found.styles.empty() &&
+        ReadDocxEntry(read, found.styles, styles).status == DocxEntryStatus::Read) {
+        loaded.styles = ParseDocxStyles(styles);
     }
     loaded.loaded = true;
     return loaded;
@@ -214,6 +221,9 @@ DocxParts FindDocxParts(const DocxEntryReader& read) {
         return parts;
     }
     for (const Relationship& relationship : fromMain) {
+        if (!relationship.external && relationship.type == "styles") {
+            parts.styles = ResolveTarget(FolderOf(mainName), relationship.target);
+        }
         if (relationship.external ||
             (relationship.type != "header" && relationship.type != "footer" &&
              relationship.type != "footnotes" && relationship.type != "endnotes")) {
@@ -238,7 +248,7 @@ DocxTransposition TransposeDocxParts(const DocxEntryReader& read, const NoteTabl
         return result;
     }
     result.readable = true;
-    DocxLines lines(loaded.parts);
+    DocxLines lines(loaded.parts, loaded.styles);
     result.textsChanged = TransposeLines(lines, notes, settings);
     for (std::size_t i = 0; i < loaded.parts.size(); ++i) {
         if (!loaded.parts[i].newTexts.empty()) {

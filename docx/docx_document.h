@@ -38,6 +38,7 @@ struct DocxParts {
     bool found = false;
     std::string reason;              // why not
     std::vector<std::string> names;  // main part first, then the others in relationship order
+    std::string styles;              // the main part's styles, when it names them
 };
 
 // Follows _rels/.rels to the main document part, then its relationships to the other parts.

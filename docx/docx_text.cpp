@@ -40,7 +40,46 @@ bool IsWord(const Name& name) {
     return name.uri == kWordTransitional || name.uri == kWordStrict;
 }
 
-enum class Kind : unsigned char { Other, Paragraph, Run, Text, Revision };
+enum class Kind : unsigned char {
+    Other,
+    Paragraph,
+    Run,
+    Text,
+    Revision,
+    ParagraphProperties,
+    RunProperties
+};
+
+// A Word attribute's value ("w:val"), or nullptr.
+const char* WordValue(const XML_Char** attributes, std::string_view local = "val") {
+    for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
+        const Name name = SplitName(a[0]);
+        if (IsWord(name) && name.local == local) {
+            return a[1];
+        }
+    }
+    return nullptr;
+}
+
+// An on/off property: on unless its value says otherwise.
+bool IsOn(const char* value) {
+    const std::string_view v = value == nullptr ? "" : value;
+    return v != "0" && v != "false" && v != "off" && v != "none";
+}
+
+int NumberOf(const char* value, int fallback) {
+    if (value == nullptr || *value == '\0') {
+        return fallback;
+    }
+    int number = 0;
+    for (const char* c = value; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || number > 100000) {
+            return fallback;
+        }
+        number = number * 10 + (*c - '0');
+    }
+    return number;
+}
 
 class PartReader {
   public:
@@ -127,6 +166,8 @@ class PartReader {
     struct OpenParagraph {
         std::vector<DocxLineItem> items;
         std::vector<std::uint32_t> lineStarts;  // into items
+        std::vector<std::uint32_t> pageBreaks;  // lines (of this paragraph) after a page break
+        DocxParagraphLook look;
     };
 
     OpenParagraph* Current() { return open_ == 0 ? nullptr : &paragraphs_[open_ - 1]; }
@@ -138,12 +179,19 @@ class PartReader {
         OpenParagraph& paragraph = paragraphs_[open_++];
         paragraph.items.clear();
         paragraph.lineStarts.assign(1, 0);
+        paragraph.pageBreaks.clear();
+        paragraph.look = DocxParagraphLook{};
     }
 
     void EndParagraph() {
         const OpenParagraph& paragraph = paragraphs_[--open_];
         const auto base = static_cast<std::uint32_t>(part_.items.size());
-        part_.paragraphStarts.push_back(static_cast<std::uint32_t>(part_.lineStarts.size()));
+        const auto firstLine = static_cast<std::uint32_t>(part_.lineStarts.size());
+        part_.paragraphStarts.push_back(firstLine);
+        part_.looks.push_back(paragraph.look);
+        for (std::uint32_t line : paragraph.pageBreaks) {
+            part_.pageBreakLines.push_back(firstLine + line);
+        }
         for (std::uint32_t start : paragraph.lineStarts) {
             part_.lineStarts.push_back(base + start);
         }
@@ -204,9 +252,41 @@ class PartReader {
             return Kind::Revision;
         }
         if (local == "r") {
+            runBold_ = -1;
+            runSize_ = 0;
             return Kind::Run;
         }
         OpenParagraph* paragraph = Current();
+        if (paragraph != nullptr && revisionDepth_ == 0 && !inText_) {
+            const Kind parent = ParentKind();
+            if (local == "pPr" && parent == Kind::Paragraph) {
+                return Kind::ParagraphProperties;
+            }
+            if (local == "rPr" && parent == Kind::Run) {
+                return Kind::RunProperties;
+            }
+            if (parent == Kind::ParagraphProperties) {
+                DocxParagraphLook& look = paragraph->look;
+                if (local == "pStyle") {
+                    const char* value = WordValue(attributes);
+                    look.style = value == nullptr ? "" : value;
+                } else if (local == "outlineLvl") {
+                    look.outlineLevel = static_cast<std::int8_t>(
+                        std::min(NumberOf(WordValue(attributes), 9), 9));
+                } else if (local == "pageBreakBefore") {
+                    look.pageBreakBefore = IsOn(WordValue(attributes));
+                }
+                return Kind::Other;
+            }
+            if (parent == Kind::RunProperties) {
+                if (local == "b") {
+                    runBold_ = IsOn(WordValue(attributes)) ? 1 : 0;
+                } else if (local == "sz") {
+                    runSize_ = std::min(NumberOf(WordValue(attributes), 0), 65535);
+                }
+                return Kind::Other;
+            }
+        }
         if (ParentKind() != Kind::Run || revisionDepth_ > 0 || paragraph == nullptr || inText_) {
             return Kind::Other;
         }
@@ -220,6 +300,11 @@ class PartReader {
             paragraph->items.push_back({DocxLineItem::kSeparator, kDocxHyphen});
         } else if (local == "br" || local == "cr") {
             paragraph->lineStarts.push_back(static_cast<std::uint32_t>(paragraph->items.size()));
+            const char* type = WordValue(attributes, "type");
+            if (local == "br" && type != nullptr && std::string_view(type) == "page") {
+                paragraph->pageBreaks.push_back(
+                    static_cast<std::uint32_t>(paragraph->lineStarts.size() - 1));
+            }
         }
         return Kind::Other;
     }
@@ -261,6 +346,8 @@ class PartReader {
                 break;
             case Kind::Run:
             case Kind::Other:
+            case Kind::ParagraphProperties:
+            case Kind::RunProperties:
                 break;
         }
     }
@@ -284,6 +371,16 @@ class PartReader {
             return;  // left exactly as it is, and out of the text
         }
         text_.textLength = static_cast<std::uint32_t>(part_.text.size() - text_.textBegin);
+        const std::u16string_view text =
+            std::u16string_view(part_.text).substr(text_.textBegin, text_.textLength);
+        if (std::any_of(text.begin(), text.end(), [](char16_t c) { return c > u' '; })) {
+            DocxParagraphLook& look = paragraph->look;
+            look.text = true;
+            look.someNotBold |= runBold_ == 0;
+            look.someBoldUnset |= runBold_ < 0;
+            look.size = std::max(look.size, static_cast<std::uint16_t>(runSize_));
+            look.someSizeUnset |= runSize_ == 0;
+        }
         paragraph->items.push_back({static_cast<std::uint32_t>(part_.nodes.size()), 0});
         part_.nodes.push_back(text_);
     }
@@ -329,6 +426,8 @@ class PartReader {
     bool namespaceDeclared_ = false;
     bool inText_ = false;
     bool textSpoiled_ = false;
+    int runBold_ = -1;  // the run's own w:b: -1 not given, 0 off, 1 on
+    int runSize_ = 0;   // the run's own w:sz, half-points; 0 not given
     DocxTextNode text_;
     std::string refusal_;
 };
@@ -508,12 +607,50 @@ std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph) {
     return text;
 }
 
+std::vector<LineInfo> DocxLines::ParagraphMarks(const DocxPart& part) const {
+    struct Look {
+        bool heading;
+        bool pageBreakBefore;
+        bool text;
+        bool bold;
+        int size;
+    };
+    std::vector<Look> looks;
+    looks.reserve(part.looks.size());
+    for (const DocxParagraphLook& look : part.looks) {
+        const auto found = styles_.find(look.style);
+        const DocxStyle style = found == styles_.end() ? DocxStyle{} : found->second;
+        const int level = look.outlineLevel >= 0 ? look.outlineLevel : style.outlineLevel;
+        looks.push_back({style.heading || (level >= 0 && level < 9), look.pageBreakBefore,
+                         look.text,
+                         look.text && !look.someNotBold && (!look.someBoldUnset || style.bold == 1),
+                         std::max<int>(look.size, look.someSizeUnset ? style.size : 0)});
+    }
+    std::vector<LineInfo> marks(looks.size());
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        marks[i].songStart = looks[i].heading || looks[i].pageBreakBefore;
+        marks[i].title = looks[i].bold || (i + 1 < looks.size() && looks[i].text &&
+                                           looks[i + 1].size > 0 && looks[i].size > looks[i + 1].size);
+    }
+    return marks;
+}
+
 void DocxLines::ListLines(const TakeLine& take) {
     static constexpr char16_t kTab[] = u"\t";
     static constexpr char16_t kBlank[] = u" ";
     for (std::size_t p = 0; p < parts_.size(); ++p) {
         const DocxPart& part = parts_[p];
+        const std::vector<LineInfo> marks = ParagraphMarks(part);
+        std::size_t paragraph = 0;
+        std::size_t pageBreak = 0;
         for (std::size_t l = 0; l < part.lineStarts.size(); ++l) {
+            LineInfo info;
+            if (paragraph < part.paragraphStarts.size() && part.paragraphStarts[paragraph] == l) {
+                info = marks[paragraph++];
+            }
+            while (pageBreak < part.pageBreakLines.size() && part.pageBreakLines[pageBreak] <= l) {
+                info.songStart |= part.pageBreakLines[pageBreak++] == l;
+            }
             const std::size_t begin = part.lineStarts[l];
             const std::size_t end =
                 l + 1 < part.lineStarts.size() ? part.lineStarts[l + 1] : part.items.size();
@@ -527,7 +664,7 @@ void DocxLines::ListLines(const TakeLine& take) {
                     pieces_.push_back({part.Text(item.node), (PieceId{p} << 32) | item.node, true});
                 }
             }
-            take(pieces_);
+            take(pieces_, info);
         }
     }
 }
@@ -579,6 +716,132 @@ std::string RewriteDocxPart(const DocxPart& part) {
     }
     writer.Bytes(bytes, copied, bytes.size());
     return out;
+}
+
+namespace {
+
+// Reads w:style elements of type paragraph: id, name, basedOn, outline level, bold and size.
+class StylesReader {
+  public:
+    struct Raw {
+        std::string basedOn;
+        bool heading = false;
+        std::int8_t outlineLevel = -1;
+        std::int8_t bold = -1;
+        std::uint16_t size = 0;
+    };
+
+    bool Parse(std::string_view bytes) {
+        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
+            XML_ParserCreateNS(nullptr, kNameSeparator), &XML_ParserFree);
+        if (!parser || bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+            return false;
+        }
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), &StylesReader::OnStart, &StylesReader::OnEnd);
+        XML_SetStartDoctypeDeclHandler(
+            parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+                XML_StopParser(static_cast<StylesReader*>(data)->parser_, XML_FALSE);
+            });
+        parser_ = parser.get();
+        return XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) ==
+               XML_STATUS_OK;
+    }
+
+    std::unordered_map<std::string, Raw> styles;
+
+  private:
+    static void OnStart(void* data, const XML_Char* rawName, const XML_Char** attributes) {
+        StylesReader& self = *static_cast<StylesReader*>(data);
+        const Name name = SplitName(rawName);
+        ++self.depth_;
+        if (!IsWord(name)) {
+            return;
+        }
+        if (name.local == "style" && self.depth_ == 2) {
+            const char* type = WordValue(attributes, "type");
+            const char* id = WordValue(attributes, "styleId");
+            self.current_ = nullptr;
+            if (type != nullptr && std::string_view(type) == "paragraph" && id != nullptr) {
+                self.current_ = &self.styles[id];
+                self.inRun_ = false;
+            }
+            return;
+        }
+        if (self.current_ == nullptr) {
+            return;
+        }
+        Raw& style = *self.current_;
+        const char* value = WordValue(attributes);
+        if (name.local == "rPr") {
+            self.inRun_ = true;
+        } else if (name.local == "name" && value != nullptr) {
+            std::string lower(value);
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            style.heading = lower == "title" || lower == "heading 1" || lower == "heading 2" ||
+                            lower == "heading 3";
+        } else if (name.local == "basedOn" && value != nullptr) {
+            style.basedOn = value;
+        } else if (name.local == "outlineLvl") {
+            style.outlineLevel = static_cast<std::int8_t>(std::min(NumberOf(value, 9), 9));
+        } else if (name.local == "b" && self.inRun_) {
+            style.bold = IsOn(value) ? 1 : 0;
+        } else if (name.local == "sz" && self.inRun_) {
+            style.size = static_cast<std::uint16_t>(std::min(NumberOf(value, 0), 65535));
+        }
+    }
+
+    static void OnEnd(void* data, const XML_Char* rawName) {
+        StylesReader& self = *static_cast<StylesReader*>(data);
+        const Name name = SplitName(rawName);
+        if (IsWord(name) && name.local == "rPr") {
+            self.inRun_ = false;
+        }
+        if (self.depth_-- == 2) {
+            self.current_ = nullptr;
+        }
+    }
+
+    XML_Parser parser_ = nullptr;
+    int depth_ = 0;
+    Raw* current_ = nullptr;
+    bool inRun_ = false;
+};
+
+}  // namespace
+
+DocxStyles ParseDocxStyles(std::string_view bytes) {
+    StylesReader reader;
+    DocxStyles resolved;
+    if (!reader.Parse(bytes)) {
+        return resolved;
+    }
+    for (const auto& [id, raw] : reader.styles) {
+        DocxStyle style;
+        std::string at = id;
+        // Nearest first along w:basedOn; a loop is cut.
+        for (int depth = 0; depth < 16; ++depth) {
+            const auto found = reader.styles.find(at);
+            if (found == reader.styles.end()) {
+                break;
+            }
+            const StylesReader::Raw& r = found->second;
+            style.heading = style.heading || (depth == 0 && r.heading);
+            if (style.outlineLevel < 0) {
+                style.outlineLevel = r.outlineLevel;
+            }
+            if (style.bold < 0) {
+                style.bold = r.bold;
+            }
+            if (style.size == 0) {
+                style.size = r.size;
+            }
+            at = r.basedOn;
+        }
+        resolved.emplace(id, style);
+    }
+    return resolved;
 }
 
 }  // namespace melvane

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "chords/lines.h"
@@ -55,6 +56,31 @@ enum class DocxEncoding {
     Ascii,  // declared in another single-byte encoding: new text as ASCII and references
 };
 
+// What a paragraph's own properties say, for telling a songbook's songs apart.
+struct DocxParagraphLook {
+    std::string style;              // w:pStyle, the style's id
+    std::int8_t outlineLevel = -1;  // w:outlineLvl given on the paragraph, 0..9
+    bool pageBreakBefore = false;
+    bool text = false;           // it holds visible text
+    bool someNotBold = false;    // a run of that text is set not bold
+    bool someBoldUnset = false;  // a run of it leaves bold to the paragraph's style
+    std::uint16_t size = 0;      // the largest size a run of it sets, half-points
+    bool someSizeUnset = false;  // a run of it leaves the size to the style
+};
+
+// A paragraph style as styles.xml gives it, with what it takes from the styles it is based on.
+struct DocxStyle {
+    bool heading = false;           // Title, or Heading 1 to 3
+    std::int8_t outlineLevel = -1;  // 0..9; 9 is body text
+    std::int8_t bold = -1;          // -1 not said, 0 off, 1 on
+    std::uint16_t size = 0;         // half-points; 0 not said
+};
+using DocxStyles = std::unordered_map<std::string, DocxStyle>;
+
+// The paragraph styles of a styles part, resolved through w:basedOn; empty when it does not
+// parse (songs are then told apart without styles).
+DocxStyles ParseDocxStyles(std::string_view bytes);
+
 // Paragraphs come in the order they end, so one in a text box comes before the paragraph
 // holding the box. Everything is kept in flat lists: a part of empty paragraphs costs a few
 // bytes per paragraph, not an allocation each.
@@ -68,6 +94,8 @@ struct DocxPart {
     std::vector<DocxLineItem> items;             // every line's items, line after line
     std::vector<std::uint32_t> lineStarts;       // where each line's items start
     std::vector<std::uint32_t> paragraphStarts;  // where each paragraph's lines start
+    std::vector<DocxParagraphLook> looks;        // each paragraph's
+    std::vector<std::uint32_t> pageBreakLines;   // lines that follow a page break
 
     std::u16string_view Text(std::size_t node) const {
         return std::u16string_view(text).substr(nodes[node].textBegin, nodes[node].textLength);
@@ -108,14 +136,23 @@ std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph);
 // The lines of a document's text parts for the line driver: runs continue one another, a tab
 // stands in as a tab and a non-breaking hyphen as a blank. A changed piece's new text goes into
 // its part's newTexts.
+//
+// A song starts at a heading (styled Title or Heading 1 to 3, or with an outline level), at a
+// page break, and may start at a title: a paragraph whose text is all bold or larger than the
+// paragraph after it.
 class DocxLines : public LineDocument {
   public:
-    explicit DocxLines(std::vector<DocxPart>& parts) : parts_(parts) {}
+    explicit DocxLines(std::vector<DocxPart>& parts, const DocxStyles& styles = {})
+        : parts_(parts), styles_(styles) {}
     void ListLines(const TakeLine& take) override;
     void Apply(PieceId piece, std::u16string_view text) override;
 
   private:
+    // What the first line of each paragraph of a part starts.
+    std::vector<LineInfo> ParagraphMarks(const DocxPart& part) const;
+
     std::vector<DocxPart>& parts_;
+    const DocxStyles& styles_;
     std::vector<LinePiece> pieces_;
 };
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -35,14 +38,211 @@ bool IsParagraph(std::u16string_view name) {
     return name == u"text:p" || name == u"text:h";
 }
 
+// Where songs start in a songbook, and which paragraphs look like a song's title. Read from the
+// paragraphs (not inside another paragraph) and the automatic styles of content.xml: a heading
+// and a page break start a song; a paragraph whose text is all bold, or larger than the
+// paragraph after it, may be a title (the line driver decides).
+class SongMarks {
+  public:
+    SongMarks(const XmlDocument& document, XmlNodeId top) : document_(document) {
+        ReadStyles(top);
+        std::vector<Paragraph> paragraphs;
+        std::vector<XmlNodeId> pending{top};
+        while (!pending.empty()) {
+            const XmlNodeId node = pending.back();
+            pending.pop_back();
+            if (document_.Kind(node) != XmlNodeKind::Element) {
+                continue;
+            }
+            if (IsParagraph(document_.Name(node))) {
+                paragraphs.push_back(Read(node));
+                continue;  // a paragraph inside it is a note's, not the songbook's
+            }
+            const std::size_t before = pending.size();
+            for (XmlNodeId child = document_.FirstChild(node); child != kNoXmlNode;
+                 child = document_.NextSibling(child)) {
+                pending.push_back(child);
+            }
+            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(before), pending.end());
+        }
+        for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+            const Paragraph& p = paragraphs[i];
+            LineInfo info;
+            info.songStart = p.heading || p.breakBefore || (i > 0 && paragraphs[i - 1].breakAfter);
+            info.title = p.text && (p.allBold || (i + 1 < paragraphs.size() &&
+                                                  p.size > paragraphs[i + 1].size &&
+                                                  paragraphs[i + 1].size > 0));
+            if (info.songStart || info.title) {
+                marks_.emplace(p.node, info);
+            }
+        }
+    }
+
+    LineInfo Of(XmlNodeId paragraph) const {
+        const auto found = marks_.find(paragraph);
+        return found == marks_.end() ? LineInfo{} : found->second;
+    }
+
+  private:
+    struct Style {
+        std::u16string_view parent;
+        bool breakBefore = false;
+        bool breakAfter = false;
+        std::optional<bool> bold;
+        int size = 0;  // hundredths of a point; 0 when not given
+    };
+    struct Paragraph {
+        XmlNodeId node;
+        bool heading;
+        bool breakBefore;
+        bool breakAfter;
+        bool text = false;
+        bool allBold = true;
+        int size = 0;
+    };
+
+    std::u16string_view AttributeOf(XmlNodeId node, std::u16string_view name) const {
+        for (std::size_t i = 0; i < document_.AttributeCount(node); ++i) {
+            const XmlAttributeView attribute = document_.Attribute(node, i);
+            if (attribute.name == name) {
+                return attribute.value;
+            }
+        }
+        return {};
+    }
+
+    static int PointSize(std::u16string_view value) {
+        if (value.size() < 3 || value.substr(value.size() - 2) != u"pt") {
+            return 0;
+        }
+        int hundredths = 0;
+        int decimals = -1;
+        for (char16_t c : value.substr(0, value.size() - 2)) {
+            if (c == u'.' && decimals < 0) {
+                decimals = 0;
+            } else if (c >= u'0' && c <= u'9' && decimals < 2 && hundredths < 1000000) {
+                hundredths = hundredths * 10 + (c - u'0');
+                decimals += decimals >= 0 ? 1 : 0;
+            } else if (!(c >= u'0' && c <= u'9')) {
+                return 0;
+            }
+        }
+        for (int d = std::max(decimals, 0); d < 2; ++d) {
+            hundredths *= 10;
+        }
+        return hundredths;
+    }
+
+    void ReadStyles(XmlNodeId top) {
+        for (XmlNodeId section = document_.FirstChild(top); section != kNoXmlNode;
+             section = document_.NextSibling(section)) {
+            if (document_.Name(section) != u"office:automatic-styles") {
+                continue;
+            }
+            for (XmlNodeId node = document_.FirstChild(section); node != kNoXmlNode;
+                 node = document_.NextSibling(node)) {
+                if (document_.Name(node) != u"style:style") {
+                    continue;
+                }
+                Style style;
+                style.parent = AttributeOf(node, u"style:parent-style-name");
+                for (XmlNodeId p = document_.FirstChild(node); p != kNoXmlNode;
+                     p = document_.NextSibling(p)) {
+                    const std::u16string_view name = document_.Name(p);
+                    if (name == u"style:paragraph-properties") {
+                        style.breakBefore = AttributeOf(p, u"fo:break-before") == u"page";
+                        style.breakAfter = AttributeOf(p, u"fo:break-after") == u"page";
+                    } else if (name == u"style:text-properties") {
+                        const std::u16string_view weight = AttributeOf(p, u"fo:font-weight");
+                        if (!weight.empty()) {
+                            style.bold = weight == u"bold" || (weight.size() == 3 &&
+                                                              weight >= u"600" && weight <= u"900");
+                        }
+                        style.size = PointSize(AttributeOf(p, u"fo:font-size"));
+                    }
+                }
+                styles_.emplace(AttributeOf(node, u"style:name"), style);
+            }
+        }
+    }
+
+    // A style and its automatic parents, nearest first; a loop is cut.
+    template <typename Get>
+    auto Inherited(std::u16string_view name, Get get) const
+        -> decltype(get(std::declval<const Style&>())) {
+        for (int depth = 0; depth < 16 && !name.empty(); ++depth) {
+            const auto found = styles_.find(name);
+            if (found == styles_.end()) {
+                break;
+            }
+            if (const auto value = get(found->second)) {
+                return value;
+            }
+            name = found->second.parent;
+        }
+        return {};
+    }
+
+    Paragraph Read(XmlNodeId node) const {
+        const std::u16string_view styleName = AttributeOf(node, u"text:style-name");
+        const auto has = [&](auto field) {
+            return Inherited(styleName, [&](const Style& s) { return s.*field; });
+        };
+        Paragraph paragraph{node, document_.Name(node) == u"text:h", has(&Style::breakBefore),
+                            has(&Style::breakAfter)};
+        const std::optional<bool> bold =
+            Inherited(styleName, [](const Style& s) { return s.bold; });
+        const int size = Inherited(styleName, [](const Style& s) { return s.size; });
+        Emphasis(node, bold.value_or(false), size, paragraph);
+        return paragraph;
+    }
+
+    // Walks a paragraph's spans: is all its text bold, and its largest type.
+    void Emphasis(XmlNodeId top, bool bold, int size, Paragraph& paragraph) const {
+        struct Frame {
+            XmlNodeId node;
+            bool bold;
+            int size;
+        };
+        std::vector<Frame> frames{{top, bold, size}};
+        while (!frames.empty()) {
+            const Frame frame = frames.back();
+            frames.pop_back();
+            const std::u16string& text = document_.Text(frame.node);
+            if (std::any_of(text.begin(), text.end(), [](char16_t c) { return c > u' '; })) {
+                paragraph.text = true;
+                paragraph.allBold = paragraph.allBold && frame.bold;
+                paragraph.size = std::max(paragraph.size, frame.size);
+            }
+            for (XmlNodeId child = document_.FirstChild(frame.node); child != kNoXmlNode;
+                 child = document_.NextSibling(child)) {
+                if (document_.Kind(child) != XmlNodeKind::Element) {
+                    continue;
+                }
+                const std::u16string_view style = AttributeOf(child, u"text:style-name");
+                const std::optional<bool> childBold =
+                    Inherited(style, [](const Style& s) { return s.bold; });
+                const int childSize = Inherited(style, [](const Style& s) { return s.size; });
+                frames.push_back({child, childBold.value_or(frame.bold),
+                                  childSize > 0 ? childSize : frame.size});
+            }
+        }
+    }
+
+    const XmlDocument& document_;
+    std::unordered_map<std::u16string_view, Style> styles_;
+    std::unordered_map<XmlNodeId, LineInfo> marks_;
+};
+
 // Hands the lines of content.xml to a callback in document order, each as its pieces; nothing
 // is kept, so both passes walk the tree again instead of holding every line. Text of "text:"
 // elements outside any paragraph makes a line per run.
 class LineCollector {
   public:
-    using OnLine = std::function<void(const std::vector<RunPiece>&)>;
-    LineCollector(const XmlDocument& document, OnLine onLine)
-        : document_(document), onLine_(std::move(onLine)) {}
+    using OnLine = std::function<void(const std::vector<RunPiece>&, const LineInfo&)>;
+    // `marks` tells what starts with a paragraph that is not inside another one.
+    LineCollector(const XmlDocument& document, const SongMarks& marks, OnLine onLine)
+        : document_(document), marks_(marks), onLine_(std::move(onLine)) {}
 
     // Called each time the walk leaves a paragraph that is not inside another one: every node
     // inside it has then been read in full and is never visited again.
@@ -64,6 +264,12 @@ class LineCollector {
         const auto enter = [&](XmlNodeId node) {
             const bool paragraph = IsParagraph(document_.Name(node));
             if (paragraph) {
+                if (open_.empty()) {
+                    // An empty heading still starts its song: the mark waits for a line.
+                    const LineInfo mark = marks_.Of(node);
+                    info_.songStart |= mark.songStart;
+                    info_.title = mark.title;
+                }
                 open_.emplace_back();
             }
             frames.push_back({node, document_.FirstChild(node), 0, 0, paragraph});
@@ -116,7 +322,7 @@ class LineCollector {
                 single_.assign(
                     1, {node, static_cast<std::uint32_t>(run), static_cast<std::uint32_t>(start),
                         static_cast<std::uint32_t>(length)});
-                onLine_(single_);
+                onLine_(single_, LineInfo{});
             }
             return;
         }
@@ -130,12 +336,15 @@ class LineCollector {
     void EndLine() {
         std::vector<RunPiece>& line = open_.back();
         if (!line.empty()) {
-            onLine_(line);
+            const LineInfo info = open_.size() == 1 ? std::exchange(info_, LineInfo{}) : LineInfo{};
+            onLine_(line, info);
             line.clear();
         }
     }
 
     const XmlDocument& document_;
+    const SongMarks& marks_;
+    LineInfo info_;                             // for the next line of an outer paragraph
     std::vector<std::vector<RunPiece>> open_;  // the line being built, per open paragraph
     OnLine onLine_;
     std::function<void()> onParagraphLeft_;
@@ -207,7 +416,11 @@ class OdtLines : public LineDocument {
     OdtLines(XmlDocument& document, XmlNodeId top) : document_(document), top_(top) {}
 
     void ListLines(const TakeLine& take) override {
-        LineCollector collector(document_, [&](const std::vector<RunPiece>& pieces) {
+        if (!marks_) {
+            marks_.emplace(document_, top_);
+        }
+        LineCollector collector(document_, *marks_, [&](const std::vector<RunPiece>& pieces,
+                                                        const LineInfo& info) {
             line_.clear();
             for (const RunPiece& piece : pieces) {
                 line_.push_back(
@@ -218,7 +431,7 @@ class OdtLines : public LineDocument {
                                              (PieceId{piece.node} << 32) | piece.run});
             }
             outsideParagraphs_ = collector_->OutsideParagraphs();
-            take(line_);
+            take(line_, info);
         });
         collector_ = &collector;
         collector.OnParagraphLeft([this] {
@@ -265,6 +478,7 @@ class OdtLines : public LineDocument {
 
     XmlDocument& document_;
     XmlNodeId top_;
+    std::optional<SongMarks> marks_;
     LineCollector* collector_ = nullptr;
     std::vector<LinePiece> line_;
     bool outsideParagraphs_ = false;

@@ -19,17 +19,22 @@ namespace melvane {
 // More than any song sheet needs, little enough to hold in memory several times over.
 inline constexpr std::uint64_t kMaxEntryBytes = std::uint64_t{256} << 20;
 inline constexpr std::uint64_t kMaxPackageEntries = 100000;
+// What all copied entries may hold together once unpacked: every one is unpacked to be checked,
+// so this bounds that work (about a second) as the entry cap bounds memory.
+inline constexpr std::uint64_t kMaxPackageBytes = std::uint64_t{1} << 30;
 
 enum class PackageError {
     None,
     // The source's faults: nothing is written.
-    NotOpened,          // missing, unreadable, not a zip, or its directory is damaged
+    NotOpened,          // missing, unreadable, empty, not a zip, or its directory is damaged
+    Ambiguous,          // a second end record, or directory and local headers disagree, or
+                        // entries overlap: different readers would see different packages
     TooManyEntries,     // more than kMaxPackageEntries
     BadEntryName,       // absolute, "..", "\", drive letter, NUL, or a duplicate / alias
     EntryEncrypted,     // any entry
     EntryMissing,       // the entry asked for is not there
-    UnsupportedMethod,  // the entry to read is neither stored nor deflated
-    EntryTooLarge,      // the entry to read holds more than the cap
+    UnsupportedMethod,  // an entry to read or copy is neither stored nor deflated
+    EntryTooLarge,      // an entry to read or copy holds more than the cap
     EntryDamaged,       // the entry's data broke off, or its size or checksum is wrong
     // The destination's faults.
     NotWritten,  // the output could not be created, written or put in place
@@ -91,7 +96,10 @@ class PackageReader {
 
 // Writes the source package to `destination` with the data of each named entry replaced
 // (deflated anew) and every other entry copied raw: compressed bytes, method, checksum, name,
-// time and attributes as they were. "mimetype", where present, is written stored with no extra
+// time and attributes as they were, directories included. Every entry copied raw is unpacked
+// first, in constant memory, and must be stored or deflated, within the caps, and match its
+// checksum and sizes bit for bit; otherwise the package is refused naming the entry and nothing
+// is created. "mimetype", where present, is written stored with no extra
 // field and no data descriptor. The file appears under its name only when complete; on any
 // failure nothing is left behind. Every replaced name must exist in the package. The reader is
 // spent afterwards: further calls on it fail.

@@ -151,6 +151,12 @@ AtomicFile::AtomicFile(const std::filesystem::path& destination) : destination_(
         error_ = ERROR_INVALID_NAME;
         return;
     }
+    // No Windows path holds more; the system would only say the folder is not found.
+    constexpr std::size_t kLongestPath = 32767;
+    if (destination.native().size() > kLongestPath) {
+        error_ = ERROR_FILENAME_EXCED_RANGE;
+        return;
+    }
     const std::filesystem::path folder =
         destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(L".");
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/scoped_win.h"
 #include "platform/shell.h"
 
 namespace melvane {
@@ -13,8 +14,8 @@ namespace {
 // click in the Explorer would; no error box: a failure is reported to the caller only.
 bool ShellOpen(const std::wstring& target) {
     // Shell extensions that handle the open may need COM on this thread. The window has it
-    // already (S_FALSE then, still balanced by CoUninitialize); the command line may not.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // already; the command line may not.
+    const ScopedComInitialisation com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // NOASYNC: the command line exits right after this call, which must not cut the hand-over.
@@ -22,11 +23,7 @@ bool ShellOpen(const std::wstring& target) {
     info.lpVerb = nullptr;
     info.lpFile = target.c_str();
     info.nShow = SW_SHOWNORMAL;
-    const BOOL opened = ShellExecuteExW(&info);
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
-    }
-    return opened != FALSE;
+    return ShellExecuteExW(&info) != FALSE;
 }
 
 class WindowsShell : public Shell {

@@ -1,6 +1,8 @@
 // Conversions between UTF-8 bytes and UTF-16 text.
 #pragma once
 
+#include <charconv>
+#include <concepts>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,5 +26,13 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // are kept as they are. Neither throws.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
+
+// A whole number in decimal digits, a minus sign in front when negative: "-12", "3".
+template <std::integral Number>
+std::u16string DecimalText(Number value) {
+    char digits[24];  // the 20 digits of 2^64 and a sign
+    char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return std::u16string(digits, end);
+}
 
 }  // namespace melvane

@@ -42,16 +42,11 @@ class FakeDialog : public FileDialog {
 
 class FakeDocuments : public DocumentPaths {
   public:
-    bool TransposeWordDocument(const TransposeRequest& request) override {
-        word.push_back(request);
+    bool Transpose(const TransposeRequest& request) override {
+        requests.push_back(request);
         return succeed;
     }
-    bool TransposeOdtDocument(const TransposeRequest& request) override {
-        odt.push_back(request);
-        return succeed;
-    }
-    std::vector<TransposeRequest> word;
-    std::vector<TransposeRequest> odt;
+    std::vector<TransposeRequest> requests;
     bool succeed = true;
 };
 

@@ -64,7 +64,7 @@ TEST(Face, AFlagSwitchesTheWholeFaceIncludingTheButtonWidth) {
     rig.controller.HandleDrop({NativePath({u"s.odt"})});
     rig.TypeStep(u"1");
     rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, 380, 380);
-    EXPECT_EQ(rig.documents.odt.size(), 1u);
+    EXPECT_EQ(rig.documents.requests.size(), 1u);
 }
 
 TEST(Face, TheSelectedMarkerFollowsTheSpelling) {
@@ -84,7 +84,7 @@ TEST(Face, HoveredButtonsShowTheirSecondPicture) {
     for (HotArea* area :
          {&rig.state.areas.stepUp, &rig.state.areas.stepDown, &rig.state.areas.transposeButton,
           &rig.state.areas.dropZone, &rig.state.areas.webLink}) {
-        area->hover = 1;
+        area->hover = true;
     }
     rig.controller.Redraw();
     EXPECT_TRUE(rig.canvas.Drew(0, kStepUpHoverSlot));

@@ -97,7 +97,7 @@ TEST(Keyboard, EnterTransposesAndEscapeClears) {
     EXPECT_FALSE(rig.state.SourcePath.empty());
     rig.TypeStep(u"2");
     EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Enter)));
-    EXPECT_EQ(rig.documents.odt.size(), 1u);
+    EXPECT_EQ(rig.documents.requests.size(), 1u);
     EXPECT_TRUE(rig.state.SourcePath.empty());
 
     rig.controller.HandleDrop({NativePath({u"x", u"song.odt"})});
@@ -106,7 +106,7 @@ TEST(Keyboard, EnterTransposesAndEscapeClears) {
     EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Escape)));
     EXPECT_TRUE(rig.state.SourcePath.empty());
     EXPECT_EQ(rig.state.StepValue, 0);
-    EXPECT_EQ(rig.documents.odt.size(), 1u);
+    EXPECT_EQ(rig.documents.requests.size(), 1u);
 }
 
 TEST(Keyboard, ShortcutsFollowTheFacesLanguage) {
@@ -182,7 +182,7 @@ TEST_F(ExistingOutput, IsReplacedOnlyAfterYes) {
         rig.Click(rig.state.areas.transposeButton);
         ASSERT_EQ(rig.messages.asked.size(), 1u);
         EXPECT_NE(rig.messages.asked[0].text.find(output_), std::u16string::npos);
-        EXPECT_EQ(rig.documents.odt.size(), yes ? 1u : 0u);
+        EXPECT_EQ(rig.documents.requests.size(), yes ? 1u : 0u);
         // No keeps the form as it is.
         EXPECT_EQ(rig.state.SourcePath.empty(), yes);
         EXPECT_EQ(rig.state.StepValue, yes ? 0 : 2);

@@ -160,9 +160,9 @@ TEST_F(WindowTest, TheTransposeButtonHandsOverTheDocumentAndEmptiesTheForm) {
     ClickArea(Areas().stepUp);
     ClickArea(Areas().flatOption);
     ClickArea(Areas().transposeButton);
-    ASSERT_EQ(documents_.odt.size(), 1u);
-    EXPECT_TRUE(documents_.odt[0].output == u"C:\\Songs\\song+1.odt");
-    EXPECT_EQ(documents_.odt[0].transpose.spelling, 1);
+    ASSERT_EQ(documents_.requests.size(), 1u);
+    EXPECT_TRUE(documents_.requests[0].output == u"C:\\Songs\\song+1.odt");
+    EXPECT_EQ(documents_.requests[0].transpose.spelling, 1);
     EXPECT_TRUE(window_->State().SourcePath.empty());
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"0");
     EXPECT_EQ(WindowText(window_->OutputNameFieldHandle()), L"");
@@ -186,13 +186,13 @@ TEST_F(WindowTest, HoverChangesThePicture) {
     for (int dx = -40; dx <= 40; dx += 4)
         before.push_back(window_->Face().PixelAt(x + dx, y + 10));
     MovePointer(x, y);
-    EXPECT_EQ(Areas().transposeButton.hover, 1);
+    EXPECT_TRUE(Areas().transposeButton.hover);
     std::vector<std::uint32_t> after;
     for (int dx = -40; dx <= 40; dx += 4)
         after.push_back(window_->Face().PixelAt(x + dx, y + 10));
     EXPECT_NE(before, after);
     MovePointer(5, 5);
-    EXPECT_EQ(Areas().transposeButton.hover, 0);
+    EXPECT_FALSE(Areas().transposeButton.hover);
 }
 
 using ParagraphReader = bool (*)(const std::filesystem::path&, std::vector<std::u16string>&);
@@ -247,9 +247,7 @@ void TransposeThroughTheWindow(const wchar_t* example, const std::wstring& exten
 
 // Everything in display pixels follows the display's scale; the controller keeps face units.
 TEST_F(WindowTest, FollowsTheDisplayScale) {
-    HDC screen = GetDC(nullptr);
-    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int systemDpi = GetDeviceCaps(ScopedWindowDc().Get(), LOGPIXELSY);
     const int dpi = window_->Dpi();
     EXPECT_EQ(dpi, systemDpi);
     std::printf("display at %d DPI\n", dpi);
@@ -337,9 +335,9 @@ TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     PressKey('F', false, false, true);
     EXPECT_EQ(window_->State().SpellingChoice, 1);
     PressKey(VK_RETURN);
-    ASSERT_EQ(documents_.odt.size(), 1u);
-    EXPECT_TRUE(documents_.odt[0].output == u"C:\\Songs\\song+4.odt");
-    EXPECT_EQ(documents_.odt[0].transpose.spelling, 1);
+    ASSERT_EQ(documents_.requests.size(), 1u);
+    EXPECT_TRUE(documents_.requests[0].output == u"C:\\Songs\\song+4.odt");
+    EXPECT_EQ(documents_.requests[0].transpose.spelling, 1);
     EXPECT_TRUE(window_->State().SourcePath.empty());
 
     dialog_.answer = u"C:\\Songs\\other.docx";
@@ -487,8 +485,8 @@ TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
     { std::ofstream(folder / L"Song.doc") << "sheet"; }
     { std::ofstream(folder / L"Song_NEU.doc") << "earlier"; }
     const std::wstring source = (folder / L"Song.doc").wstring();
-    EXPECT_FALSE(documents.TransposeWordDocument({std::u16string(source.begin(), source.end()), u"",
-                                                  ClassicSettings(2, 0), Language::English}));
+    EXPECT_FALSE(documents.Transpose({std::u16string(source.begin(), source.end()), u"",
+                                      ClassicSettings(2, 0), Language::English}));
     EXPECT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
     std::filesystem::remove_all(folder);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/temp_folder.h"
@@ -31,6 +32,16 @@ std::size_t CountEntries(const fs::path& folder) {
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
+// Bytes deflate cannot shrink: they are written as stored blocks inside a deflate stream.
+std::string Noise(std::size_t size, unsigned seed = 1) {
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
 std::vector<ZipEntry> Song() {
     return {
         {.name = "mimetype",
@@ -48,16 +59,22 @@ std::vector<ZipEntry> Song() {
                  "ber.png",
          .data = "old tools' name",
          .method = 0},
-        {.name = "styles.xml", .data = "packed by an unknown method", .method = 98},
+        {.name = "styles.xml", .data = "<office:document-styles/>"},
+        {.name = "Configurations2/toolbar/",
+         .method = 0,
+         .dosTime = 0x1111,
+         .externalAttributes = 0x41ED0010},
+        {.name = "Thumbnails/thumbnail.png", .data = Noise(3000), .dataDescriptor = true},
         {.name = "META-INF/manifest.xml", .data = "<manifest/>", .dosTime = 0x1234},
     };
 }
 
 class PackageTest : public ::testing::Test {
   protected:
-    fs::path Write(const std::vector<ZipEntry>& entries, const char* name = "in.zip") {
+    fs::path Write(const std::vector<ZipEntry>& entries, const char* name = "in.zip",
+                   const test::ZipEnd& end = {}) {
         const fs::path path = folder_.Path() / name;
-        test::WriteZip(path, entries);
+        test::WriteZip(path, entries, end);
         return path;
     }
     TempFolder folder_{"package-test"};
@@ -228,6 +245,188 @@ TEST_F(PackageTest, UntouchedEntriesAreCopiedRawAndTheReplacedOneDeflatedAnew) {
     EXPECT_EQ(head.substr(28, 2), std::string(2, '\0'));  // no extra field
     EXPECT_EQ(head.substr(30, 8), "mimetype");
     EXPECT_EQ(CountEntries(folder_.Path()), 2u);
+}
+
+// Each kind of damage or ambiguity in a copied entry, in a package that is otherwise the song:
+// refused when opened or when written, naming the entry, and nothing is created.
+TEST_F(PackageTest, DamagedOrAmbiguousPackagesAreNeverCopied) {
+    const auto song = [](const std::function<void(ZipEntry&)>& change) {
+        std::vector<ZipEntry> entries = Song();
+        entries.push_back({.name = "Pictures/c.bin", .data = Noise(5000) + std::string(5000, 'c')});
+        entries.push_back({.name = "Pictures/d.bin", .data = "after c"});
+        change(entries[entries.size() - 2]);
+        return entries;
+    };
+    const std::string zip = test::BuildZip(song([](ZipEntry&) {}));
+    std::string fakeEnd = zip.substr(zip.size() - 22);
+    fakeEnd[16] = static_cast<char>(fakeEnd[16] + 1);  // names a directory one byte later
+    const std::string deflated = test::DeflateRaw(Noise(5000) + std::string(5000, 'c'));
+    const struct {
+        const char* what;
+        std::vector<ZipEntry> entries;
+        test::ZipEnd end;
+        PackageError expected;
+        bool namesTheEntry;
+    } cases[] = {
+        {"wrong checksum",
+         song([](ZipEntry& e) { e.crc = 7; }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"size lies",
+         song([](ZipEntry& e) { e.declaredSize = 9999; }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"bomb",
+         song([](ZipEntry& e) {
+             e.data = std::string(1 << 22, '\0');
+             e.declaredSize = 10;
+         }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"stream cut short",
+         song([&](ZipEntry& e) { e.stored = deflated.substr(0, deflated.size() - 9); }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"bytes after the stream",
+         song([&](ZipEntry& e) { e.stored = deflated + "xx"; }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"stored size lies",
+         song([](ZipEntry& e) {
+             e.method = 0;
+             e.declaredSize = 10001;
+         }),
+         {},
+         PackageError::EntryDamaged,
+         true},
+        {"method 77",
+         song([](ZipEntry& e) { e.method = 77; }),
+         {},
+         PackageError::UnsupportedMethod,
+         true},
+        {"zstd",
+         song([](ZipEntry& e) { e.method = 93; }),
+         {},
+         PackageError::UnsupportedMethod,
+         true},
+        {"beyond the cap",
+         song([](ZipEntry& e) { e.declaredSize = static_cast<std::uint32_t>(kMaxEntryBytes + 1); }),
+         {},
+         PackageError::EntryTooLarge,
+         true},
+        {"local size",
+         song([](ZipEntry& e) { e.localSize = 1; }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"local name",
+         song([](ZipEntry& e) { e.localName = "Pictures/x.bin"; }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"local method",
+         song([](ZipEntry& e) { e.localMethod = 0; }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"offset", song([](ZipEntry& e) { e.offsetShift = 1; }), {}, PackageError::Ambiguous, true},
+        {"runs into the next entry",
+         song([&](ZipEntry& e) {
+             e.compressedSize = static_cast<std::uint32_t>(deflated.size() + 8);
+         }),
+         {},
+         PackageError::Ambiguous,
+         true},
+        {"end record in the comment",
+         song([](ZipEntry&) {}),
+         {.comment = fakeEnd},
+         PackageError::Ambiguous,
+         false},
+        {"end record after the end",
+         song([](ZipEntry&) {}),
+         {.trailing = fakeEnd},
+         PackageError::Ambiguous,
+         false},
+    };
+    for (const auto& c : cases) {
+        const fs::path source = Write(c.entries, "damaged.odt", c.end);
+        const fs::path output = folder_.Path() / "out.odt";
+        OpenedPackage opened = OpenPackage(source);
+        PackageStatus status = opened.status;
+        if (status.Ok()) {
+            status = WritePackage(*opened.reader, output, {{"content.xml", "<x/>"}});
+        }
+        EXPECT_EQ(status.error, c.expected) << c.what << ": " << status.reason;
+        EXPECT_EQ(status.reason.rfind("Pictures/c.bin: ", 0) == 0, c.namesTheEntry)
+            << c.what << ": " << status.reason;
+        EXPECT_EQ(CountEntries(folder_.Path()), 1u) << c.what;
+    }
+
+    // What stays allowed: a comment, bytes after the package, data descriptors, directories.
+    for (const test::ZipEnd& end :
+         {test::ZipEnd{.comment = "PK made by hand"}, test::ZipEnd{.trailing = "PK\x05 signed"}}) {
+        const fs::path source = Write(song([](ZipEntry&) {}), "fine.odt", end);
+        OpenedPackage opened = OpenPackage(source);
+        ASSERT_TRUE(opened.status.Ok()) << opened.status.reason;
+        EXPECT_TRUE(WritePackage(*opened.reader, folder_.Path() / "out.odt", {}).Ok());
+    }
+}
+
+TEST_F(PackageTest, WhatIsNoZipPackageIsRefusedWhenOpened) {
+    for (const std::string& bytes : {std::string(), std::string("Am C G\n"), Noise(4096)}) {
+        const fs::path path = folder_.Path() / "e.odt";
+        std::ofstream(path, std::ios::binary) << bytes;
+        const OpenedPackage opened = OpenPackage(path);
+        EXPECT_EQ(opened.status.error, PackageError::NotOpened) << bytes.size();
+        EXPECT_FALSE(opened.status.reason.empty());
+    }
+}
+
+// Any one bit changed in the data of a copied entry, stored or deflated (Huffman codes, stored
+// blocks, padding bits), is noticed.
+TEST_F(PackageTest, EveryFlippedBitOfACopiedEntryIsRefused) {
+    const std::vector<ZipEntry> entries = {
+        {.name = "content.xml", .data = "<x/>"},
+        {.name = "stored", .data = "Am C G Em", .method = 0},
+        {.name = "text", .data = "Am C G Em Am C G Em F G C, the river runs down to the sea"},
+        {.name = "noise", .data = Noise(40)},
+    };
+    const std::string zip = test::BuildZip(entries);
+    // Each copied entry's data, found after its local header.
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    std::size_t at = 0;
+    for (const ZipEntry& entry : entries) {
+        const std::size_t length =
+            entry.method == 8 ? test::DeflateRaw(entry.data).size() : entry.data.size();
+        at += 30 + entry.name.size();
+        if (entry.name != "content.xml") {
+            spans.emplace_back(at, length);
+        }
+        at += length;
+    }
+    const fs::path source = folder_.Path() / "flipped.odt";
+    const fs::path output = folder_.Path() / "out.odt";
+    std::size_t flips = 0;
+    for (const auto& [start, length] : spans) {
+        for (std::size_t bit = 0; bit < length * 8; ++bit) {
+            std::string damaged = zip;
+            damaged[start + bit / 8] = static_cast<char>(damaged[start + bit / 8] ^ (1 << bit % 8));
+            std::ofstream(source, std::ios::binary) << damaged;
+            OpenedPackage opened = OpenPackage(source);
+            ASSERT_TRUE(opened.status.Ok());
+            const PackageStatus status =
+                WritePackage(*opened.reader, output, {{"content.xml", "<y/>"}});
+            ASSERT_EQ(status.error, PackageError::EntryDamaged) << start << " bit " << bit;
+            ++flips;
+        }
+    }
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_GT(flips, 500u);
 }
 
 TEST_F(PackageTest, SeveralEntriesCanBeReplacedAndAPackageWithNothingToChangeIsCopied) {

@@ -33,31 +33,37 @@ std::string DeflateRaw(const std::string& data) {
     return out;
 }
 
-std::string BuildZip(const std::vector<ZipEntry>& entries) {
+std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipEnd& end) {
     std::string zip;
     std::string directory;
     for (const ZipEntry& entry : entries) {
-        const std::string stored = entry.method == 8 ? DeflateRaw(entry.data) : entry.data;
+        const std::string stored =
+            entry.stored.value_or(entry.method == 8 ? DeflateRaw(entry.data) : entry.data);
         const auto crc = entry.crc.value_or(
             static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
                                              static_cast<uInt>(entry.data.size()))));
         const auto size =
             entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size()));
-        const auto offset = static_cast<std::uint32_t>(zip.size());
+        const auto compressedSize =
+            entry.compressedSize.value_or(static_cast<std::uint32_t>(stored.size()));
+        const auto offset =
+            static_cast<std::uint32_t>(static_cast<std::int64_t>(zip.size()) + entry.offsetShift);
         const auto header = [&](std::string& out, bool central) {
+            const bool deferred = entry.dataDescriptor && !central;
+            const std::string& name = central ? entry.name : entry.localName.value_or(entry.name);
             Put32(out, central ? 0x02014b50 : 0x04034b50);
             if (central) {
                 Put16(out, 0x0314);  // made by: Unix, 2.0
             }
             Put16(out, 20);
-            Put16(out, entry.flags);
-            Put16(out, entry.method);
+            Put16(out, entry.flags | (entry.dataDescriptor ? 0x08 : 0));
+            Put16(out, central ? entry.method : entry.localMethod.value_or(entry.method));
             Put16(out, entry.dosTime);
             Put16(out, entry.dosDate);
-            Put32(out, crc);
-            Put32(out, static_cast<std::uint32_t>(stored.size()));
-            Put32(out, size);
-            Put16(out, static_cast<std::uint32_t>(entry.name.size()));
+            Put32(out, deferred ? 0 : crc);
+            Put32(out, deferred ? 0 : compressedSize);
+            Put32(out, deferred ? 0 : central ? size : entry.localSize.value_or(size));
+            Put16(out, static_cast<std::uint32_t>(name.size()));
             Put16(out, static_cast<std::uint32_t>(entry.extra.size()));
             if (central) {
                 Put16(out, 0);  // comment
@@ -66,11 +72,17 @@ std::string BuildZip(const std::vector<ZipEntry>& entries) {
                 Put32(out, entry.externalAttributes);
                 Put32(out, offset);
             }
-            out += entry.name;
+            out += name;
             out += entry.extra;
         };
         header(zip, false);
         zip += stored;
+        if (entry.dataDescriptor) {
+            Put32(zip, 0x08074b50);
+            Put32(zip, crc);
+            Put32(zip, compressedSize);
+            Put32(zip, size);
+        }
         header(directory, true);
     }
     const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
@@ -105,8 +117,8 @@ std::string BuildZip(const std::vector<ZipEntry>& entries) {
     Put16(zip, count);
     Put32(zip, static_cast<std::uint32_t>(directory.size()));
     Put32(zip, directoryOffset);
-    Put16(zip, 0);
-    return zip;
+    Put16(zip, static_cast<std::uint32_t>(end.comment.size()));
+    return zip + end.comment + end.trailing;
 }
 
 std::vector<std::pair<std::string, std::uint16_t>> CentralNamesAndFlags(const std::string& zip) {
@@ -133,8 +145,9 @@ std::vector<std::pair<std::string, std::uint16_t>> CentralNamesAndFlags(const st
     return entries;
 }
 
-void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
-    std::ofstream(path, std::ios::binary) << BuildZip(entries);
+void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries,
+              const ZipEnd& end) {
+    std::ofstream(path, std::ios::binary) << BuildZip(entries, end);
 }
 
 }  // namespace melvane::test

@@ -1,5 +1,6 @@
 // Writes zip files byte by byte, so that tests can build the packages no zip tool would write:
-// duplicate and hostile names, lying sizes, unknown methods, encryption flags.
+// duplicate and hostile names, lying sizes and checksums, unknown methods, encryption flags,
+// local headers that contradict the central directory, stray end records.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +23,28 @@ struct ZipEntry {
     std::uint16_t dosTime = 0x6000;             // 12:00
     std::uint16_t dosDate = 0x5a21;             // 2025-01-01
     std::uint32_t externalAttributes = 0;
+    // The data as stored, instead of `data` compressed by `method` (cut or damaged streams).
+    std::optional<std::string> stored;
+    std::optional<std::uint32_t> compressedSize;  // a lie about the stored size, in both headers
+    // Lies of the local header alone; the central directory tells the truth.
+    std::optional<std::string> localName;
+    std::optional<std::uint32_t> localSize;
+    std::optional<std::uint16_t> localMethod;
+    // Where the central directory says the local header is, counted from where it really is.
+    std::int64_t offsetShift = 0;
+    // Checksum and sizes in a data descriptor after the data; zero in the local header.
+    bool dataDescriptor = false;
 };
 
-std::string BuildZip(const std::vector<ZipEntry>& entries);
-void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries);
+// What follows the central directory's end record.
+struct ZipEnd {
+    std::string comment;   // the end record's own comment
+    std::string trailing;  // bytes after it that no length covers
+};
+
+std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipEnd& end = {});
+void WriteZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries,
+              const ZipEnd& end = {});
 
 std::string DeflateRaw(const std::string& data);
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace melvane {
 namespace {
 
@@ -39,6 +42,21 @@ TEST(Utf, PathsCarryNonAsciiNamesBothWays) {
     EXPECT_EQ(PathToUtf8(path), utf8);
     EXPECT_EQ(PathToUtf8(std::filesystem::path(u"\u00DCbung.odt")), "\xC3\x9C\x62ung.odt");
     EXPECT_TRUE(PathFromUtf8("").empty());
+}
+
+TEST(DecimalText, WritesWhatTheStandardLibraryWrites) {
+    constexpr std::int64_t kSigned[] = {0,
+                                        7,
+                                        -12,
+                                        1000,
+                                        std::numeric_limits<std::int64_t>::min(),
+                                        std::numeric_limits<std::int64_t>::max()};
+    for (const std::int64_t value : kSigned) {
+        EXPECT_EQ(Utf16ToUtf8(DecimalText(value)), std::to_string(value));
+    }
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_EQ(Utf16ToUtf8(DecimalText(kLargest)), std::to_string(kLargest));
+    EXPECT_TRUE(DecimalText(-3) == u"-3");
 }
 
 }  // namespace
