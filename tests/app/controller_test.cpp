@@ -131,7 +131,7 @@ TEST(Documents, TheDialogSpeaksTheCurrentLanguageAndCancelChangesNothing) {
     EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");
 
     // The current document is the dialog's default; another type is ignored.
-    rig.dialog.answer = NativePath({u"x.txt"});
+    rig.dialog.answer = NativePath({u"x.pdf"});
     rig.Click(rig.state.areas.dropZone);
     EXPECT_TRUE(rig.dialog.calls[2].defaultFile == NativePath({u"Lieder", u"Lied für Chor.odt"}));
     EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");
