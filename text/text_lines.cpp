@@ -168,9 +168,20 @@ bool LineShowsChordPro(std::basic_string_view<Unit> line) {
     return false;
 }
 
+// The directive's name without regard to case.
+template <class Unit>
+bool NameIs(std::basic_string_view<Unit> name, std::string_view lower) {
+    return name.size() == lower.size() &&
+           std::equal(name.begin(), name.end(), lower.begin(), [](Unit c, char l) {
+               const std::uint32_t v = Value(c);
+               return (v - 'A' < 26 ? v + 0x20 : v) == Value(l);
+           });
+}
+
 // Calls piece(begin, end) for what a ChordPro line lists; false when the line is listed whole.
+// `songStart` is set by a directive that starts a song ({title}, {new_song}).
 template <class Unit, class Piece>
-bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece) {
+bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece, bool& songStart) {
     std::size_t offset = 0;
     const std::basic_string_view<Unit> trimmed = Trimmed(line, offset);
     if (!trimmed.empty() && trimmed.front() == '#') {
@@ -181,10 +192,10 @@ bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece) {
         while (name < trimmed.size() - 1 && trimmed[name] != ':' && !IsBlank(trimmed[name])) {
             ++name;
         }
-        const std::basic_string_view<Unit> key = trimmed.substr(start, name - start);
-        const bool isKey = key.size() == 3 && (Value(key[0]) | 0x20) == 'k' &&
-                           (Value(key[1]) | 0x20) == 'e' && (Value(key[2]) | 0x20) == 'y';
-        if (isKey) {
+        const std::basic_string_view<Unit> directive = trimmed.substr(start, name - start);
+        songStart = songStart || NameIs(directive, "title") || NameIs(directive, "t") ||
+                    NameIs(directive, "new_song") || NameIs(directive, "ns");
+        if (NameIs(directive, "key")) {
             std::size_t begin = name;
             std::size_t end = trimmed.size() - 1;
             while (begin < end && IsBlank(trimmed[begin])) {
@@ -236,6 +247,9 @@ class LineLister {
         }
     }
 
+    // A whole text listed again: the last pass's song mark does not carry over.
+    void StartPass() { songStart_ = false; }
+
     void Apply(std::u16string_view text) {
         WriteUpTo(pieceBegin_);
         AppendEncoded(out_, text, encoding_);
@@ -261,12 +275,12 @@ class LineLister {
             if (listing_.decideEachLine) {
                 encoding_ = EncodingWithoutMark(bytes);
             }
-            if (ChordPro(bytes) &&
-                ForEachChordProPiece(bytes, [&](std::size_t from, std::size_t to) {
-                    line_.clear();
-                    AppendDecoded(line_, bytes.substr(from, to - from), encoding_);
-                    Take(line_, begin + from, begin + to, take);
-                })) {
+            const auto piece = [&](std::size_t from, std::size_t to) {
+                line_.clear();
+                AppendDecoded(line_, bytes.substr(from, to - from), encoding_);
+                Take(line_, begin + from, begin + to, take);
+            };
+            if (ChordPro(bytes) && ForEachChordProPiece(bytes, piece, songStart_)) {
                 return;
             }
             line_.clear();
@@ -277,9 +291,10 @@ class LineLister {
         line_.clear();
         AppendDecoded(line_, bytes, encoding_);
         const std::u16string_view units = line_;
-        if (ChordPro(units) && ForEachChordProPiece(units, [&](std::size_t from, std::size_t to) {
-                Take(units.substr(from, to - from), begin + 2 * from, begin + 2 * to, take);
-            })) {
+        const auto piece = [&](std::size_t from, std::size_t to) {
+            Take(units.substr(from, to - from), begin + 2 * from, begin + 2 * to, take);
+        };
+        if (ChordPro(units) && ForEachChordProPiece(units, piece, songStart_)) {
             return;
         }
         Take(units, begin, end, take);
@@ -304,7 +319,10 @@ class LineLister {
         pieceBegin_ = begin;
         pieceEnd_ = end;
         const LinePiece piece{text, PieceId{begin}};
-        take(std::span(&piece, 1));
+        LineInfo info;
+        info.songStart = songStart_;
+        songStart_ = false;
+        take(std::span(&piece, 1), info);
     }
 
     void WriteUpTo(std::size_t position) {
@@ -330,6 +348,7 @@ class LineLister {
     TextListing listing_;
     TextSink& sink_;
     bool seenChordPro_ = false;
+    bool songStart_ = false;  // the next line listed starts a song
     bool failed_ = false;
     std::string_view block_;
     std::size_t copied_ = 0;  // bytes of the block written or stood in for
@@ -351,6 +370,7 @@ class TextLines final : public LineDocument {
 
     void ListLines(const TakeLine& take) override {
         --passesLeft_;
+        lister_.StartPass();
         lister_.ListBlock(bytes_, start_, passesLeft_ == 0, take);
     }
 
