@@ -17,10 +17,6 @@
 namespace melvane {
 namespace {
 
-std::u16string Number(std::uint64_t value) {
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
 
 void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
                   DocumentResult& result) {
@@ -42,8 +38,8 @@ void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
             services.messages.Show({MessageText(Message::ErrorTitle, Language::English),
                                     MessageText(Message::XmlParseError, Language::English,
                                                 {odt.parseError.message,
-                                                 Number(odt.parseError.line),
-                                                 Number(odt.parseError.column)}),
+                                                 DecimalText(odt.parseError.line),
+                                                 DecimalText(odt.parseError.column)}),
                                     MessageIcon::None});
             result.failure = DocumentFailure::ContentBroken;
             return;
@@ -217,8 +213,7 @@ std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std
         if (steps > 0) {
             name += u'+';
         }
-        const std::string digits = std::to_string(steps);
-        name.append(digits.begin(), digits.end());
+        name += DecimalText(steps);
     }
     name += u'.';
     name += LowerCaseExtension(source);

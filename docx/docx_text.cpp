@@ -484,7 +484,7 @@ class Writer {
                 }
                 Markup(plain);
                 plain.clear();
-                Markup(u"&#" + Utf8ToUtf16(std::to_string(point)) + u";");
+                Markup(u"&#" + DecimalText(point) + u";");
                 continue;
             }
             if (reference != nullptr) {

@@ -1,12 +1,9 @@
 #include "word/word_commands.h"
 
+#include "platform/utf.h"
+
 namespace melvane {
 namespace {
-
-std::u16string Decimal(std::int64_t number) {
-    const std::string digits = std::to_string(number);
-    return std::u16string(digits.begin(), digits.end());
-}
 
 std::u16string Quoted(std::u16string_view text) {
     std::u16string quoted(1, u'\'');
@@ -37,7 +34,7 @@ std::u16string OpenDocumentCommand(std::u16string_view path) {
 }
 
 std::u16string ParagraphRangeCommand(std::int64_t index) {
-    return u"Paragraphs('" + Decimal(index) + u"')\\Range";
+    return u"Paragraphs('" + DecimalText(index) + u"')\\Range";
 }
 
 std::u16string AssignTextCommand(std::u16string_view text) {
@@ -45,16 +42,16 @@ std::u16string AssignTextCommand(std::u16string_view text) {
 }
 
 std::u16string SaveAsCommand(std::u16string_view path) {
-    return u"ActiveDocument\\SaveAs(" + Quoted(path) + u", " + Decimal(kWordDocumentFormat) +
+    return u"ActiveDocument\\SaveAs(" + Quoted(path) + u", " + DecimalText(kWordDocumentFormat) +
            u" As Long)";
 }
 
 std::u16string CloseDocumentCommand() {
-    return u"Close(" + Decimal(kDoNotSaveChanges) + u" As Long)";
+    return u"Close(" + DecimalText(kDoNotSaveChanges) + u" As Long)";
 }
 
 std::u16string QuitWordCommand() {
-    return u"Quit(" + Decimal(kDoNotSaveChanges) + u" As Long)";
+    return u"Quit(" + DecimalText(kDoNotSaveChanges) + u" As Long)";
 }
 
 }  // namespace melvane
