@@ -46,35 +46,45 @@ class SongMarks {
   public:
     SongMarks(const XmlDocument& document, XmlNodeId top) : document_(document) {
         ReadStyles(top);
-        std::vector<Paragraph> paragraphs;
-        std::vector<XmlNodeId> pending{top};
-        while (!pending.empty()) {
-            const XmlNodeId node = pending.back();
-            pending.pop_back();
-            if (document_.Kind(node) != XmlNodeKind::Element) {
-                continue;
-            }
-            if (IsParagraph(document_.Name(node))) {
-                paragraphs.push_back(Read(node));
-                continue;  // a paragraph inside it is a note's, not the songbook's
-            }
-            const std::size_t before = pending.size();
-            for (XmlNodeId child = document_.FirstChild(node); child != kNoXmlNode;
-                 child = document_.NextSibling(child)) {
-                pending.push_back(child);
-            }
-            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(before), pending.end());
-        }
-        for (std::size_t i = 0; i < paragraphs.size(); ++i) {
-            const Paragraph& p = paragraphs[i];
+        // Paragraphs in document order; a paragraph's title mark waits for the next one's size.
+        std::optional<Paragraph> previous;
+        bool breakAfterPrevious = false;
+        const auto mark = [&](const Paragraph& p, const Paragraph* next) {
             LineInfo info;
-            info.songStart = p.heading || p.breakBefore || (i > 0 && paragraphs[i - 1].breakAfter);
-            info.title = p.text && (p.allBold || (i + 1 < paragraphs.size() &&
-                                                  p.size > paragraphs[i + 1].size &&
-                                                  paragraphs[i + 1].size > 0));
+            info.songStart = p.heading || p.breakBefore || breakAfterPrevious;
+            info.title = p.text && (p.allBold || (next != nullptr && next->size > 0 &&
+                                                  p.size > next->size));
             if (info.songStart || info.title) {
                 marks_.emplace(p.node, info);
             }
+            breakAfterPrevious = p.breakAfter;
+        };
+        // Depth first, holding only the path down to the node: a songbook's body has tens of
+        // thousands of paragraphs side by side.
+        std::vector<XmlNodeId> path;
+        XmlNodeId node = document_.FirstChild(top);
+        while (node != kNoXmlNode || !path.empty()) {
+            if (node == kNoXmlNode) {
+                node = document_.NextSibling(path.back());
+                path.pop_back();
+                continue;
+            }
+            if (document_.Kind(node) == XmlNodeKind::Element && IsParagraph(document_.Name(node))) {
+                Paragraph paragraph = Read(node);
+                if (previous) {
+                    mark(*previous, &paragraph);
+                }
+                previous = paragraph;  // a paragraph inside it is a note's, not the songbook's
+            } else if (document_.Kind(node) == XmlNodeKind::Element &&
+                       document_.FirstChild(node) != kNoXmlNode) {
+                path.push_back(node);
+                node = document_.FirstChild(node);
+                continue;
+            }
+            node = document_.NextSibling(node);
+        }
+        if (previous) {
+            mark(*previous, nullptr);
         }
     }
 
