@@ -123,9 +123,13 @@ bool ParseChordWithMarks(std::u16string_view s, Chord& chord) {
     if (s.size() < 4 || s.back() != u')') {
         return false;
     }
+    // Right after the chord, and no chord itself: "(Bm)(A)" are two chords.
     const std::size_t open = s.rfind(u'(');
-    return open != std::u16string_view::npos && open > 0 &&
-           IsChordRemark(s.substr(open + 1, s.size() - open - 2)) &&
+    if (open == std::u16string_view::npos || open == 0 || IsTrailingDecoration(s[open - 1])) {
+        return false;
+    }
+    const std::u16string_view remark = s.substr(open + 1, s.size() - open - 2);
+    return IsChordRemark(remark) && !ParseChord(remark, Grammar::Broad, chord) &&
            ParseChord(s.substr(0, open), Grammar::Broad, chord);
 }
 
