@@ -133,6 +133,10 @@ bool SheetTransposer::ShowsAccidentals(const Evidence& e) {
 
 bool SheetTransposer::SuffixSheet() const {
     const Evidence& shown = Shown(ShowsAccidentals);
+    // A song that writes B for B-natural is no German one, whatever the book's other songs do.
+    if (&shown != &songs_[song_] && !GermanNames()) {
+        return false;
+    }
     return shown.suffixNotes + shown.shortNotes > shown.signNotes;
 }
 
