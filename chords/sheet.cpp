@@ -11,30 +11,19 @@
 namespace melvane {
 namespace {
 
-using chords::Conventions;
 using chords::Form;
 using chords::LineEdits;
 using chords::Note;
 using chords::Token;
 
-Conventions ConventionsOf(const SheetTransposer& sheet) {
-    Conventions conventions;
-    conventions.germanCustom = sheet.GermanCustom();
-    conventions.germanNames = sheet.GermanNames();
-    conventions.majority = !sheet.SuffixSheet()     ? Form::Sign
-                           : sheet.ShorthandSheet() ? Form::Short
-                                                    : Form::Suffix;
-    return conventions;
-}
-
 bool TransposeInto(std::u16string_view line, std::span<const std::size_t> starts,
                    std::span<const std::uint8_t> standIns, const SheetTransposer& sheet,
                    LineEdits& edits) {
     const TransposeSettings& settings = sheet.Settings();
-    const Conventions conventions = ConventionsOf(sheet);
+    const SheetTransposer::Reading& reading = sheet.SongReading();
     chords::Rewriter rewriter(line, starts, standIns, settings.steps, settings.spelling >= 1,
-                              conventions, edits);
-    chords::ForEachMovingChord(line, rewriter, chords::ReadRules{sheet.LowerCaseWords()});
+                              reading.conventions, edits);
+    chords::ForEachMovingChord(line, rewriter, chords::ReadRules{reading.lowerCaseWords});
     return !edits.edits.empty();
 }
 
@@ -91,6 +80,26 @@ void SheetTransposer::UseSong(std::size_t index) {
         summed_ = true;
     }
     song_ = std::min(index, songs_.size() - 1);
+    reading_ = ReadSong();
+}
+
+SheetTransposer::Reading SheetTransposer::ReadSong() const {
+    Reading reading;
+    reading.conventions.germanCustom = GermanCustom();
+    reading.conventions.germanNames = GermanNames();
+    reading.conventions.majority = !SuffixSheet()     ? Form::Sign
+                                   : ShorthandSheet() ? Form::Short
+                                                      : Form::Suffix;
+    reading.lowerCaseWords = LowerCaseWords();
+    return reading;
+}
+
+const SheetTransposer::Reading& SheetTransposer::SongReading() const {
+    if (summed_) {
+        return reading_;
+    }
+    scratch_ = ReadSong();
+    return scratch_;
 }
 
 const SheetTransposer::Evidence& SheetTransposer::Shown(bool (*shows)(const Evidence&)) const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "chords/note_table.h"
+#include "chords/spelling.h"
 
 namespace melvane {
 
@@ -89,7 +90,16 @@ class SheetTransposer {
     // two lower-case chords.
     bool LowerCaseWords() const;
 
+    // All of the above for the song in use, as the rewriting reads them.
+    struct Reading {
+        chords::Conventions conventions;
+        bool lowerCaseWords = true;
+    };
+    const Reading& SongReading() const;
+
   private:
+    Reading ReadSong() const;
+
     // What a song's chord lines and bracketed chords show.
     struct Evidence {
         std::size_t chords = 0;
@@ -110,6 +120,9 @@ class SheetTransposer {
     Evidence document_;
     std::size_t song_ = 0;  // learned or transposed now
     bool summed_ = false;   // document_ holds every song's evidence
+    // The song in use, read once when pass 2 enters it (or line by line before UseSong).
+    Reading reading_;
+    mutable Reading scratch_;
 };
 
 }  // namespace melvane

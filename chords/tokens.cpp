@@ -493,7 +493,9 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
              ++i) {
             const Token& token = candidates.Get(line, i);
             if (chordLine || (tail && i >= tailFrom)) {
-                if (token.kind == Kind::Chord && (rules.lowerWords || !IsLowerWord(line, token))) {
+                // Among words, a lower-case word needs the song's lower-case chords to be one.
+                if (token.kind == Kind::Chord &&
+                    (rules.lowerWords || words == 0 || !IsLowerWord(line, token))) {
                     visit(token, true);
                 }
                 continue;

@@ -36,8 +36,8 @@ struct Token {
 
 // What a song allows beyond the line's own evidence.
 struct ReadRules {
-    // A bare lower-case word on a chord line ("a", "es", "his") is a chord: the song writes
-    // lower-case chords.
+    // A bare lower-case word ("a", "es", "his") on a chord line that holds words too is a
+    // chord: the song writes lower-case chords. On a line of chords alone it always is.
     bool lowerWords = true;
     // Only chords on chord lines and in brackets, what a song's conventions are learned from.
     bool evidenceOnly = false;

@@ -114,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"he (Bm) drinks his (F#7) liquor"},
         Example{"as in a lower-case song", true, u"C  a  e  G\nListen as the crowd",
                 u"D  h  f# A\nListen as the crowd"},
+        Example{"lower-case word among chords", false, u"C  G  D  as  the  E  A",
+                u"D  A  E  as  the  F# B"},
         Example{"lyrics-only German", true,
                 u"Reich des Friedens, Gottes Reich, lebt es schon\nEs ist ein Ros entsprungen",
                 u"Reich des Friedens, Gottes Reich, lebt es schon\nEs ist ein Ros entsprungen"},
