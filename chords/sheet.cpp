@@ -114,7 +114,7 @@ bool SheetTransposer::GermanCustom() const {
 
 bool SheetTransposer::GermanNames() const {
     const Evidence& shown = Shown([](const Evidence& e) {
-        return e.h + e.bareB + e.lower + e.suffixNotes + e.shortNotes > 0;
+        return e.h + e.bareB + e.suffixNotes + e.shortNotes > 0 || e.lower >= 2;
     });
     if (shown.h > 0) {
         return true;
@@ -122,7 +122,8 @@ bool SheetTransposer::GermanNames() const {
     if (shown.bareB > 0) {
         return false;
     }
-    if (shown.lower + shown.suffixNotes + shown.shortNotes > 0) {
+    // Lower-case chords count as a form from two on: one may be a word.
+    if (shown.suffixNotes + shown.shortNotes > 0 || shown.lower >= 2) {
         return true;
     }
     switch (settings_.naming) {

@@ -493,9 +493,10 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
              ++i) {
             const Token& token = candidates.Get(line, i);
             if (chordLine || (tail && i >= tailFrom)) {
-                // Among words, a lower-case word needs the song's lower-case chords to be one.
+                // Among words, a lower-case word needs the song's lower-case chords to be one;
+                // a run of chords after the lyrics holds none.
                 if (token.kind == Kind::Chord &&
-                    (rules.lowerWords || words == 0 || !IsLowerWord(line, token))) {
+                    (rules.lowerWords || !chordLine || words == 0 || !IsLowerWord(line, token))) {
                     visit(token, true);
                 }
                 continue;
