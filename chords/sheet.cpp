@@ -36,6 +36,7 @@ void SheetTransposer::Learn(std::u16string_view line) {
     if (settings_.recognition == Recognition::Classic) {
         return;
     }
+    scratchValid_ = false;
     Evidence& song = songs_[song_];
     chords::ForEachMovingChord(
         line,
@@ -62,6 +63,7 @@ void SheetTransposer::Learn(std::u16string_view line) {
 }
 
 void SheetTransposer::StartSong() {
+    scratchValid_ = false;
     songs_.emplace_back();
     song_ = songs_.size() - 1;
 }
@@ -98,7 +100,10 @@ const SheetTransposer::Reading& SheetTransposer::SongReading() const {
     if (summed_) {
         return reading_;
     }
-    scratch_ = ReadSong();
+    if (!scratchValid_) {
+        scratch_ = ReadSong();
+        scratchValid_ = true;
+    }
     return scratch_;
 }
 

@@ -123,6 +123,7 @@ class SheetTransposer {
     // The song in use, read once when pass 2 enters it (or line by line before UseSong).
     Reading reading_;
     mutable Reading scratch_;
+    mutable bool scratchValid_ = false;
 };
 
 }  // namespace melvane

@@ -382,6 +382,9 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                         const ReadRules& rules) {
     PartCandidates candidates;
     const bool brackets = HasBracketInLine(line);
+    // Kept apart from the visitor's reach, so that they stay in registers.
+    const bool evidenceOnly = rules.evidenceOnly;
+    const bool lowerWords = rules.lowerWords;
     bool chartChecked = false;
     bool isChart = false;
     std::size_t at = 0;
@@ -460,7 +463,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 ++odd;
             }
             const bool narrowStart =
-                !rules.evidenceOnly &&
+                !evidenceOnly &&
                 MayBeChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow);
             narrowStarts += narrowStart;
             previousKept = token.kind == Kind::Chord || narrowStart;
@@ -496,7 +499,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 // Among words, a lower-case word needs the song's lower-case chords to be one;
                 // a run of chords after the lyrics holds none.
                 if (token.kind == Kind::Chord &&
-                    (rules.lowerWords || !chordLine || words == 0 || !IsLowerWord(line, token))) {
+                    (lowerWords || !chordLine || words == 0 || !IsLowerWord(line, token))) {
                     visit(token, true);
                 }
                 continue;
@@ -505,7 +508,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 visit(token, false);
                 continue;
             }
-            if (rules.evidenceOnly) {
+            if (evidenceOnly) {
                 continue;
             }
             Chord chord;
