@@ -8,6 +8,7 @@
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
+#include "text/text_document.h"
 #include "word/word_output_name.h"
 #ifdef _WIN32
 #include "word/word_document.h"
@@ -71,6 +72,36 @@ void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
     result.changed = docx.text.textsChanged;
 }
 
+void TransposeTextSheet(const DocumentJob& job, const DocumentServices& services,
+                        DocumentResult& result) {
+    const TextDocumentResult text =
+        TransposeTextDocument(job.source, result.output, services.notes, job.settings);
+    result.written = text.written;
+    result.changed = text.changed;
+    const auto refuse = [&](Message message, DocumentFailure failure) {
+        services.messages.Show(FileErrorMessage(message, job.language, job.source, text.reason));
+        result.failure = failure;
+    };
+    switch (text.failure) {
+        case TextFailure::None:
+            return;
+        case TextFailure::SourceUnreadable:
+            refuse(Message::SourceUnreadable, DocumentFailure::SourceUnreadable);
+            return;
+        case TextFailure::NotText:
+            refuse(Message::TextNotASheet, DocumentFailure::NotAText);
+            return;
+        case TextFailure::TooLarge:
+            refuse(Message::TextTooLarge, DocumentFailure::TooLarge);
+            return;
+        case TextFailure::OutputNotCreated:
+            break;
+    }
+    services.messages.Show(
+        FileErrorMessage(Message::DestinationNotCreated, job.language, result.output, text.reason));
+    result.failure = DocumentFailure::OutputNotWritten;
+}
+
 #ifdef _WIN32
 // The automation layer's account of what went wrong is English. On the German face the causes
 // a user meets most get a German sentence, and the account follows as the detail.
@@ -81,7 +112,7 @@ std::u16string WordReason(const WordResult& word, Language language) {
     std::u16string sentence;
     if (word.errorCode == 0x80040154u || word.errorCode == 0x800401F3u) {
         sentence = MessageText(Message::WordNotRegistered, language);  // class, ProgID unknown
-    } else if (word.errorCode == 0x80080005u) {  // the server failed to start
+    } else if (word.errorCode == 0x80080005u) {                        // the server failed to start
         sentence = MessageText(Message::WordServerFailed, language);
     }
     return sentence.empty() ? word.errorText : sentence + u"\rDetails: " + word.errorText;
@@ -120,10 +151,10 @@ void TransposeWord(const DocumentJob& job, const DocumentServices& services,
     const WordFailureText failure = FailureOf(word.failure);
     if (failure.failure != DocumentFailure::None) {
         // Each Word text ends with the automation layer's account of what went wrong.
-        services.messages.Show({MessageText(Message::ErrorTitle, job.language),
-                                MessageText(failure.message, job.language) +
-                                    WordReason(word, job.language),
-                                MessageIcon::Error});
+        services.messages.Show(
+            {MessageText(Message::ErrorTitle, job.language),
+             MessageText(failure.message, job.language) + WordReason(word, job.language),
+             MessageIcon::Error});
         result.failure = failure.failure;
     }
 #else
@@ -165,6 +196,11 @@ DocumentKind KindOf(const std::filesystem::path& source) {
     }
     if (extension == u"doc") {
         return DocumentKind::Word;
+    }
+    if (extension == u"txt" || extension == u"text" || extension == u"cho" || extension == u"crd" ||
+        extension == u"chopro" || extension == u"chordpro" || extension == u"chord" ||
+        extension == u"pro") {
+        return DocumentKind::Text;
     }
     return DocumentKind::Unsupported;
 }
@@ -218,6 +254,8 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
         TransposeOdt(job, services, result);
     } else if (result.kind == DocumentKind::Docx) {
         TransposeDocx(job, services, result);
+    } else if (result.kind == DocumentKind::Text) {
+        TransposeTextSheet(job, services, result);
     } else {
         TransposeWord(job, services, result);
     }
@@ -229,8 +267,14 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
 
 bool ReadDocumentParagraphs(const std::filesystem::path& source,
                             std::vector<std::u16string>& paragraphs) {
-    return KindOf(source) == DocumentKind::Docx ? ReadDocxPackageParagraphs(source, paragraphs)
-                                                : ReadOdtParagraphs(source, paragraphs);
+    switch (KindOf(source)) {
+        case DocumentKind::Docx:
+            return ReadDocxPackageParagraphs(source, paragraphs);
+        case DocumentKind::Text:
+            return ReadTextDocumentLines(source, paragraphs) == TextFailure::None;
+        default:
+            return ReadOdtParagraphs(source, paragraphs);
+    }
 }
 
 }  // namespace melvane
