@@ -378,13 +378,13 @@ std::size_t ChordTail(std::u16string_view line, PartCandidates& candidates,
 
 }  // namespace
 
-void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
-                        const ReadRules& rules) {
+namespace {
+
+// One walk for each reading: learning needs no lyric chords, and is spared their look.
+template <bool kEvidenceOnly>
+void WalkLine(std::u16string_view line, MovingChordVisitor& visitor, bool lowerWords) {
     PartCandidates candidates;
     const bool brackets = HasBracketInLine(line);
-    // Kept apart from the visitor's reach, so that they stay in registers.
-    const bool evidenceOnly = rules.evidenceOnly;
-    const bool lowerWords = rules.lowerWords;
     bool chartChecked = false;
     bool isChart = false;
     std::size_t at = 0;
@@ -413,7 +413,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 !(brackets && HasBracket(line.substr(start, end - start)))) {
                 ++words;
                 lastWordEnd = end;
-                if (previousKept) {
+                if (!kEvidenceOnly && previousKept) {
                     candidates.MarkBeforeWord();
                 }
                 previousKept = false;
@@ -463,7 +463,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 ++odd;
             }
             const bool narrowStart =
-                !evidenceOnly &&
+                !kEvidenceOnly &&
                 MayBeChord(line.substr(token.lead, token.end - token.lead), Grammar::Narrow);
             narrowStarts += narrowStart;
             previousKept = token.kind == Kind::Chord || narrowStart;
@@ -508,7 +508,7 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
                 visit(token, false);
                 continue;
             }
-            if (evidenceOnly) {
+            if (kEvidenceOnly) {
                 continue;
             }
             Chord chord;
@@ -530,6 +530,17 @@ void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
             return;
         }
         ++at;  // the tab
+    }
+}
+
+}  // namespace
+
+void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
+                        const ReadRules& rules) {
+    if (rules.evidenceOnly) {
+        WalkLine<true>(line, visitor, rules.lowerWords);
+    } else {
+        WalkLine<false>(line, visitor, rules.lowerWords);
     }
 }
 
