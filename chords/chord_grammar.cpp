@@ -99,17 +99,17 @@ constexpr bool StartsWith(std::u16string_view s, std::size_t i, std::u16string_v
 }
 
 // The longest suffix item at s[i], 0 when none: m min mi - M maj dim ° aug + ø sus add, the
-// numbers 2 4 5 6 7 9 11 13, 6/9, and the alterations b5 #5 b9 #9 #11 b13 (also with + or -).
-// Longest first keeps "min", "maj", "6/9" and the two-digit numbers whole.
+// numbers 2 4 5 6 7 9 11 13, 6/9 7/6 9/7, and the alterations b5 #5 b6 b9 #9 #11 b13 (also with
+// + or -). Longest first keeps "min", "maj", "6/9" and the two-digit numbers whole.
 std::size_t MatchItem(std::u16string_view s, std::size_t i) {
     if (i >= s.size()) {
         return 0;
     }
     const char16_t next = i + 1 < s.size() ? s[i + 1] : 0;
     const char16_t after = i + 2 < s.size() ? s[i + 2] : 0;
-    // After an alteration sign: 5, 9, 11 or 13 (13 only flattened, 11 only raised).
+    // After an alteration sign: 5, 9, 11 or 13 (13 and 6 only flattened, 11 only raised).
     const auto alteration = [&](bool raises) -> std::size_t {
-        if (next == u'5' || next == u'9') {
+        if (next == u'5' || next == u'9' || (next == u'6' && !raises)) {
             return 2;
         }
         if (next == u'1' && after == (raises ? u'1' : u'3')) {
@@ -129,11 +129,13 @@ std::size_t MatchItem(std::u16string_view s, std::size_t i) {
         case u'2':
         case u'4':
         case u'5':
-        case u'7':
-        case u'9':
             return 1;
         case u'6':
             return next == u'/' && after == u'9' ? 3 : 1;
+        case u'7':
+            return next == u'/' && after == u'6' ? 3 : 1;
+        case u'9':
+            return next == u'/' && after == u'7' ? 3 : 1;
         case u'1':
             return next == u'1' || next == u'3' ? 2 : 0;
         case u'd':

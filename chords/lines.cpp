@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "chords/rewriting.h"
+#include "chords/tokens.h"
 #include "chords/transpose.h"
 
 namespace melvane {
@@ -25,20 +26,23 @@ class Driver {
     Driver(LineDocument& document, const NoteTable& notes, const TransposeSettings& settings)
         : document_(document), notes_(notes), sheet_(notes, settings) {}
 
-    void Learn(std::span<const LinePiece> line) {
-        if (line.size() == 1) {
-            sheet_.Learn(line.front().text);
-            return;
+    void Learn(std::span<const LinePiece> line, const LineInfo& info) {
+        const std::u16string_view text = Joined(line);
+        if (StartsSong(text, info)) {
+            sheet_.StartSong();
         }
-        joined_.clear();
-        for (const LinePiece& piece : line) {
-            joined_.append(piece.text);
-        }
-        sheet_.Learn(joined_);
+        sheet_.Learn(text);
     }
 
-    void Transpose(std::span<const LinePiece> line) {
+    void Transpose(std::span<const LinePiece> line, const LineInfo& info) {
         if (NeedsLearning(sheet_.Settings())) {
+            // The same boundaries as in Learn: both passes see the same lines.
+            if (StartsSong(Joined(line), info)) {
+                sheet_.UseSong(++song_);
+            } else if (song_ == 0 && !usingSongs_) {
+                sheet_.UseSong(0);
+            }
+            usingSongs_ = true;
             TransposeSheetLine(line);
         } else {
             TransposeTexts(line);
@@ -48,6 +52,22 @@ class Driver {
     std::size_t Changed() const { return changed_; }
 
   private:
+    std::u16string_view Joined(std::span<const LinePiece> line) {
+        if (line.size() == 1) {
+            return line.front().text;
+        }
+        joined_.clear();
+        for (const LinePiece& piece : line) {
+            joined_.append(piece.text);
+        }
+        return joined_;
+    }
+
+    // A heading or page break, or a short title that is no chord line.
+    static bool StartsSong(std::u16string_view text, const LineInfo& info) {
+        return info.songStart || (info.title && chords::MayBeTitle(text));
+    }
+
     void Apply(const LinePiece& piece, std::u16string_view text) {
         document_.Apply(piece.id, text);
         ++changed_;
@@ -64,15 +84,17 @@ class Driver {
             return;
         }
         texts_.clear();
+        standIns_.clear();
         bool candidate = false;
         for (const LinePiece& piece : line) {
             texts_.push_back(piece.text);
+            standIns_.push_back(piece.id == kStandIn ? 1 : 0);
             candidate = candidate || MayHoldAnyChord(piece.text);
         }
         if (!candidate) {
             return;
         }
-        const std::vector<std::u16string> moved = sheet_.TransposeLine(texts_);
+        const std::vector<std::u16string> moved = sheet_.TransposeLine(texts_, standIns_);
         for (std::size_t i = 0; i < line.size() && i < moved.size(); ++i) {
             if (line[i].id != kStandIn && moved[i] != texts_[i]) {
                 Apply(line[i], moved[i]);
@@ -134,10 +156,13 @@ class Driver {
     const NoteTable& notes_;
     SheetTransposer sheet_;
     std::size_t changed_ = 0;
+    std::size_t song_ = 0;  // in the second pass
+    bool usingSongs_ = false;
     // Kept from line to line: a songbook has tens of thousands of lines.
     std::u16string joined_;
     std::u16string moved_;
     std::vector<std::u16string_view> texts_;
+    std::vector<std::uint8_t> standIns_;
 };
 
 // ---- spreading a change over the texts it was joined from ------------------------------
@@ -171,11 +196,12 @@ std::size_t TransposeLines(LineDocument& document, const NoteTable& notes,
                            const TransposeSettings& settings) {
     Driver driver(document, notes, settings);
     if (NeedsLearning(settings)) {
-        document.ListLines(TakeLine(
-            [&driver](std::span<const LinePiece> line, const LineInfo&) { driver.Learn(line); }));
+        document.ListLines(TakeLine([&driver](std::span<const LinePiece> line,
+                                              const LineInfo& info) { driver.Learn(line, info); }));
     }
-    document.ListLines(TakeLine(
-        [&driver](std::span<const LinePiece> line, const LineInfo&) { driver.Transpose(line); }));
+    document.ListLines(TakeLine([&driver](std::span<const LinePiece> line, const LineInfo& info) {
+        driver.Transpose(line, info);
+    }));
     return driver.Changed();
 }
 

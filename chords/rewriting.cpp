@@ -104,7 +104,7 @@ inline void Rewriter::AddEdit(std::size_t position, std::size_t remove, std::u16
 }
 
 // A chord that grew gives back spaces after it, one that shrank gets spaces added, so the next
-// chord stays above its syllable. Only spaces in the chord's own piece are touched.
+// chord stays above its syllable.
 inline void Rewriter::KeepColumn(const Token& token, std::ptrdiff_t growth) {
     std::size_t spacesEnd = token.end;
     while (spacesEnd < line_.size() && line_[spacesEnd] == u' ') {
@@ -115,20 +115,51 @@ inline void Rewriter::KeepColumn(const Token& token, std::ptrdiff_t growth) {
     if (spaces == 0 || !tokenFollows) {
         return;
     }
-    const std::size_t piece = PieceAt(starts_, token.start);
-    if (growth > 0 && spaces >= 2) {
-        const std::size_t remove = std::min(static_cast<std::size_t>(growth), spaces - 1);
-        if (PieceAt(starts_, token.end + remove - 1) == piece) {
-            AddEdit(token.end, remove, {}, piece);
-        }
-    } else if (growth < 0 && PieceAt(starts_, token.end) == piece) {
+    if (result_.direct == nullptr) {
+        KeepColumnAcrossPieces(token, growth, spacesEnd);
+    } else if (growth > 0 && spaces >= 2) {
+        AddEdit(token.end, std::min(static_cast<std::size_t>(growth), spaces - 1), {}, 0);
+    } else if (growth < 0) {
         static constexpr std::u16string_view kSpaces = u"        ";
-        std::size_t add = static_cast<std::size_t>(-growth);
-        while (add > 0) {
+        for (std::size_t add = static_cast<std::size_t>(-growth); add > 0;) {
             const std::size_t now = std::min(add, kSpaces.size());
-            AddEdit(token.end, 0, kSpaces.substr(0, now), piece);
+            AddEdit(token.end, 0, kSpaces.substr(0, now), 0);
             add -= now;
         }
+    }
+}
+
+// The spaces may sit in other pieces than the chord (a run of their own, a text node): each
+// piece that holds some gives or takes them, a stand-in never.
+void Rewriter::KeepColumnAcrossPieces(const Token& token, std::ptrdiff_t growth,
+                                      std::size_t spacesEnd) {
+    if (growth > 0) {
+        std::size_t remove = static_cast<std::size_t>(growth);
+        const std::size_t last = spacesEnd - 1;  // one space always stays
+        for (std::size_t at = token.end; remove > 0 && at < last;) {
+            const std::size_t piece = PieceAt(starts_, at);
+            const std::size_t stop = std::min(starts_[piece + 1], last);
+            if (Writable(piece) && stop > at) {
+                const std::size_t now = std::min(remove, stop - at);
+                AddEdit(at, now, {}, piece);
+                remove -= now;
+            }
+            at = std::max(stop, at + 1);
+        }
+        return;
+    }
+    std::size_t piece = PieceAt(starts_, token.end);
+    if (!Writable(piece)) {
+        piece = PieceAt(starts_, token.end - 1);  // the chord's own, where they join it
+        if (!Writable(piece)) {
+            return;
+        }
+    }
+    static constexpr std::u16string_view kSpaces = u"        ";
+    for (std::size_t add = static_cast<std::size_t>(-growth); add > 0;) {
+        const std::size_t now = std::min(add, kSpaces.size());
+        AddEdit(token.end, 0, kSpaces.substr(0, now), piece);
+        add -= now;
     }
 }
 

@@ -37,13 +37,16 @@ struct LineEdits {
 };
 
 // Rewrites each chord it visits into `result`. The pieces hold [starts[i], starts[i+1]) of the
-// line.
+// line; those marked in `standIns` (empty, or one per piece) are never written back, so no edit
+// goes to them.
 class Rewriter final : public MovingChordVisitor {
   public:
-    Rewriter(std::u16string_view line, std::span<const std::size_t> starts, std::int64_t steps,
-             bool flats, const Conventions& conventions, LineEdits& result)
+    Rewriter(std::u16string_view line, std::span<const std::size_t> starts,
+             std::span<const std::uint8_t> standIns, std::int64_t steps, bool flats,
+             const Conventions& conventions, LineEdits& result)
         : line_(line),
           starts_(starts),
+          standIns_(standIns),
           flats_(flats),
           conventions_(conventions),
           result_(result),
@@ -57,9 +60,14 @@ class Rewriter final : public MovingChordVisitor {
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece);
     void KeepColumn(const Token& token, std::ptrdiff_t growth);
+    void KeepColumnAcrossPieces(const Token& token, std::ptrdiff_t growth, std::size_t spacesEnd);
+    bool Writable(std::size_t piece) const {
+        return piece >= standIns_.size() || standIns_[piece] == 0;
+    }
 
     std::u16string_view line_;
     std::span<const std::size_t> starts_;
+    std::span<const std::uint8_t> standIns_;
     bool flats_;
     const Conventions& conventions_;
     LineEdits& result_;

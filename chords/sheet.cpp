@@ -1,5 +1,6 @@
 #include "chords/sheet.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -10,28 +11,19 @@
 namespace melvane {
 namespace {
 
-using chords::Conventions;
 using chords::Form;
 using chords::LineEdits;
 using chords::Note;
 using chords::Token;
 
-Conventions ConventionsOf(const SheetTransposer& sheet) {
-    Conventions conventions;
-    conventions.germanCustom = sheet.GermanCustom();
-    conventions.germanNames = sheet.GermanNames();
-    conventions.majority = !sheet.SuffixSheet()     ? Form::Sign
-                           : sheet.ShorthandSheet() ? Form::Short
-                                                    : Form::Suffix;
-    return conventions;
-}
-
 bool TransposeInto(std::u16string_view line, std::span<const std::size_t> starts,
-                   const TransposeSettings& settings, const Conventions& conventions,
+                   std::span<const std::uint8_t> standIns, const SheetTransposer& sheet,
                    LineEdits& edits) {
-    chords::Rewriter rewriter(line, starts, settings.steps, settings.spelling >= 1, conventions,
-                              edits);
-    chords::ForEachMovingChord(line, rewriter);
+    const TransposeSettings& settings = sheet.Settings();
+    const SheetTransposer::Reading& reading = sheet.SongReading();
+    chords::Rewriter rewriter(line, starts, standIns, settings.steps, settings.spelling >= 1,
+                              reading.conventions, edits);
+    chords::ForEachMovingChord(line, rewriter, chords::ReadRules{reading.lowerCaseWords});
     return !edits.edits.empty();
 }
 
@@ -44,38 +36,99 @@ void SheetTransposer::Learn(std::u16string_view line) {
     if (settings_.recognition == Recognition::Classic) {
         return;
     }
-    chords::ForEachMovingChord(line, [this](const Token& token, bool) {
-        const auto count = [this](const Note& note) {
-            seenH_ |= note.letter == u'H';
-            seenBareB_ |= note.letter == u'B' && note.accidental == 0;
-            seenLower_ |= note.lower;
-            if (note.form == Form::Sign) {
-                ++signNotes_;
-            } else if (note.form == Form::Suffix) {
-                ++suffixNotes_;
-            } else if (note.form == Form::Short) {
-                ++shortNotes_;
+    scratchValid_ = false;
+    Evidence& song = songs_[song_];
+    chords::ForEachMovingChord(
+        line,
+        [&song](const Token& token, bool onChordLine) {
+            // A word of the lyrics read as a chord would make the whole song German.
+            if (!onChordLine && !token.bracketed) {
+                return;
             }
-        };
-        count(token.chord.root);
-        if (token.chord.hasBass) {
-            count(token.chord.bass);
+            ++song.chords;
+            const auto count = [&song](const Note& note) {
+                song.h += note.letter == u'H';
+                song.bareB += note.letter == u'B' && note.accidental == 0;
+                song.lower += note.lower;
+                song.signNotes += note.form == Form::Sign;
+                song.suffixNotes += note.form == Form::Suffix;
+                song.shortNotes += note.form == Form::Short;
+            };
+            count(token.chord.root);
+            if (token.chord.hasBass) {
+                count(token.chord.bass);
+            }
+        },
+        chords::ReadRules{true, true});
+}
+
+void SheetTransposer::StartSong() {
+    scratchValid_ = false;
+    songs_.emplace_back();
+    song_ = songs_.size() - 1;
+}
+
+void SheetTransposer::UseSong(std::size_t index) {
+    if (!summed_) {
+        for (const Evidence& song : songs_) {
+            document_.chords += song.chords;
+            document_.h += song.h;
+            document_.bareB += song.bareB;
+            document_.lower += song.lower;
+            document_.signNotes += song.signNotes;
+            document_.suffixNotes += song.suffixNotes;
+            document_.shortNotes += song.shortNotes;
         }
-    });
+        summed_ = true;
+    }
+    song_ = std::min(index, songs_.size() - 1);
+    reading_ = ReadSong();
+}
+
+SheetTransposer::Reading SheetTransposer::ReadSong() const {
+    Reading reading;
+    reading.conventions.germanCustom = GermanCustom();
+    reading.conventions.germanNames = GermanNames();
+    reading.conventions.majority = !SuffixSheet()     ? Form::Sign
+                                   : ShorthandSheet() ? Form::Short
+                                                      : Form::Suffix;
+    reading.lowerCaseWords = LowerCaseWords();
+    return reading;
+}
+
+const SheetTransposer::Reading& SheetTransposer::SongReading() const {
+    if (summed_) {
+        return reading_;
+    }
+    if (!scratchValid_) {
+        scratch_ = ReadSong();
+        scratchValid_ = true;
+    }
+    return scratch_;
+}
+
+const SheetTransposer::Evidence& SheetTransposer::Shown(bool (*shows)(const Evidence&)) const {
+    const Evidence& song = songs_[song_];
+    // Before UseSong there is one song, or the caller reads songs in no order: the song it is.
+    return (song.chords >= 2 && shows(song)) || !summed_ ? song : document_;
 }
 
 bool SheetTransposer::GermanCustom() const {
-    return seenH_;
+    return Shown([](const Evidence& e) { return e.h + e.bareB > 0; }).h > 0;
 }
 
 bool SheetTransposer::GermanNames() const {
-    if (seenH_) {
+    const Evidence& shown = Shown([](const Evidence& e) {
+        return e.h + e.bareB + e.suffixNotes + e.shortNotes > 0 || e.lower >= 2;
+    });
+    if (shown.h > 0) {
         return true;
     }
-    if (seenBareB_) {
+    if (shown.bareB > 0) {
         return false;
     }
-    if (seenLower_ || suffixNotes_ + shortNotes_ > 0) {
+    // Lower-case chords count as a form from two on: one may be a word.
+    if (shown.suffixNotes + shown.shortNotes > 0 || shown.lower >= 2) {
         return true;
     }
     switch (settings_.naming) {
@@ -89,8 +142,34 @@ bool SheetTransposer::GermanNames() const {
     return settings_.germanReader;
 }
 
+bool SheetTransposer::ShowsAccidentals(const Evidence& e) {
+    return e.signNotes + e.suffixNotes + e.shortNotes > 0;
+}
+
+bool SheetTransposer::SuffixSheet() const {
+    const Evidence& shown = Shown(ShowsAccidentals);
+    // A song that writes B for B-natural is no German one, whatever the book's other songs do.
+    if (&shown != &songs_[song_] && !GermanNames()) {
+        return false;
+    }
+    return shown.suffixNotes + shown.shortNotes > shown.signNotes;
+}
+
+bool SheetTransposer::ShorthandSheet() const {
+    const Evidence& shown = Shown(ShowsAccidentals);
+    return shown.shortNotes > shown.suffixNotes;
+}
+
+bool SheetTransposer::LowerCaseWords() const {
+    const Evidence& song = songs_[song_];
+    if (song.chords >= 2) {
+        return song.lower >= 2;
+    }
+    return Shown([](const Evidence&) { return false; }).lower >= 2;
+}
+
 std::vector<std::u16string> SheetTransposer::TransposeLine(
-    const std::vector<std::u16string_view>& pieces) const {
+    const std::vector<std::u16string_view>& pieces, std::span<const std::uint8_t> standIns) const {
     std::vector<std::u16string> moved;
     moved.reserve(pieces.size());
     if (settings_.recognition == Recognition::Classic) {
@@ -106,7 +185,7 @@ std::vector<std::u16string> SheetTransposer::TransposeLine(
         starts.push_back(line.size());
     }
     LineEdits edits;
-    if (!TransposeInto(line, starts, settings_, ConventionsOf(*this), edits)) {
+    if (!TransposeInto(line, starts, standIns, *this, edits)) {
         moved.assign(pieces.begin(), pieces.end());
         return moved;
     }
@@ -125,7 +204,7 @@ bool SheetTransposer::TransposeLineInto(std::u16string_view line, std::u16string
         const std::array<std::size_t, 2> starts{0, line.size()};
         LineEdits edits;
         edits.direct = &out;
-        TransposeInto(line, starts, settings_, ConventionsOf(*this), edits);
+        TransposeInto(line, starts, {}, *this, edits);
         if (edits.copied == 0) {
             out.append(line);
             return false;

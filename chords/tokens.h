@@ -1,7 +1,9 @@
 // Tokens and line classification: which tokens of a line are chords that move. A line is read
 // in tab-separated parts; a part where chords outnumber words is a chord line, read with the
-// broad grammar; in any other part only narrow-grammar chords move, and "A" or "Am" before a
-// word stays (the article, the preposition).
+// broad grammar, and so is a run of chords after the lyrics behind a wide gap. In any other part
+// only narrow-grammar chords move, whole and undecorated by "." "," ":", and "A" or "Am" before
+// a word stays (the article, the preposition). A chord in brackets, "(dm)" or "da-(C)-bei",
+// moves wherever it stands. Tablature and fingering charts move nothing.
 #pragma once
 
 #include <concepts>
@@ -28,7 +30,17 @@ struct Token {
     std::size_t end;
     Kind kind;
     bool beforeWord;  // the next token of its part is a word
+    bool bracketed;   // the chord alone in "(…)" or "[…]"; start and end then hold the brackets
     Chord chord;      // positions in the line, when kind is Chord
+};
+
+// What a song allows beyond the line's own evidence.
+struct ReadRules {
+    // A bare lower-case word ("a", "es", "his") on a chord line that holds words too is a
+    // chord: the song writes lower-case chords. On a line of chords alone it always is.
+    bool lowerWords = true;
+    // Only chords on chord lines and in brackets, what a song's conventions are learned from.
+    bool evidenceOnly = false;
 };
 
 class MovingChordVisitor {
@@ -42,17 +54,22 @@ class MovingChordVisitor {
 };
 
 // Visits every chord of the line that moves, left to right.
-void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor);
+void ForEachMovingChord(std::u16string_view line, MovingChordVisitor& visitor,
+                        const ReadRules& rules = {});
+
+// A title that may start a song: at most eight words and no chord line.
+bool MayBeTitle(std::u16string_view line);
 
 template <typename Callback>
 requires std::invocable<Callback&, const Token&, bool>
-void ForEachMovingChord(std::u16string_view line, Callback&& callback) {
+void ForEachMovingChord(std::u16string_view line, Callback&& callback,
+                        const ReadRules& rules = {}) {
     struct Adapter final : MovingChordVisitor {
         explicit Adapter(Callback& callback) : callback_(callback) {}
         void Visit(const Token& token, bool onChordLine) override { callback_(token, onChordLine); }
         Callback& callback_;
     } adapter(callback);
-    ForEachMovingChord(line, static_cast<MovingChordVisitor&>(adapter));
+    ForEachMovingChord(line, static_cast<MovingChordVisitor&>(adapter), rules);
 }
 
 }  // namespace melvane::chords

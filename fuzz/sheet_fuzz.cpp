@@ -65,16 +65,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + 1;
     }
 
+    // A line starting with "#" starts a song, as a heading does in a document.
+    const auto startsSong = [](std::u16string_view line) {
+        return !line.empty() && line.front() == u'#';
+    };
     melvane::SheetTransposer sheet(table, settings);
     for (std::u16string_view line : lines) {
+        if (startsSong(line)) {
+            sheet.StartSong();
+        }
         sheet.Learn(line);
     }
+    std::size_t song = 0;
+    sheet.UseSong(song);
     for (std::u16string_view line : lines) {
+        if (startsSong(line)) {
+            sheet.UseSong(++song);
+        }
+        // Pieces of blanks alone stand in for a document's tab and spaces elements.
         std::vector<std::u16string_view> pieces;
+        std::vector<std::uint8_t> standIns;
         for (std::size_t at = 0; at < line.size(); at += pieceLength) {
             pieces.push_back(line.substr(at, pieceLength));
+            standIns.push_back(pieces.back().find_first_not_of(u" \t") ==
+                               std::u16string_view::npos);
         }
-        const std::vector<std::u16string> moved = sheet.TransposeLine(pieces);
+        const std::vector<std::u16string> moved = sheet.TransposeLine(pieces, standIns);
+        for (std::size_t i = 0; i < moved.size() && i < pieces.size(); ++i) {
+            if (standIns[i] != 0 && moved[i] != pieces[i]) {
+                std::abort();
+            }
+        }
         const std::u16string whole = sheet.TransposeLine(line);
         std::u16string joined;
         for (const std::u16string& piece : moved) {

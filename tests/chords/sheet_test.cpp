@@ -158,7 +158,7 @@ TEST(SheetNaming, OverridesTheReadersFallbackOnly) {
 }
 
 // Pieces: the changed stretch goes to the piece holding its first character; columns are kept
-// only within a piece.
+// with the spaces of the whole line, in the piece that holds them, never in a stand-in.
 TEST(SheetPieces, ChangedStretchGoesToTheFirstPiece) {
     const SheetTransposer sheet(Table(), German(2));
     struct Row {
@@ -168,9 +168,11 @@ TEST(SheetPieces, ChangedStretchGoesToTheFirstPiece) {
     const Row rows[] = {
         {{u"A", u"m  C"}, {u"H", u"m  D"}},
         {{u"F", u"is  C"}, {u"G", u"is  D"}},
-        {{u"E", u"s", u"  C"}, {u"F", u"", u"  D"}},
+        {{u"E", u"s", u"  C"}, {u"F", u"", u"   D"}},
         {{u"Am", u"\t", u"C"}, {u"Hm", u"\t", u"D"}},
-        {{u"E", u"  ", u"C"}, {u"F#", u"  ", u"D"}},
+        {{u"E", u"  ", u"C"}, {u"F#", u" ", u"D"}},
+        {{u"E ", u" ", u"  C"}, {u"F#", u" ", u"  D"}},
+        {{u"Eb", u"    ", u"Bb"}, {u"F", u"     ", u"C"}},
         {{u"E  ", u"C"}, {u"F# ", u"D"}},
         {{u"", u"C/", u"G  D"}, {u"", u"D/A", u"  E"}},
         {{u"lyrics", u" here"}, {u"lyrics", u" here"}},
@@ -182,7 +184,18 @@ TEST(SheetPieces, ChangedStretchGoesToTheFirstPiece) {
     // A token that grows in a piece before: "Es" up two in flats is "F".
     const SheetTransposer flats(Table(), German(3, 1));
     EXPECT_EQ(flats.TransposeLine(std::vector<std::u16string_view>{u"E", u"s  C"}),
-              (std::vector<std::u16string>{u"Ge", u"s  Eb"}));
+              (std::vector<std::u16string>{u"Ge", u"s Eb"}));
+    // A stand-in (a tab or spaces element) is never written back: its spaces stay, the others
+    // give or take.
+    const std::uint8_t standIns[] = {0, 1, 0};
+    const std::uint8_t notLast[] = {0, 0, 1, 0};
+    EXPECT_EQ(sheet.TransposeLine(std::vector<std::u16string_view>{u"E", u"  ", u"C"}, standIns),
+              (std::vector<std::u16string>{u"F#", u"  ", u"D"}));
+    EXPECT_EQ(sheet.TransposeLine(std::vector<std::u16string_view>{u"Eb", u"  ", u"C"}, standIns),
+              (std::vector<std::u16string>{u"F ", u"  ", u"D"}));
+    EXPECT_EQ(
+        sheet.TransposeLine(std::vector<std::u16string_view>{u"E", u"  ", u"  ", u"C"}, notLast),
+        (std::vector<std::u16string>{u"F#", u" ", u"  ", u"D"}));
 }
 
 // Classic mode is the classic scan on every piece on its own.
