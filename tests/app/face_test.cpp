@@ -100,13 +100,14 @@ TEST(Face, AChosenDocumentShowsItsNameWrappedInsideTheZone) {
     // 7 pixels a character from x = 35: the 21st would pass x = 180 and starts a new line.
     const std::u16string name = u"Abcdefghijklmnopqrstuvwxyz.odt";
     rig.controller.HandleDrop({NativePath({name})});
+    rig.controller.HandleFocus(FocusTarget::None);  // no ring among the boxes
     const auto& canvas = rig.canvas;
     ASSERT_EQ(canvas.boxes.size(), 2u);
     EXPECT_EQ(canvas.boxes[0].colour, kAccentColour);
     EXPECT_EQ(canvas.boxes[0].width, 170);
     EXPECT_EQ(canvas.boxes[1].x, 31);
     EXPECT_EQ(canvas.boxes[1].width, 168);
-    EXPECT_EQ(canvas.PositionOf(0, kRemoveIconSlot), Position(184, 171));
+    EXPECT_EQ(canvas.PositionOf(0, kRemoveIconSlot), Position(180, 171));
     EXPECT_FALSE(canvas.Drew(0, kDropPromptSlot));
 
     std::vector<fakes::RecordingCanvas::Text> characters(canvas.texts.begin(),
