@@ -227,6 +227,12 @@ void Controller::OpenAtStart(const std::u16string& path) {
     HandleDrop({path});
 }
 
+void Controller::PresetSteps(const std::u16string& text) {
+    services_.stepField.SetText(text);
+    CommitStep();
+    services_.stepField.SelectAll();
+}
+
 void Controller::Transpose() {
     CommitStep();
     const Fault fault = TransposeAction();

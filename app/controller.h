@@ -96,6 +96,8 @@ class Controller {
     void Press(FocusTarget control);
     // A document given at start (the command line): chosen as if dropped.
     void OpenAtStart(const std::u16string& path);
+    // A step given at start: taken as a settled value (clamped, shown, the name following).
+    void PresetSteps(const std::u16string& text);
     // The pointer moved over the window outside the canvas's own events (client coordinates).
     void HandleWindowPointer(int x, int y);
     // Files dropped on the window; the first is taken.
