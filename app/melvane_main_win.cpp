@@ -178,6 +178,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 if (options.snapshot.empty()) {
                     exitCode = window.RunEventLoop();
                 } else {
+                    for (int i = 0; i < options.tabs; ++i) {
+                        window.Actions().HandleKey({Key::Tab});
+                    }
                     exitCode = SaveSnapshot(window, Wide(options.snapshot)) ? 0 : 1;
                 }
             }

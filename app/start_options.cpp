@@ -28,6 +28,14 @@ StartOptions ReadStartOptions(const std::vector<std::u16string>& args) {
             options.startupReport = value;
         } else if (word == u"--steps") {
             options.steps = value;
+        } else if (word == u"--tabs") {
+            options.tabs = 0;
+            for (char16_t digit : value) {
+                if (digit < u'0' || digit > u'9' || options.tabs > 99) {
+                    break;
+                }
+                options.tabs = options.tabs * 10 + (digit - u'0');
+            }
         } else if (word == u"--language") {
             options.language = value == u"de" ? Language::German : Language::English;
         }

@@ -17,6 +17,7 @@ struct StartOptions {
     std::u16string startupReport;      // write the time to the first painted face here and end
     std::optional<Language> language;  // none: the user's own
     bool classic = false;  // --classic: every text piece on its own, chords by the table
+    int tabs = 0;          // --tabs N: Tab pressed N times before the snapshot (the focus ring)
 };
 
 // The program's arguments without its own name. A word that is no option is the document (the

@@ -29,6 +29,7 @@ TEST(StartOptions, ADocumentOnTheCommandLineIsChosenWhereverItStands) {
     }
     EXPECT_EQ(ReadStartOptions({u"--language", u"de"}).language, Language::German);
     EXPECT_FALSE(ReadStartOptions({}).language.has_value());
+    EXPECT_EQ(ReadStartOptions({u"--tabs", u"7", u"Song.odt"}).tabs, 7);
 }
 
 TEST(StartOptions, ADocumentAndStepsOnlyPreselect) {
