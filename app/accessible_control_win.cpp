@@ -7,6 +7,10 @@
 namespace melvane {
 namespace {
 
+// The import library's IID_IAccessible is a symbol of oleacc.dll, which MinGW links as code;
+// the header's own declaration gives the identifier itself.
+const IID kAccessibleIid = __uuidof(IAccessible);
+
 bool IsSelf(const VARIANT& child) {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
@@ -24,7 +28,7 @@ class AccessibleControl final : public IAccessible {
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kAccessibleIid) {
             *object = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -169,15 +173,16 @@ LRESULT AnswerGetObject(HWND control, WPARAM wParam, LPARAM lParam,
         return 0;
     }
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,
+    if (FAILED(CreateStdAccessibleObject(control, OBJID_CLIENT, kAccessibleIid,
                                          reinterpret_cast<void**>(&standard))) ||
         standard == nullptr) {
         return 0;
     }
     auto* object = new AccessibleControl(control, standard, facts);
-    const LRESULT result = LresultFromObject(IID_IAccessible, wParam, object);
+    const LRESULT result = LresultFromObject(kAccessibleIid, wParam, object);
     object->Release();  // LresultFromObject holds its own reference
-    return result;
+    // Without COM on this thread nothing can be handed over: the system's object, then.
+    return FAILED(static_cast<HRESULT>(result)) ? 0 : result;
 }
 
 }  // namespace melvane

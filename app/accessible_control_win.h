@@ -18,8 +18,8 @@ struct AccessibleFacts {
 // Asked each time the object is read, so the answers follow the face's language and state.
 using AccessibleFactsSource = std::function<AccessibleFacts(HWND)>;
 
-// The answer to WM_GETOBJECT for the control's client area; 0 for the other objects (the
-// system answers those itself).
+// The answer to WM_GETOBJECT for the control's client area; 0 for the other objects and when
+// the object cannot be handed over (the system answers then).
 LRESULT AnswerGetObject(HWND control, WPARAM wParam, LPARAM lParam,
                         const AccessibleFactsSource& facts);
 

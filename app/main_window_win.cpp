@@ -293,7 +293,9 @@ void MainWindow::SyncControls() {
                          wanted.bottom - wanted.top, SWP_NOZORDER | SWP_NOACTIVATE);
         }
         const bool shown = target != FocusTarget::RemoveFile || !state_.SourcePath.empty();
-        if ((IsWindowVisible(button) != FALSE) != shown) {
+        // The style, not IsWindowVisible: before the window is shown nothing is visible.
+        const bool showing = (GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (showing != shown) {
             ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
         }
         const std::wstring name = FactsOf(button).name;
@@ -325,6 +327,13 @@ AccessibleFacts MainWindow::FactsOf(HWND control) const {
     }
     const Language language = state_.UiLanguage;
     AccessibleFacts facts;
+    if (id == kStepLabelId || id == kOutputNameLabelId) {
+        facts.name = Wide(MessageText(
+            id == kStepLabelId ? Message::ControlStepField : Message::ControlOutputName, language));
+        facts.role = ROLE_SYSTEM_STATICTEXT;
+        facts.state = STATE_SYSTEM_READONLY;
+        return facts;
+    }
     if (target == FocusTarget::DropZone && !state_.SourceName.empty()) {
         facts.name =
             Wide(MessageText(Message::ControlDropZoneChosen, language, {state_.SourceName}));
@@ -335,7 +344,7 @@ AccessibleFacts MainWindow::FactsOf(HWND control) const {
     if (GetFocus() == control) {
         facts.state |= STATE_SYSTEM_FOCUSED;
     }
-    if (!IsWindowVisible(control)) {
+    if ((GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) == 0) {
         facts.state |= STATE_SYSTEM_INVISIBLE;
     }
     switch (target) {
@@ -423,14 +432,11 @@ LRESULT CALLBACK MainWindow::ControlProc(HWND control, UINT message, WPARAM wPar
     auto* window = reinterpret_cast<MainWindow*>(self);
     switch (message) {
         case WM_GETOBJECT:
-            if (GetDlgCtrlID(control) != kStepLabelId &&
-                GetDlgCtrlID(control) != kOutputNameLabelId) {
-                if (const LRESULT answer =
-                        AnswerGetObject(control, wParam, lParam,
-                                        [window](HWND asked) { return window->FactsOf(asked); });
-                    answer != 0) {
-                    return answer;
-                }
+            if (const LRESULT answer =
+                    AnswerGetObject(control, wParam, lParam,
+                                    [window](HWND asked) { return window->FactsOf(asked); });
+                answer != 0) {
+                return answer;
             }
             break;
         case WM_CHAR:
