@@ -175,6 +175,7 @@ bench: build
 	build/linux/bin/transpose_bench
 	build/linux/bin/odt_bench
 	bench/text_filter.sh
+	bench/text_documents.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -19,6 +19,8 @@ Fault FaultOf(DocumentFailure failure) {
         case DocumentFailure::Unsupported:
         case DocumentFailure::SourceUnreadable:
         case DocumentFailure::ContentBroken:
+        case DocumentFailure::NotAText:
+        case DocumentFailure::TooLarge:
         case DocumentFailure::WordNotOpened:
         case DocumentFailure::WordNotRead:
             return Fault::Source;

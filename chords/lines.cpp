@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "chords/rewriting.h"
 #include "chords/transpose.h"
 
 namespace melvane {
@@ -158,32 +159,8 @@ std::vector<std::u16string_view> Chunks(std::u16string_view text) {
     return chunks;
 }
 
-struct Edit {
-    std::size_t begin;  // in the joined old text
-    std::size_t end;
-    std::u16string_view replacement;
-};
-
-void AddEdit(std::vector<Edit>& edits, std::size_t offset, std::u16string_view before,
-             std::u16string_view after) {
-    if (before == after) {
-        return;
-    }
-    std::size_t head = 0;
-    while (head < before.size() && head < after.size() && before[head] == after[head]) {
-        ++head;
-    }
-    std::size_t tail = 0;
-    while (tail < before.size() - head && tail < after.size() - head &&
-           before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
-        ++tail;
-    }
-    edits.push_back({offset + head, offset + before.size() - tail,
-                     after.substr(head, after.size() - head - tail)});
-}
-
 // The index of the text holding the joined position, the first non-empty one at a boundary.
-std::size_t Holder(const std::vector<std::size_t>& starts, std::size_t position) {
+std::size_t Holder(std::span<const std::size_t> starts, std::size_t position) {
     const auto next = std::upper_bound(starts.begin(), starts.end(), position);
     return static_cast<std::size_t>(next - starts.begin()) - 1;
 }
@@ -205,12 +182,39 @@ std::size_t TransposeLines(LineDocument& document, const NoteTable& notes,
 std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>& texts,
                                          std::u16string_view changed) {
     std::u16string joined;
-    std::vector<std::size_t> starts;
+    std::vector<std::size_t> starts;  // each text's, then the end
     for (std::u16string_view text : texts) {
         starts.push_back(joined.size());
         joined += text;
     }
-    std::vector<Edit> edits;
+    starts.push_back(joined.size());
+    const std::span<const std::size_t> textStarts(starts.data(), texts.size());
+
+    // The changed stretch of each token, as an edit for the text that holds its first character
+    // (a pure insertion: the character before it), shared out as the sheet's own edits are.
+    chords::LineEdits edits;
+    const auto addEdit = [&](std::size_t offset, std::u16string_view before,
+                             std::u16string_view after) {
+        if (before == after) {
+            return;
+        }
+        std::size_t head = 0;
+        while (head < before.size() && head < after.size() && before[head] == after[head]) {
+            ++head;
+        }
+        std::size_t tail = 0;
+        while (tail < before.size() - head && tail < after.size() - head &&
+               before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+            ++tail;
+        }
+        const std::size_t position = offset + head;
+        const std::size_t remove = before.size() - head - tail;
+        const std::u16string_view insert = after.substr(head, after.size() - head - tail);
+        const std::size_t at = remove == 0 && position > 0 ? position - 1 : position;
+        edits.edits.push_back({position, remove, edits.inserted.size(), insert.size(),
+                               Holder(textStarts, std::min(at, joined.empty() ? 0 : joined.size() - 1))});
+        edits.inserted += insert;
+    };
     const std::vector<std::u16string_view> before = Chunks(joined);
     const std::vector<std::u16string_view> after = Chunks(changed);
     bool aligned = before.size() == after.size();
@@ -221,47 +225,18 @@ std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>&
     if (aligned) {
         std::size_t offset = 0;
         for (std::size_t i = 0; i < before.size(); ++i) {
-            AddEdit(edits, offset, before[i], after[i]);
+            addEdit(offset, before[i], after[i]);
             offset += before[i].size();
         }
     } else {
-        AddEdit(edits, 0, joined, changed);
+        addEdit(0, joined, changed);
     }
 
-    // Which text receives each edit's new characters.
-    std::vector<std::size_t> target;
-    for (const Edit& edit : edits) {
-        std::size_t at = edit.begin;
-        if (edit.begin == edit.end && edit.begin > 0) {
-            at = edit.begin - 1;  // pure insertion: beside the character before it
-        }
-        target.push_back(Holder(starts, std::min(at, joined.empty() ? 0 : joined.size() - 1)));
-    }
-
-    std::vector<std::u16string> result(texts.size());
-    std::size_t next = 0;
+    std::vector<std::u16string> result;
+    result.reserve(texts.size());
+    std::size_t firstEdit = 0;
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        const std::size_t begin = starts[k];
-        const std::size_t end = begin + texts[k].size();
-        std::size_t cursor = begin;
-        while (next < edits.size() && edits[next].begin <= end) {
-            const Edit& edit = edits[next];
-            if (edit.begin == end && target[next] != k) {
-                break;  // starts in a later text
-            }
-            if (edit.begin > cursor) {
-                result[k].append(joined, cursor, edit.begin - cursor);
-            }
-            if (target[next] == k) {
-                result[k] += edit.replacement;
-            }
-            cursor = std::max(cursor, std::min(edit.end, end));
-            if (edit.end > end) {
-                break;  // goes on into the next text
-            }
-            ++next;
-        }
-        result[k].append(joined, cursor, end - cursor);
+        result.push_back(chords::ApplyToPiece(joined, starts, k, edits, firstEdit));
     }
     return result;
 }

@@ -3,14 +3,6 @@
 #include <pcre2.h>
 
 namespace melvane {
-namespace {
-
-constexpr std::array<std::array<std::u16string_view, kNoteRows>, 2> kNoteNames = {{
-    {u"C", u"C#", u"D", u"D#", u"E", u"F", u"F#", u"G", u"G#", u"A", u"A#", u"H", u"B"},
-    {u"C", u"Db", u"D", u"Eb", u"E", u"F", u"Gb", u"G", u"Ab", u"A", u"Bb", u"H", u"B"},
-}};
-
-}  // namespace
 
 MatchScratch::~MatchScratch() {
     pcre2_match_data_free_16(data_);

@@ -22,6 +22,12 @@ inline constexpr int kRowB = 13;
 inline constexpr int kSharpColumn = 0;
 inline constexpr int kFlatColumn = 1;
 
+// Every note name by column and row: the one source of names and of a letter's pitch.
+inline constexpr std::array<std::array<std::u16string_view, kNoteRows>, 2> kNoteNames = {{
+    {u"C", u"C#", u"D", u"D#", u"E", u"F", u"F#", u"G", u"G#", u"A", u"A#", u"H", u"B"},
+    {u"C", u"Db", u"D", u"Eb", u"E", u"F", u"Gb", u"G", u"Ab", u"A", u"Bb", u"H", u"B"},
+}};
+
 // Appended to every note name to form its chord pattern.
 inline constexpr std::u16string_view kChordPatternSuffix =
     u"(m)?[7]{0,1}(maj7){0,1}(add[2-9]){0,1}(sus[2-9]){0,1}[/]{0,4}[ ]";

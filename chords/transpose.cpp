@@ -107,10 +107,8 @@ void AppendReplacingAll(std::u16string& out, std::u16string_view token, std::u16
 }  // namespace
 
 int ShiftNoteIndex(int row, std::int64_t steps) {
-    const std::int64_t from = row == kRowB ? kRowH : row;
-    // Rows 1..12 are a cycle; the remainder also keeps steps beyond one octave on the table.
-    const std::int64_t shifted = ((from - 1 + steps) % 12 + 12) % 12;
-    return static_cast<int>(shifted) + 1;
+    const int from = row == kRowB ? kRowH : row;
+    return ShiftPitch(from - 1, steps) + 1;
 }
 
 std::u16string TransposeText(const NoteTable& table, std::u16string_view text, std::int64_t steps,

@@ -9,6 +9,12 @@
 
 namespace melvane {
 
+// The pitch class (0 = C) that `pitch` lands on after moving `steps` semitones. `pitch` may lie
+// up to an octave either side (a sheet's "Ces" is -1, its "His" 12); steps of any size are taken.
+constexpr int ShiftPitch(int pitch, std::int64_t steps) {
+    return (pitch + static_cast<int>(steps % 12) + 24) % 12;
+}
+
 // The row a note lands on after moving `steps` semitones. "B" (row 13) moves as "H", so the
 // result is always one of the twelve pitch-class rows 1..12.
 int ShiftNoteIndex(int row, std::int64_t steps);

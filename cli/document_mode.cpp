@@ -23,8 +23,13 @@ Message WhyNot(DocumentFailure failure, DocumentKind kind) {
         case DocumentFailure::SameFile:
             return Message::LineSameFile;
         case DocumentFailure::SourceUnreadable:
-            return kind == DocumentKind::Docx ? Message::LineWordPackageUnreadable
-                                              : Message::LineSourceUnreadable;
+            return kind == DocumentKind::Docx   ? Message::LineWordPackageUnreadable
+                   : kind == DocumentKind::Text ? Message::LineTextUnreadable
+                                                : Message::LineSourceUnreadable;
+        case DocumentFailure::NotAText:
+            return Message::LineNotAText;
+        case DocumentFailure::TooLarge:
+            return Message::LineTextTooLarge;
         case DocumentFailure::ContentBroken:
             return Message::LineContentBroken;
         case DocumentFailure::WordNotStarted:
@@ -127,9 +132,11 @@ int RunPrintMode(const Options& options, Language language, std::ostream& out,
         std::vector<std::u16string> paragraphs;
         const std::filesystem::path path = PathFromUtf8(file);
         if (!ReadDocumentParagraphs(path, paragraphs)) {
+            const DocumentKind kind = KindOf(path);
             err << "melvane-cli: " << file << ": "
-                << Say(language, KindOf(path) == DocumentKind::Docx ? Message::PrintWordUnreadable
-                                                                    : Message::PrintOdtUnreadable)
+                << Say(language, kind == DocumentKind::Docx   ? Message::PrintWordUnreadable
+                                 : kind == DocumentKind::Text ? Message::PrintTextUnreadable
+                                                              : Message::PrintOdtUnreadable)
                 << '\n';
             status = 1;
             continue;

@@ -9,12 +9,11 @@
 
 namespace melvane::cli {
 
-// Transposes `in` into `out`; bytes that are not valid UTF-8 come out unchanged. False when
-// writing failed.
+// Transposes `in` into `out` as a text sheet is transposed (its encoding, byte order mark and
+// line ends kept; ChordPro by its structure). False when writing failed.
 //
-// Sheet-aware: the whole input is read first and learned line by line (a line ends at a line
-// feed; a carriage return before it stays with the line end), then every line is transposed.
-// Classic: streamed, each line transposed and written as it arrives.
+// Sheet-aware: the whole input is read first and learned line by line, then every line is
+// transposed. Classic: streamed, each line transposed and written as it arrives.
 bool RunTextMode(const NoteTable& table, std::istream& in, std::ostream& out,
                  const TransposeSettings& settings);
 

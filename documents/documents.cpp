@@ -8,6 +8,7 @@
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
+#include "text/text_document.h"
 #include "word/word_output_name.h"
 #ifdef _WIN32
 #include "word/word_document.h"
@@ -68,6 +69,36 @@ void TransposeDocx(const DocumentJob& job, const DocumentServices& services,
     }
     result.written = true;
     result.changed = docx.text.textsChanged;
+}
+
+void TransposeTextSheet(const DocumentJob& job, const DocumentServices& services,
+                        DocumentResult& result) {
+    const TextDocumentResult text =
+        TransposeTextDocument(job.source, result.output, services.notes, job.settings);
+    result.written = text.written;
+    result.changed = text.changed;
+    const auto refuse = [&](Message message, DocumentFailure failure) {
+        services.messages.Show(FileErrorMessage(message, job.language, job.source, text.reason));
+        result.failure = failure;
+    };
+    switch (text.failure) {
+        case TextFailure::None:
+            return;
+        case TextFailure::SourceUnreadable:
+            refuse(Message::SourceUnreadable, DocumentFailure::SourceUnreadable);
+            return;
+        case TextFailure::NotText:
+            refuse(Message::TextNotASheet, DocumentFailure::NotAText);
+            return;
+        case TextFailure::TooLarge:
+            refuse(Message::TextTooLarge, DocumentFailure::TooLarge);
+            return;
+        case TextFailure::OutputNotCreated:
+            break;
+    }
+    services.messages.Show(
+        FileErrorMessage(Message::DestinationNotCreated, job.language, result.output, text.reason));
+    result.failure = DocumentFailure::OutputNotWritten;
 }
 
 #ifdef _WIN32
@@ -166,6 +197,11 @@ DocumentKind KindOf(const std::filesystem::path& source) {
     if (extension == u"doc") {
         return DocumentKind::Word;
     }
+    if (extension == u"txt" || extension == u"text" || extension == u"cho" || extension == u"crd" ||
+        extension == u"chopro" || extension == u"chordpro" || extension == u"chord" ||
+        extension == u"pro") {
+        return DocumentKind::Text;
+    }
     return DocumentKind::Unsupported;
 }
 
@@ -203,7 +239,9 @@ std::optional<std::filesystem::path> MoveStepMarker(const std::filesystem::path&
 OutputExtension CheckOutputExtension(const std::filesystem::path& source,
                                      const std::filesystem::path& output) {
     const std::u16string extension = LowerCaseExtension(output);
-    if (extension == LowerCaseExtension(source)) {
+    // Text sheets are the same bytes under any of their names (.txt, .cho, .pro...).
+    if (extension == LowerCaseExtension(source) ||
+        (KindOf(source) == DocumentKind::Text && KindOf(output) == DocumentKind::Text)) {
         return OutputExtension::Fitting;
     }
     return KindOf(output) == DocumentKind::Unsupported ? OutputExtension::Missing
@@ -258,6 +296,8 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
         TransposeOdt(job, services, result);
     } else if (result.kind == DocumentKind::Docx) {
         TransposeDocx(job, services, result);
+    } else if (result.kind == DocumentKind::Text) {
+        TransposeTextSheet(job, services, result);
     } else {
         TransposeWord(job, services, result);
     }
@@ -269,8 +309,14 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
 
 bool ReadDocumentParagraphs(const std::filesystem::path& source,
                             std::vector<std::u16string>& paragraphs) {
-    return KindOf(source) == DocumentKind::Docx ? ReadDocxPackageParagraphs(source, paragraphs)
-                                                : ReadOdtParagraphs(source, paragraphs);
+    switch (KindOf(source)) {
+        case DocumentKind::Docx:
+            return ReadDocxPackageParagraphs(source, paragraphs);
+        case DocumentKind::Text:
+            return ReadTextDocumentLines(source, paragraphs) == TextFailure::None;
+        default:
+            return ReadOdtParagraphs(source, paragraphs);
+    }
 }
 
 }  // namespace melvane

@@ -21,6 +21,7 @@ enum class DocumentKind {
     Odt,   // OpenDocument text, read and written as a package
     Docx,  // Word packages (.docx, .docm, .dotx, .dotm), read and written as a package
     Word,  // .doc, and .docx when asked, through Microsoft Word (Windows)
+    Text,  // text and ChordPro sheets (.txt, .text, .cho, .crd, .chopro, .chordpro, .chord, .pro)
 };
 
 // By the extension, without regard to case.
@@ -73,10 +74,12 @@ struct DocumentServices {
 
 enum class DocumentFailure {
     None,
-    Unsupported,       // not .odt, .doc or .docx
+    Unsupported,       // not a kind of document above
     SameFile,          // the output would replace the source
     SourceUnreadable,  // the source or its package is broken, hostile or missing
     ContentBroken,     // the text part does not parse: nothing written
+    NotAText,          // a text document holding NUL bytes without a UTF-16 byte order mark
+    TooLarge,          // a text document over 256 MiB
     OutputNotWritten,  // the destination could not be created or written
     WordUnavailable,   // no Microsoft Word on this system
     WordNotStarted,
@@ -91,7 +94,9 @@ struct DocumentResult {
     bool written = false;
     bool hadText = true;           // false: nothing to transpose, copied unchanged
     std::filesystem::path output;  // where the copy was written, or was to be
-    std::size_t changed = 0;       // text pieces (.odt, .docx) or paragraphs (Word) changed
+    // Text pieces (.odt, .docx; lines, or ChordPro's bracketed chords and keys, in a text) or
+    // paragraphs (Word) changed.
+    std::size_t changed = 0;
     std::size_t unchangeable = 0;  // Word paragraphs that could not be written back
 
     bool Succeeded() const { return written && unchangeable == 0; }
@@ -102,8 +107,8 @@ struct DocumentResult {
 // appears only complete.
 DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services);
 
-// What a person sees of an .odt or Word package, paragraph by paragraph; false when it cannot be
-// read.
+// What a person sees of an .odt, a Word package or a text sheet, paragraph (line) by paragraph;
+// false when it cannot be read.
 bool ReadDocumentParagraphs(const std::filesystem::path& source,
                             std::vector<std::u16string>& paragraphs);
 

@@ -39,10 +39,18 @@ Wording WordingOf(Message message) {
             return {u"Select file", u"Datei auswählen"};
         case Message::FileFilters:
             return {
-                u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                u"Word files (doc, docx)|*.doc;*.docx|Open Office files (odt)|*.odt",
-                u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|"
-                u"Word Dateien (doc, docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt"};
+                u"Supported files (doc, docx, odt, txt, cho)|*.doc;*.docx;*.docm;*.dotx;*.dotm;"
+                u"*.odt;*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;*.chord;*.pro|"
+                u"Word files (doc, docx)|*.doc;*.docx;*.docm;*.dotx;*.dotm|"
+                u"Open Office files (odt)|*.odt|"
+                u"Text and ChordPro files (txt, cho)|*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;"
+                u"*.chord;*.pro",
+                u"Unterstützte Dateien (doc, docx, odt, txt, cho)|*.doc;*.docx;*.docm;*.dotx;"
+                u"*.dotm;*.odt;*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;*.chord;*.pro|"
+                u"Word Dateien (doc, docx)|*.doc;*.docx;*.docm;*.dotx;*.dotm|"
+                u"Open Office Dateien (odt)|*.odt|"
+                u"Text- und ChordPro-Dateien (txt, cho)|*.txt;*.text;*.cho;*.crd;*.chopro;"
+                u"*.chordpro;*.chord;*.pro"};
         case Message::SourceUnreadable:
             return {u"The source file [%1] could not be read!%2",
                     u"Die Quelldatei [%1] konnte nicht gelesen werden!%2"};
@@ -56,6 +64,16 @@ Wording WordingOf(Message message) {
             // The parser speaks English only, and so has this box always done.
             return {u"Error in the XML file:\rMessage: %1\rLine: %2 Character: %3",
                     u"Error in the XML file:\rMessage: %1\rLine: %2 Character: %3"};
+        case Message::TextNotASheet:
+            return {
+                u"The file [%1] is not a text song sheet: it holds NUL bytes (a binary file, "
+                u"or UTF-16 without a byte order mark).",
+                u"Die Datei [%1] ist kein Liedblatt in Textform: sie enthält NUL-Bytes (eine "
+                u"Binärdatei oder UTF-16 ohne Byte-Order-Mark)."};
+        case Message::TextTooLarge:
+            return {u"The file [%1] is larger than 256 MiB; it is not read as a song sheet.",
+                    u"Die Datei [%1] ist größer als 256 MiB; sie wird nicht als Liedblatt "
+                    u"gelesen."};
         case Message::WordNotStarted:
             return {
                 u"Could not initialize the word object!\r\rPlease make sure to install a local "
@@ -88,6 +106,12 @@ Wording WordingOf(Message message) {
             return {u"not a readable OpenDocument file", u"keine lesbare OpenDocument-Datei"};
         case Message::LineWordPackageUnreadable:
             return {u"not a readable Word document", u"kein lesbares Word-Dokument"};
+        case Message::LineTextUnreadable:
+            return {u"not a readable text file", u"keine lesbare Textdatei"};
+        case Message::LineNotAText:
+            return {u"not a text sheet (NUL bytes)", u"kein Liedblatt in Textform (NUL-Bytes)"};
+        case Message::LineTextTooLarge:
+            return {u"larger than 256 MiB", u"größer als 256 MiB"};
         case Message::LineOutputNotWritten:
             return {u"the output could not be written",
                     u"die Ausgabe konnte nicht geschrieben werden"};
@@ -95,8 +119,8 @@ Wording WordingOf(Message message) {
             return {u"content.xml is broken; nothing written",
                     u"content.xml ist fehlerhaft; nichts geschrieben"};
         case Message::LineNotASongSheet:
-            return {u"not a song sheet (.odt, .doc or .docx); not transposed",
-                    u"kein Liedblatt (.odt, .doc oder .docx); nicht transponiert"};
+            return {u"not a song sheet (.odt, .docx, .doc, .txt or ChordPro); not transposed",
+                    u"kein Liedblatt (.odt, .docx, .doc, .txt oder ChordPro); nicht transponiert"};
         case Message::LineWordNeedsWindows:
             return {u"Word documents need Microsoft Word on Windows; not transposed",
                     u"Word-Dokumente brauchen Microsoft Word unter Windows; nicht transponiert"};
@@ -129,6 +153,8 @@ Wording WordingOf(Message message) {
             return {u"not a readable Word document", u"kein lesbares Word-Dokument"};
         case Message::PrintOdtUnreadable:
             return {u"not a readable OpenDocument text", u"kein lesbarer OpenDocument-Text"};
+        case Message::PrintTextUnreadable:
+            return {u"not a readable text sheet", u"kein lesbares Liedblatt in Textform"};
         case Message::TextOutputNotWritten:
             return {u"could not write the output", u"die Ausgabe konnte nicht geschrieben werden"};
         case Message::PicturesNotLoaded:

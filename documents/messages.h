@@ -29,7 +29,9 @@ enum class Message {
     SourceUnreadable,
     DestinationNotCreated,
     SameFile,
-    XmlParseError,   // %1 the parser's message, %2 line, %3 character
+    XmlParseError,  // %1 the parser's message, %2 line, %3 character
+    TextNotASheet,  // a text document with NUL bytes and no UTF-16 byte order mark
+    TextTooLarge,
     WordNotStarted,  // each Word text is followed by the COM error text
     WordNotOpened,
     WordNotRead,
@@ -43,6 +45,9 @@ enum class Message {
     LineSameFile,
     LineSourceUnreadable,
     LineWordPackageUnreadable,
+    LineTextUnreadable,
+    LineNotAText,
+    LineTextTooLarge,
     LineOutputNotWritten,
     LineContentBroken,
     LineNotASongSheet,
@@ -61,6 +66,7 @@ enum class Message {
     // melvane-cli --print, after "melvane-cli: FILE: ".
     PrintWordUnreadable,
     PrintOdtUnreadable,
+    PrintTextUnreadable,
     // melvane-cli --text, after "melvane-cli: ".
     TextOutputNotWritten,
     // Melvane.exe when it cannot start.

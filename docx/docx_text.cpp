@@ -269,7 +269,7 @@ class PartReader {
                 DocxParagraphLook& look = paragraph->look;
                 if (local == "pStyle") {
                     const char* value = WordValue(attributes);
-                    look.style = value == nullptr ? "" : value;
+                    look.style = StyleIndex(value == nullptr ? "" : value);
                 } else if (local == "outlineLvl") {
                     look.outlineLevel = static_cast<std::int8_t>(
                         std::min(NumberOf(WordValue(attributes), 9), 9));
@@ -307,6 +307,20 @@ class PartReader {
             }
         }
         return Kind::Other;
+    }
+
+    // A song sheet names a few styles thousands of times: each is kept once.
+    std::uint32_t StyleIndex(std::string_view id) {
+        auto& ids = part_.styleIds;
+        const auto found = std::find(ids.begin(), ids.end(), id);
+        if (found != ids.end()) {
+            return static_cast<std::uint32_t>(found - ids.begin());
+        }
+        if (ids.size() >= 4096) {
+            return 0;  // more styles than any sheet has: the rest count as none
+        }
+        ids.emplace_back(id);
+        return static_cast<std::uint32_t>(ids.size() - 1);
     }
 
     void StartText(const XML_Char** attributes, bool declaresNamespace) {
@@ -618,7 +632,7 @@ std::vector<LineInfo> DocxLines::ParagraphMarks(const DocxPart& part) const {
     std::vector<Look> looks;
     looks.reserve(part.looks.size());
     for (const DocxParagraphLook& look : part.looks) {
-        const auto found = styles_.find(look.style);
+        const auto found = styles_.find(part.styleIds[look.style]);
         const DocxStyle style = found == styles_.end() ? DocxStyle{} : found->second;
         const int level = look.outlineLevel >= 0 ? look.outlineLevel : style.outlineLevel;
         looks.push_back({style.heading || (level >= 0 && level < 9), look.pageBreakBefore,

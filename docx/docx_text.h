@@ -58,7 +58,7 @@ enum class DocxEncoding {
 
 // What a paragraph's own properties say, for telling a songbook's songs apart.
 struct DocxParagraphLook {
-    std::string style;              // w:pStyle, the style's id
+    std::uint32_t style = 0;        // w:pStyle: index into DocxPart::styleIds, 0 for none
     std::int8_t outlineLevel = -1;  // w:outlineLvl given on the paragraph, 0..9
     bool pageBreakBefore = false;
     bool text = false;           // it holds visible text
@@ -95,6 +95,7 @@ struct DocxPart {
     std::vector<std::uint32_t> lineStarts;       // where each line's items start
     std::vector<std::uint32_t> paragraphStarts;  // where each paragraph's lines start
     std::vector<DocxParagraphLook> looks;        // each paragraph's
+    std::vector<std::string> styleIds{""};       // the paragraph styles its paragraphs name
     std::vector<std::uint32_t> pageBreakLines;   // lines that follow a page break
 
     std::u16string_view Text(std::size_t node) const {

@@ -112,8 +112,12 @@ TEST(Documents, TheDialogSpeaksTheCurrentLanguageAndCancelChangesNothing) {
     ASSERT_EQ(rig.dialog.calls.size(), 1u);
     EXPECT_TRUE(rig.dialog.calls[0].title == u"Select file");
     EXPECT_TRUE(rig.dialog.calls[0].filters ==
-                u"Supported files (doc, docx, odt)|*.doc;*.docx;*.odt|Word files (doc, docx)|"
-                u"*.doc;*.docx|Open Office files (odt)|*.odt");
+                u"Supported files (doc, docx, odt, txt, cho)|*.doc;*.docx;*.docm;*.dotx;*.dotm;"
+                u"*.odt;*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;*.chord;*.pro|"
+                u"Word files (doc, docx)|*.doc;*.docx;*.docm;*.dotx;*.dotm|"
+                u"Open Office files (odt)|*.odt|"
+                u"Text and ChordPro files (txt, cho)|*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;"
+                u"*.chord;*.pro");
     EXPECT_TRUE(rig.state.SourcePath.empty());
 
     rig.Click(rig.state.areas.germanFlag);
@@ -122,12 +126,16 @@ TEST(Documents, TheDialogSpeaksTheCurrentLanguageAndCancelChangesNothing) {
     ASSERT_EQ(rig.dialog.calls.size(), 2u);
     EXPECT_TRUE(rig.dialog.calls[1].title == u"Datei auswählen");
     EXPECT_TRUE(rig.dialog.calls[1].filters ==
-                u"Unterstützte Dateien (doc, docx, odt)|*.doc;*.docx;*.odt|Word Dateien (doc, "
-                u"docx)|*.doc;*.docx|Open Office Dateien (odt)|*.odt");
+                u"Unterstützte Dateien (doc, docx, odt, txt, cho)|*.doc;*.docx;*.docm;*.dotx;"
+                u"*.dotm;*.odt;*.txt;*.text;*.cho;*.crd;*.chopro;*.chordpro;*.chord;*.pro|"
+                u"Word Dateien (doc, docx)|*.doc;*.docx;*.docm;*.dotx;*.dotm|"
+                u"Open Office Dateien (odt)|*.odt|"
+                u"Text- und ChordPro-Dateien (txt, cho)|*.txt;*.text;*.cho;*.crd;*.chopro;"
+                u"*.chordpro;*.chord;*.pro");
     EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");
 
     // The current document is the dialog's default; another type is ignored.
-    rig.dialog.answer = NativePath({u"x.txt"});
+    rig.dialog.answer = NativePath({u"x.pdf"});
     rig.Click(rig.state.areas.dropZone);
     EXPECT_TRUE(rig.dialog.calls[2].defaultFile == NativePath({u"Lieder", u"Lied für Chor.odt"}));
     EXPECT_TRUE(rig.state.SourceName == u"Lied für Chor.odt");

@@ -16,6 +16,7 @@
 #include "app/document_dispatch.h"
 #include "app/main_window_win.h"
 #include "app_fakes.h"
+#include "documents/documents.h"
 #include "documents/messages.h"
 #include "docx/docx_package.h"
 #include "odt/odt_text.h"
@@ -665,6 +666,14 @@ TEST(WindowWithDocuments, TransposesARealSongSheetAndEmptiesTheForm) {
 // A .docx goes the native way: no Word is registered in the test prefix.
 TEST(WindowWithDocuments, TransposesAWordSheetWithoutWord) {
     TransposeThroughTheWindow(MELVANE_EXAMPLE_DOCX, L".docx", &ReadDocxPackageParagraphs);
+}
+
+// Text sheets go the documents layer's way too: ChordPro, and Windows-1252 with CRLF.
+TEST(WindowWithDocuments, TransposesTextSheets) {
+    TransposeThroughTheWindow(MELVANE_TEXT_FIXTURES L"/song.utf8.lf.cho", L".cho",
+                              &ReadDocumentParagraphs);
+    TransposeThroughTheWindow(MELVANE_TEXT_FIXTURES L"/plain.cp1252.crlf.txt", L".txt",
+                              &ReadDocumentParagraphs);
 }
 
 TEST_F(WindowTest, TheWebLinkOpensTheAddress) {

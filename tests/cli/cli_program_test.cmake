@@ -1,6 +1,7 @@
 # Runs melvane-cli as a user would: exit statuses, one-line errors, the byte-exact text filter.
 # Variables: CLI (the program), EMULATOR (empty, or the runner for a cross-built program), WORK,
-# WINDOWS (true for the Windows program, which hands Word documents to a Word the prefix lacks).
+# WINDOWS (true for the Windows program, which hands Word documents to a Word the prefix lacks),
+# TEXT_FIXTURES (the text sheets tests/text writes).
 file(MAKE_DIRECTORY "${WORK}")
 
 function(run_cli expected_status)
@@ -154,6 +155,36 @@ endif()
 run_in_docs(1 ${EMULATOR} "${CLI}" --lang de --steps 2 -o Song.odt Song.odt)
 if(NOT last_stderr MATCHES "Die Zieldatei \\[Song.odt\\] muss sich von der Quelldatei unterscheiden!")
     message(FATAL_ERROR "expected the same-file message, got: '${last_stderr}'")
+endif()
+
+# Text sheets: the document path and --text give the same bytes, the expected ones, in every
+# encoding and line-end style; a binary file is refused with its reason and leaves nothing.
+foreach(sheet plain.utf16be.cr.txt plain.cp1252.mixed.txt song.utf8bom.crlf.cho
+              song.utf16le.mixed.cho)
+    string(REGEX REPLACE "\\.([a-z]+)$" ".expected.\\1" expected_name "${sheet}")
+    file(READ "${TEXT_FIXTURES}/${expected_name}" want HEX)
+    file(COPY_FILE "${TEXT_FIXTURES}/${sheet}" "${DOCS}/${sheet}")
+    foreach(mode --classic --sheet-aware)
+        if(mode STREQUAL --sheet-aware)
+            set(mode)
+        endif()
+        run_in_docs(0 ${EMULATOR} "${CLI}" ${mode} --steps 2 -o "moved-${sheet}" "${sheet}")
+        file(READ "${DOCS}/moved-${sheet}" got HEX)
+        run_cli(0 ARGS --text ${mode} --steps 2 INPUT "${DOCS}/${sheet}")
+        file(READ "${WORK}/stdout" filtered HEX)
+        if(NOT got STREQUAL want OR NOT filtered STREQUAL want)
+            message(FATAL_ERROR "${sheet} ${mode}:\n document ${got}\n --text   ${filtered}\n want     ${want}")
+        endif()
+    endforeach()
+endforeach()
+file(COPY_FILE "${CLI}" "${DOCS}/program.txt")
+run_in_docs(1 ${EMULATOR} "${CLI}" --steps 2 program.txt)
+if(NOT last_stdout STREQUAL "program.txt: not transposed: not a text sheet (NUL bytes)\n" OR
+   NOT last_stderr MATCHES "The file \\[program.txt\\] is not a text song sheet")
+    message(FATAL_ERROR "unexpected refusal: '${last_stdout}' '${last_stderr}'")
+endif()
+if(EXISTS "${DOCS}/program+2.txt")
+    message(FATAL_ERROR "a refused text sheet left an output")
 endif()
 
 # Usage errors.

@@ -141,7 +141,7 @@ TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
               "Good.odt -> Good+2.odt: 2 text pieces changed\n"
               "Broken.odt: not transposed: not a readable OpenDocument file\n"
               "Broken.docx: not transposed: not a readable Word document\n"
-              "notes.pdf: not a song sheet (.odt, .doc or .docx); not transposed\n"
+              "notes.pdf: not a song sheet (.odt, .docx, .doc, .txt or ChordPro); not transposed\n"
               "Gone.odt: not transposed: not a readable OpenDocument file\n");
     ASSERT_EQ(messages_.shown.size(), 3u);
     // The first line as ever, and libzip's reason on the second.
@@ -196,6 +196,27 @@ TEST_F(DocumentModeTest, PrintShowsParagraphsAsPlainText) {
     EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 1);
     EXPECT_EQ(out.str(), "== Lied.odt ==\nAm\tC\nA little\n");
     EXPECT_EQ(err.str(), "melvane-cli: Broken.odt: not a readable OpenDocument text\n");
+}
+
+TEST_F(DocumentModeTest, TextSheetsAreDocumentsToo) {
+    std::ofstream("Lied.txt", std::ios::binary) << "\xEF\xBB\xBF"
+                                                   "C   G\r\nA little bird\r\n";
+    std::ofstream("Bild.txt", std::ios::binary) << std::string("PNG\0", 4);
+    EXPECT_EQ(Run({"--steps", "2", "Lied.txt", "Bild.txt"}, Language::German), 1);
+    EXPECT_EQ(out_.str(),
+              "Lied.txt -> Lied+2.txt: 1 Textstück geändert\n"
+              "Bild.txt: nicht transponiert: kein Liedblatt in Textform (NUL-Bytes)\n");
+    EXPECT_EQ(messages_.shown.size(), 1u);
+    EXPECT_FALSE(fs::exists("Bild+2.txt"));
+
+    Options options;
+    options.files = {"Lied+2.txt"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 0);
+    EXPECT_EQ(out.str(), "D   A\nA little bird\n");
+    options.files = {"Bild.txt"};
+    EXPECT_EQ(RunPrintMode(options, Language::English, out, err), 1);
+    EXPECT_EQ(err.str(), "melvane-cli: Bild.txt: not a readable text sheet\n");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "documents/messages.h"
 #include "odt_fixture.h"
 #include "platform/temp_folder.h"
@@ -27,6 +29,9 @@ TEST(Documents, KindAndOutputNames) {
         {"Vorlage.dotm", DocumentKind::Docx, 0, "Vorlage_.dotm"},
         {"Songs/Hymn.doc", DocumentKind::Word, -2, "Songs/Hymn-2.doc"},
         {"song.ODT", DocumentKind::Odt, 0, "song_.odt"},
+        {"Songs/Song.CHO", DocumentKind::Text, 2, "Songs/Song+2.cho"},
+        {"Lied.txt", DocumentKind::Text, -3, "Lied-3.txt"},
+        {"a.ChordPro", DocumentKind::Text, 1, "a+1.chordpro"},
         {"notes.pdf", DocumentKind::Unsupported, 1, "notes+1.pdf"},
         {"odt", DocumentKind::Unsupported, 1, "odt+1."},
     };
@@ -116,6 +121,7 @@ TEST(Documents, TypedOutputNamesAgainstTheirSource) {
         {"Fassung 1.5", 0, 1, "", OutputExtension::Missing, "Fassung 1.5.odt"},
         {"falsch.docx", 0, 1, "", OutputExtension::OtherDocument, "falsch.odt"},
         {"falsch+1.DOC", 1, 2, "falsch+2.DOC", OutputExtension::OtherDocument, "falsch+1.odt"},
+        {"Lied.cho", 0, 1, "", OutputExtension::OtherDocument, "Lied.odt"},
     };
     const fs::path source = fs::path("x") / "Song.odt";
     for (const auto& c : cases) {
@@ -128,6 +134,8 @@ TEST(Documents, TypedOutputNamesAgainstTheirSource) {
             EXPECT_EQ(WithSourceExtension(source, typed), fs::path("x") / c.fixed) << c.typed;
         }
     }
+    // A text sheet may take any of the text sheets' names.
+    EXPECT_EQ(CheckOutputExtension("Lied.txt", "Lied+2.cho"), OutputExtension::Fitting);
 }
 
 TEST(Documents, CommonReasonsReadGermanOnTheGermanFace) {
@@ -152,6 +160,27 @@ TEST(Documents, CommonReasonsReadGermanOnTheGermanFace) {
                     (c.german ? std::u16string(c.german) : Utf8ToUtf16(c.reason)))
             << c.reason;
     }
+}
+
+// A text sheet's refusal names the reason on its own; its output appears complete or not at all.
+TEST_F(TransposeDocumentTest, TextSheetsGoTheirWay) {
+    const fs::path song = files_.Path() / "Song.cho";
+    std::ofstream(song, std::ios::binary) << "{title: x}\r\n[Am]Some[C]where\r\n";
+    const DocumentResult done = Run(song, "Song+2.cho");
+    EXPECT_TRUE(done.Succeeded());
+    EXPECT_EQ(done.kind, DocumentKind::Text);
+    EXPECT_EQ(done.changed, 2u);
+    std::ifstream written(files_.Path() / "Song+2.cho", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
+              "{title: x}\r\n[Hm]Some[D]where\r\n");
+
+    const fs::path binary = files_.Path() / "picture.txt";
+    std::ofstream(binary, std::ios::binary) << std::string("GIF89a\0\0", 8);
+    const DocumentResult refused = Run(binary, "picture+2.txt");
+    EXPECT_EQ(refused.failure, DocumentFailure::NotAText);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_NE(messages_.shown[0].text.find(u"picture.txt"), std::u16string::npos);
+    EXPECT_FALSE(fs::exists(files_.Path() / "picture+2.txt"));
 }
 
 }  // namespace

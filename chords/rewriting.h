@@ -1,0 +1,75 @@
+// Rewriting a line's moving chords, and keeping its columns: a chord that grew or shrank on a
+// chord line takes or gives spaces after it, so the next chord stays above its syllable. A line
+// given in pieces (the runs of a document) keeps its changes as edits and shares them out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "chords/small_vector.h"
+#include "chords/spelling.h"
+#include "chords/tokens.h"
+#include "chords/transpose.h"
+
+namespace melvane::chords {
+
+// One change to the line: `remove` characters at `position` give way to inserted[from, +length).
+// The insertion goes to piece `piece`; removals always go to the pieces that hold them.
+struct Edit {
+    std::size_t position;
+    std::size_t remove;
+    std::size_t from;
+    std::size_t length;
+    std::size_t piece;
+};
+
+// Where a line's changes go. A line of several pieces keeps them as edits to share out among
+// its pieces; a line of one piece is written at once, as its edits come left to right and never
+// overlap.
+struct LineEdits {
+    std::u16string* direct = nullptr;  // the new text of a one-piece line
+    std::size_t copied = 0;            // how much of the line `direct` has passed
+    SmallVector<Edit, 16> edits;       // a chord line's few stay on the stack
+    std::u16string inserted;
+};
+
+// Rewrites each chord it visits into `result`. The pieces hold [starts[i], starts[i+1]) of the
+// line.
+class Rewriter final : public MovingChordVisitor {
+  public:
+    Rewriter(std::u16string_view line, std::span<const std::size_t> starts, std::int64_t steps,
+             bool flats, const Conventions& conventions, LineEdits& result)
+        : line_(line),
+          starts_(starts),
+          flats_(flats),
+          conventions_(conventions),
+          result_(result),
+          shift_(ShiftPitch(0, steps)) {}
+
+    void Visit(const Token& token, bool onChordLine) override;
+
+  private:
+    std::ptrdiff_t ReplaceNote(const Note& note, const Note* other);
+    NoteName NameOf(const Note& note, const Note* other) const;
+    void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
+                 std::size_t piece);
+    void KeepColumn(const Token& token, std::ptrdiff_t growth);
+
+    std::u16string_view line_;
+    std::span<const std::size_t> starts_;
+    bool flats_;
+    const Conventions& conventions_;
+    LineEdits& result_;
+    int shift_;                      // the steps as a shift of a pitch, 0..11
+    SmallVector<char16_t, 32> now_;  // a token as it will read; a usual one stays on the stack
+};
+
+// Piece `index` of the line with the edits applied. `firstEdit` carries over from piece to
+// piece (start at 0), so a line's pieces cost one walk over its edits.
+std::u16string ApplyToPiece(std::u16string_view line, std::span<const std::size_t> starts,
+                            std::size_t index, const LineEdits& edits, std::size_t& firstEdit);
+
+}  // namespace melvane::chords
