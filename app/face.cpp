@@ -115,8 +115,8 @@ HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
     areas.sharpOption = Area(410, 182, 480, 200);
     areas.flatOption = Area(410, 212, 480, 230);
     areas.dropZone = Area(30, 167, 200, 337);
-    // The remove corner, 16 x 16, four units inside the zone's border at every scale.
-    areas.removeFile = Area(180, 171, 196, 187);
+    // The remove corner: right - 16, top + 4, 16 x 16; its picture carries the zone's right edge.
+    areas.removeFile = Area(184, 171, 200, 187);
     areas.stepField = Area(264, 198, 294, 223);
     areas.outputNameField = Area(262, 308, 567, 333);
     // Both buttons end at the same right edge; the German caption needs more room.

@@ -107,7 +107,7 @@ TEST(Face, AChosenDocumentShowsItsNameWrappedInsideTheZone) {
     EXPECT_EQ(canvas.boxes[0].width, 170);
     EXPECT_EQ(canvas.boxes[1].x, 31);
     EXPECT_EQ(canvas.boxes[1].width, 168);
-    EXPECT_EQ(canvas.PositionOf(0, kRemoveIconSlot), Position(180, 171));
+    EXPECT_EQ(canvas.PositionOf(0, kRemoveIconSlot), Position(184, 171));
     EXPECT_FALSE(canvas.Drew(0, kDropPromptSlot));
 
     std::vector<fakes::RecordingCanvas::Text> characters(canvas.texts.begin(),
