@@ -143,12 +143,18 @@ std::u16string DocxParagraphText(const DocxPart& part, std::size_t paragraph);
 // paragraph after it.
 class DocxLines : public LineDocument {
   public:
-    explicit DocxLines(std::vector<DocxPart>& parts, const DocxStyles& styles = {})
+    DocxLines(std::vector<DocxPart>& parts, const DocxStyles& styles)
         : parts_(parts), styles_(styles) {}
+    // Without styles: headings are then known only by their outline level.
+    explicit DocxLines(std::vector<DocxPart>& parts) : DocxLines(parts, NoStyles()) {}
     void ListLines(const TakeLine& take) override;
     void Apply(PieceId piece, std::u16string_view text) override;
 
   private:
+    static const DocxStyles& NoStyles() {
+        static const DocxStyles none;
+        return none;
+    }
     // What the first line of each paragraph of a part starts.
     std::vector<LineInfo> ParagraphMarks(const DocxPart& part) const;
 

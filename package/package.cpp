@@ -172,13 +172,6 @@ struct FileSource {
     }
 };
 
-std::FILE* OpenForReading(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
-}
 
 // Why the source did not open, in the system's words: on Windows the C library's errno folds
 // many system errors into "No such file or directory", so the system's own code is used.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ std::filesystem::path PathFromText(std::u16string_view text);
 // True when both paths lead to the same existing file: links are followed, and where the system
 // ignores the case of names, so does the comparison. False when either does not exist.
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The file opened for reading bytes, by its full name on every system; nullptr when it cannot
+// be (errno says why).
+std::FILE* OpenForReading(const std::filesystem::path& path);
 
 // A file that appears under its name only when it is complete. It is written under a short
 // temporary name (".mv" and eight hex digits) in the destination's folder, which fits beside any

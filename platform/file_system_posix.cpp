@@ -103,6 +103,10 @@ std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(EncodeUtf8Lossless(text));
 }
 
+std::FILE* OpenForReading(const std::filesystem::path& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     struct stat first {};
     struct stat second {};

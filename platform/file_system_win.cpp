@@ -129,6 +129,10 @@ std::filesystem::path PathFromText(std::u16string_view text) {
     return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 
+std::FILE* OpenForReading(const std::filesystem::path& path) {
+    return _wfopen(path.c_str(), L"rb");
+}
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     const Handle first(OpenForIdentity(a));
     const Handle second(OpenForIdentity(b));

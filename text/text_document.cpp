@@ -16,13 +16,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::FILE* OpenForReading(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
-}
 
 // The whole file, refused when it is larger than the limit (also when it grows while read) or
 // holds NUL bytes without a UTF-16 byte order mark.
