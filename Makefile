@@ -141,6 +141,14 @@ screenshots: windows
 	    --prefix "$(CURDIR)/build/windows/wineprefix-144" \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en-150.png" --language en \
 	    --document 'C:\Songs\The Lighthouse.odt' --steps 2
+	# The focus ring on each control in turn (for looking at, not for the README).
+	@mkdir -p build/screenshots
+	for tabs in 0 1 2 3 4 5 6 7; do \
+	    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
+	        build/windows/bin/Melvane.exe --language en --document 'C:\Songs\Song.odt' \
+	        --steps 2 --tabs $$tabs --snapshot "Z:$(CURDIR)/build/screenshots/focus-$$tabs.png" \
+	        || exit 1; \
+	done
 
 # The release archives in dist/: the Windows zip and the Linux tarball of melvane-cli. The zip is
 # unpacked into a folder of its own and its programs started from there under Wine.

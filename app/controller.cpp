@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "app/feedback_texts.h"
 #include "documents/documents.h"
@@ -99,58 +100,72 @@ void Controller::HandleCanvasEvent(CanvasEvent event, int x, int y) {
 }
 
 void Controller::HandleClick(int x, int y) {
-    HotAreas& areas = state_.areas;
-    bool changed = false;
-    // Each test stands on its own, in this order; only the remove corner and the drop zone
-    // (which contains it) exclude each other.
-    if (HitTest(areas.stepUp, x, y)) {
-        SetStep(state_.StepValue + 1);
-        changed = true;
+    const HotAreas& areas = state_.areas;
+    // The remove corner lies inside the drop zone and wins there while a document is chosen.
+    const std::pair<const HotArea*, FocusTarget> targets[] = {
+        {&areas.removeFile, FocusTarget::RemoveFile},
+        {&areas.dropZone, FocusTarget::DropZone},
+        {&areas.stepUp, FocusTarget::StepUp},
+        {&areas.stepDown, FocusTarget::StepDown},
+        {&areas.sharpOption, FocusTarget::SharpOption},
+        {&areas.flatOption, FocusTarget::FlatOption},
+        {&areas.germanFlag, FocusTarget::GermanFlag},
+        {&areas.englishFlag, FocusTarget::EnglishFlag},
+        {&areas.webLink, FocusTarget::WebLink},
+        {&areas.transposeButton, FocusTarget::TransposeButton},
+    };
+    for (const auto& [area, target] : targets) {
+        if (target == FocusTarget::RemoveFile && state_.SourcePath.empty()) {
+            continue;
+        }
+        if (HitTest(*area, x, y)) {
+            Press(target);
+            return;
+        }
     }
-    if (HitTest(areas.stepDown, x, y)) {
-        SetStep(state_.StepValue - 1);
-        changed = true;
+}
+
+void Controller::Press(FocusTarget control) {
+    switch (control) {
+        case FocusTarget::DropZone:
+            AskForDocument();
+            break;
+        case FocusTarget::RemoveFile:
+            if (state_.SourcePath.empty()) {
+                AskForDocument();
+            } else {
+                ResetForm();
+                MoveFocus(FocusTarget::DropZone);  // the cross it was on is gone
+            }
+            break;
+        case FocusTarget::StepUp:
+        case FocusTarget::StepDown:
+            CommitStep();
+            SetStep(state_.StepValue + (control == FocusTarget::StepUp ? 1 : -1));
+            // The arrows keep no focus: Up and Down go on where the value is.
+            MoveFocus(FocusTarget::StepField);
+            break;
+        case FocusTarget::SharpOption:
+        case FocusTarget::FlatOption:
+            state_.SpellingChoice = control == FocusTarget::SharpOption ? 0 : 1;
+            break;
+        case FocusTarget::GermanFlag:
+        case FocusTarget::EnglishFlag:
+            state_.UiLanguage =
+                control == FocusTarget::GermanFlag ? Language::German : Language::English;
+            break;
+        case FocusTarget::WebLink:
+            services_.shell.OpenWebAddress(std::u16string(kWebAddress));
+            break;
+        case FocusTarget::TransposeButton:
+            Transpose();
+            break;
+        case FocusTarget::None:
+        case FocusTarget::StepField:
+        case FocusTarget::OutputNameField:
+            return;
     }
-    if (HitTest(areas.sharpOption, x, y)) {
-        state_.SpellingChoice = 0;
-        changed = true;
-    }
-    if (HitTest(areas.flatOption, x, y)) {
-        state_.SpellingChoice = 1;
-        changed = true;
-    }
-    if (HitTest(areas.germanFlag, x, y)) {
-        state_.UiLanguage = Language::German;
-        changed = true;
-    }
-    if (HitTest(areas.englishFlag, x, y)) {
-        state_.UiLanguage = Language::English;
-        changed = true;
-    }
-    if (HitTest(areas.webLink, x, y)) {
-        services_.shell.OpenWebAddress(std::u16string(kWebAddress));
-        changed = true;
-    }
-    if (HitTest(areas.removeFile, x, y) && !state_.SourcePath.empty()) {
-        ResetForm();
-        changed = true;
-    } else if (HitTest(areas.dropZone, x, y)) {
-        AskForDocument();
-        changed = true;
-    }
-    if (HitTest(areas.transposeButton, x, y)) {
-        Transpose();
-        changed = true;
-    }
-    // Neither text field keeps the caret after a click on the face.
-    services_.focusSink.Focus();
-    if (state_.focus != FocusTarget::None) {
-        state_.focus = FocusTarget::None;
-        changed = true;
-    }
-    if (changed) {
-        Redraw();
-    }
+    Redraw();
 }
 
 void Controller::HandleMove(int x, int y) {
@@ -172,14 +187,34 @@ void Controller::HandleWindowPointer(int x, int y) {
 }
 
 void Controller::HandleStepEdit() {
+    if (state_.focus != FocusTarget::StepField) {
+        CommitStep();  // set from outside: shown as it counts at once
+        return;
+    }
+    const std::int64_t value =
+        std::clamp(LeadingNumber(services_.stepField.Text()), -kMaxSteps, kMaxSteps);
+    if (value != state_.StepValue) {
+        const std::int64_t previous = std::exchange(state_.StepValue, value);
+        RefreshOutputName(previous);
+    }
+}
+
+bool Controller::StepFieldTakes(char16_t character) {
+    return (character >= u'0' && character <= u'9') || character == u'-' || character == u'+';
+}
+
+void Controller::CommitStep() {
     const std::u16string text = services_.stepField.Text();
-    state_.StepValue = std::clamp(LeadingNumber(text), -kMaxSteps, kMaxSteps);
-    const std::u16string shown = DecimalText(state_.StepValue);
+    const std::int64_t value = std::clamp(LeadingNumber(text), -kMaxSteps, kMaxSteps);
+    const std::u16string shown = DecimalText(value);
     // Writing the same text again would only report another change.
     if (shown != text) {
         services_.stepField.SetText(shown);
     }
-    RefreshOutputName();
+    if (value != state_.StepValue) {
+        const std::int64_t previous = std::exchange(state_.StepValue, value);
+        RefreshOutputName(previous);
+    }
 }
 
 void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
@@ -188,11 +223,76 @@ void Controller::HandleDrop(const std::vector<std::u16string>& paths) {
     }
 }
 
+void Controller::OpenAtStart(const std::u16string& path) {
+    HandleDrop({path});
+}
+
+void Controller::PresetSteps(const std::u16string& text) {
+    services_.stepField.SetText(text);
+    CommitStep();
+    services_.stepField.SelectAll();
+}
+
 void Controller::Transpose() {
-    if (TransposeAction()) {
-        ResetForm();
+    CommitStep();
+    const Fault fault = TransposeAction();
+    switch (fault) {
+        case Fault::None:
+            ResetForm();
+            break;
+        case Fault::Source:
+            MoveFocus(FocusTarget::DropZone);
+            break;
+        case Fault::Steps:
+            MoveFocus(FocusTarget::StepField);
+            break;
+        case Fault::OutputName:
+            MoveFocus(FocusTarget::OutputNameField);
+            break;
+        case Fault::Other:
+            break;  // the form stays for another try
     }
 }
+
+namespace {
+
+// The Tab stops in order, as the state has them now.
+std::vector<FocusTarget> TabStops(const ControllerState& state) {
+    std::vector<FocusTarget> stops{FocusTarget::DropZone};
+    if (!state.SourcePath.empty()) {
+        stops.push_back(FocusTarget::RemoveFile);
+    }
+    stops.push_back(FocusTarget::StepField);
+    stops.push_back(state.SpellingChoice == 0 ? FocusTarget::SharpOption : FocusTarget::FlatOption);
+    stops.push_back(FocusTarget::OutputNameField);
+    stops.push_back(FocusTarget::TransposeButton);
+    stops.push_back(state.UiLanguage == Language::German ? FocusTarget::GermanFlag
+                                                         : FocusTarget::EnglishFlag);
+    stops.push_back(FocusTarget::WebLink);
+    return stops;
+}
+
+// The other control of a pair the arrow keys move in; None outside the pairs.
+FocusTarget PartnerOf(FocusTarget target) {
+    switch (target) {
+        case FocusTarget::SharpOption:
+            return FocusTarget::FlatOption;
+        case FocusTarget::FlatOption:
+            return FocusTarget::SharpOption;
+        case FocusTarget::GermanFlag:
+            return FocusTarget::EnglishFlag;
+        case FocusTarget::EnglishFlag:
+            return FocusTarget::GermanFlag;
+        default:
+            return FocusTarget::None;
+    }
+}
+
+bool IsField(FocusTarget target) {
+    return target == FocusTarget::StepField || target == FocusTarget::OutputNameField;
+}
+
+}  // namespace
 
 bool Controller::HandleKey(const KeyPress& press) {
     const bool plain = !press.control && !press.alt;
@@ -202,29 +302,44 @@ bool Controller::HandleKey(const KeyPress& press) {
         case Key::Tab: {
             if (!plain)
                 return false;
-            static constexpr FocusTarget kCycle[] = {
-                FocusTarget::StepField, FocusTarget::OutputNameField, FocusTarget::TransposeButton};
-            // From nowhere, Tab starts at the first stop and Shift+Tab at the last.
-            int at = press.shift ? 0 : 2;
-            for (int i = 0; i < 3; ++i) {
-                if (kCycle[i] == state_.focus)
-                    at = i;
+            const std::vector<FocusTarget> stops = TabStops(state_);
+            const auto count = static_cast<std::ptrdiff_t>(stops.size());
+            // The stop the focus is on, or the one a pair's other half stands for; from
+            // nowhere, Tab starts at the first stop and Shift+Tab at the last.
+            auto at = std::find(stops.begin(), stops.end(), state_.focus);
+            if (at == stops.end()) {
+                at = std::find(stops.begin(), stops.end(), PartnerOf(state_.focus));
             }
-            MoveFocus(kCycle[(at + (press.shift ? 2 : 1)) % 3]);
+            std::ptrdiff_t index = at - stops.begin();
+            if (at == stops.end()) {
+                index = press.shift ? 0 : count - 1;
+                if (state_.focus == FocusTarget::StepUp || state_.focus == FocusTarget::StepDown) {
+                    index = std::find(stops.begin(), stops.end(), FocusTarget::StepField) -
+                            stops.begin();
+                }
+            }
+            MoveFocus(
+                stops[static_cast<std::size_t>((index + (press.shift ? count - 1 : 1)) % count)]);
             return true;
         }
         case Key::Enter:
             if (!plain)
                 return false;
-            Transpose();
-            Redraw();
+            // A focused button does its own work; anywhere else Enter transposes.
+            if (IsField(state_.focus) || state_.focus == FocusTarget::None ||
+                PartnerOf(state_.focus) == FocusTarget::SharpOption ||
+                PartnerOf(state_.focus) == FocusTarget::FlatOption) {
+                Transpose();
+                Redraw();
+            } else {
+                Press(state_.focus);
+            }
             return true;
         case Key::Space:
             // The focused button is pressed as with the pointer; in a field a space is text.
-            if (!plain || state_.focus != FocusTarget::TransposeButton)
+            if (!plain || IsField(state_.focus) || state_.focus == FocusTarget::None)
                 return false;
-            Transpose();
-            Redraw();
+            Press(state_.focus);
             return true;
         case Key::Escape:
             ResetForm();
@@ -232,12 +347,25 @@ bool Controller::HandleKey(const KeyPress& press) {
             return true;
         case Key::Up:
         case Key::Down:
+        case Key::Left:
+        case Key::Right:
         case Key::PageUp:
         case Key::PageDown: {
-            if (!plain || !inStepField)
+            if (!plain)
+                return false;
+            const FocusTarget partner = PartnerOf(state_.focus);
+            if (partner != FocusTarget::None && press.key != Key::PageUp &&
+                press.key != Key::PageDown) {
+                // Inside a pair the arrows choose the other one, as in a group of options.
+                Press(partner);
+                MoveFocus(partner);
+                return true;
+            }
+            if (!inStepField || press.key == Key::Left || press.key == Key::Right)
                 return false;
             const bool up = press.key == Key::Up || press.key == Key::PageUp;
             const bool page = press.key == Key::PageUp || press.key == Key::PageDown;
+            CommitStep();
             SetStep(state_.StepValue + (up ? 1 : -1) * (page ? 5 : 1));
             services_.stepField.SelectAll();
             return true;
@@ -266,26 +394,37 @@ bool Controller::HandleKey(const KeyPress& press) {
     return false;
 }
 
-void Controller::MoveFocus(FocusTarget target) {
+void Controller::FocusChanged(FocusTarget target) {
+    if (state_.focus == FocusTarget::StepField && target != FocusTarget::StepField) {
+        CommitStep();  // leaving the field settles what was typed
+    }
     state_.focus = target;
+}
+
+void Controller::MoveFocus(FocusTarget target) {
+    FocusChanged(target);
     if (target == FocusTarget::StepField) {
         services_.stepField.Focus();
         services_.stepField.SelectAll();
     } else if (target == FocusTarget::OutputNameField) {
         services_.outputNameField.Focus();
         services_.outputNameField.SelectAll();
-    } else {
-        // The button is drawn, not a control: the hidden field holds the caret meanwhile.
-        services_.focusSink.Focus();
+    } else if (target != FocusTarget::None) {
+        services_.controls.Focus(target);
     }
     Redraw();
 }
 
 void Controller::HandleFocus(FocusTarget target) {
-    if (state_.focus != target) {
-        state_.focus = target;
-        Redraw();
+    if (state_.focus == target) {
+        return;
     }
+    FocusChanged(target);
+    // Focus by the pointer or by Tab: typing replaces the whole value.
+    if (target == FocusTarget::StepField) {
+        services_.stepField.SelectAll();
+    }
+    Redraw();
 }
 
 void Controller::ShowMnemonics(bool shown) {
@@ -296,13 +435,21 @@ void Controller::ShowMnemonics(bool shown) {
 }
 
 bool Controller::ChooseDocument(const std::u16string& path) {
-    // Anything the documents layer cannot transpose is ignored; the form keeps its document.
+    // The form keeps its document when another kind is offered, and says which kinds it takes.
     if (KindOf(PathFromText(path)) == DocumentKind::Unsupported) {
+        services_.messages.Show(
+            {MessageText(Message::InformationTitle, state_.UiLanguage),
+             MessageText(Message::UnsupportedDocument, state_.UiLanguage, {FilePart(path)}),
+             MessageIcon::Information});
         return false;
     }
     state_.SourcePath = path;
     state_.SourceName = FilePart(path);
-    RefreshOutputName();
+    // A new document gets a new proposal, whatever was typed for the last one.
+    state_.proposedOutput.clear();
+    services_.outputNameField.SetText(u"");
+    RefreshOutputName(state_.StepValue);
+    MoveFocus(FocusTarget::StepField);  // the next thing to set
     return true;
 }
 
@@ -317,42 +464,94 @@ void Controller::AskForDocument() {
 }
 
 void Controller::SetStep(std::int64_t steps) {
-    state_.StepValue = std::clamp(steps, -kMaxSteps, kMaxSteps);
+    const std::int64_t previous =
+        std::exchange(state_.StepValue, std::clamp(steps, -kMaxSteps, kMaxSteps));
     services_.stepField.SetText(DecimalText(state_.StepValue));
-    RefreshOutputName();
+    RefreshOutputName(previous);
 }
 
-void Controller::RefreshOutputName() {
+void Controller::RefreshOutputName(std::int64_t previousSteps) {
     if (state_.SourcePath.empty()) {
         services_.outputNameField.SetText(u"");
+        state_.proposedOutput.clear();
         return;
     }
-    services_.outputNameField.SetText(
-        PathToText(ProposeOutputPath(PathFromText(state_.SourcePath), state_.StepValue)));
-    services_.outputNameField.SelectAll();
+    const std::u16string proposal =
+        PathToText(ProposeOutputPath(PathFromText(state_.SourcePath), state_.StepValue));
+    const std::u16string current = services_.outputNameField.Text();
+    std::u16string next = proposal;
+    // The user's own name stays; only a step marker it kept from a proposal moves.
+    if (!current.empty() && current != state_.proposedOutput) {
+        const auto moved = MoveStepMarker(PathFromText(current), previousSteps, state_.StepValue);
+        next = moved ? PathToText(*moved) : current;
+    }
+    state_.proposedOutput = proposal;
+    if (next != current) {
+        services_.outputNameField.SetText(next);
+        services_.outputNameField.SelectAll();
+    }
 }
 
 void Controller::ResetForm() {
     state_.SourcePath.clear();
     state_.SourceName.clear();
     state_.OutputPath.clear();
+    state_.proposedOutput.clear();
     state_.StepValue = 0;
     state_.SpellingChoice = 0;
     services_.outputNameField.SetText(u"");
     services_.stepField.SetText(u"0");
+    if (state_.focus == FocusTarget::RemoveFile || state_.focus == FocusTarget::FlatOption) {
+        // Those controls are no stops any more.
+        MoveFocus(state_.focus == FocusTarget::RemoveFile ? FocusTarget::DropZone
+                                                          : FocusTarget::SharpOption);
+    }
 }
 
-bool Controller::TransposeAction() {
+// The name as it will be written: the source's extension added where the name has none, and
+// asked about where it has another document's. False when the user wants to change the name.
+bool Controller::ResolveOutputName() {
+    if (state_.OutputPath.empty()) {
+        return true;  // the document paths know what an empty name means
+    }
+    const std::filesystem::path source = PathFromText(state_.SourcePath);
+    const std::filesystem::path output = PathFromText(state_.OutputPath);
+    const OutputExtension fit = CheckOutputExtension(source, output);
+    if (fit == OutputExtension::Fitting) {
+        return true;
+    }
+    const std::u16string fixed = PathToText(WithSourceExtension(source, output));
+    if (fit == OutputExtension::OtherDocument) {
+        const Language language = state_.UiLanguage;
+        const UserMessage question{
+            MessageText(Message::QuestionTitle, language),
+            MessageText(Message::OutputExtensionQuestion, language,
+                        {FilePart(state_.OutputPath), LowerCaseExtension(output),
+                         LowerCaseExtension(source), FilePart(fixed)}),
+            MessageIcon::Question};
+        if (!services_.messages.Ask(question)) {
+            return false;
+        }
+    }
+    state_.OutputPath = fixed;
+    services_.outputNameField.SetText(fixed);
+    return true;
+}
+
+Fault Controller::TransposeAction() {
     const Language language = state_.UiLanguage;
     if (state_.SourcePath.empty()) {
         ShowInformation(services_.messages, language, Message::NoSourceChosen);
-        return false;
+        return Fault::Source;
     }
     if (state_.StepValue == 0) {
         ShowInformation(services_.messages, language, Message::NoStepValue);
-        return false;
+        return Fault::Steps;
     }
     state_.OutputPath = TrimBlanks(services_.outputNameField.Text());
+    if (!ResolveOutputName()) {
+        return Fault::OutputName;
+    }
     TransposeSettings transpose;
     transpose.steps = state_.StepValue;
     transpose.spelling = state_.SpellingChoice;
@@ -361,10 +560,9 @@ bool Controller::TransposeAction() {
     const TransposeRequest request{state_.SourcePath, state_.OutputPath, transpose, language};
     if (ReplacesAnotherFile(state_.SourcePath, state_.OutputPath) &&
         !services_.messages.Ask(OverwriteQuestion(language, state_.OutputPath))) {
-        return false;  // the form stays as it is
+        return Fault::OutputName;  // another name, then
     }
-    services_.documents.Transpose(request);
-    return true;
+    return services_.documents.Transpose(request);
 }
 
 }  // namespace melvane

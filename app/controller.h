@@ -40,18 +40,28 @@ struct TransposeRequest {
     Language language = Language::English;
 };
 
+// Which part of the form a failed transposition blames: that control gets the focus.
+enum class Fault { None, Source, Steps, OutputName, Other };
+
 // The documents layer, which picks the document's path by its kind.
 class DocumentPaths {
   public:
     virtual ~DocumentPaths() = default;
-    // Reports its own failures to the user; the result only says whether it worked.
-    virtual bool Transpose(const TransposeRequest& request) = 0;
+    // Reports its own failures to the user; the result says what was at fault, if anything.
+    virtual Fault Transpose(const TransposeRequest& request) = 0;
+};
+
+// The window's controls other than the two fields, as the keyboard reaches them.
+class Controls {
+  public:
+    virtual ~Controls() = default;
+    virtual void Focus(FocusTarget target) = 0;
 };
 
 struct ControllerServices {
     EditField& outputNameField;
     EditField& stepField;
-    EditField& focusSink;
+    Controls& controls;
     Canvas& canvas;
     FileDialog& fileDialog;
     UserMessages& messages;
@@ -61,7 +71,7 @@ struct ControllerServices {
 
 enum class CanvasEvent { LeftClick, PointerMove };
 
-enum class Key { Tab, Enter, Space, Escape, Up, Down, PageUp, PageDown, F1, Letter };
+enum class Key { Tab, Enter, Space, Escape, Up, Down, Left, Right, PageUp, PageDown, F1, Letter };
 
 struct KeyPress {
     Key key = Key::Letter;
@@ -77,8 +87,17 @@ class Controller {
 
     // A left click (reported on release) or a pointer movement at canvas coordinates.
     void HandleCanvasEvent(CanvasEvent event, int x, int y);
-    // The step field's text changed.
+    // The step field's text changed. While the field has the focus the text is the user's
+    // ("-", "+" and nothing are steps on the way); the value and the name follow it.
     void HandleStepEdit();
+    // Whether the step field takes a typed character: digits and the signs.
+    static bool StepFieldTakes(char16_t character);
+    // A control was pressed: clicked, or Space or Enter while it has the focus.
+    void Press(FocusTarget control);
+    // A document given at start (the command line): chosen as if dropped.
+    void OpenAtStart(const std::u16string& path);
+    // A step given at start: taken as a settled value (clamped, shown, the name following).
+    void PresetSteps(const std::u16string& text);
     // The pointer moved over the window outside the canvas's own events (client coordinates).
     void HandleWindowPointer(int x, int y);
     // Files dropped on the window; the first is taken.
@@ -91,9 +110,9 @@ class Controller {
     // Alt went down or up: the pictures underline the access keys while it is held.
     void ShowMnemonics(bool shown);
 
-    // True when the input passed the checks and the document was handed on.
-    bool TransposeAction();
-    void RefreshOutputName();
+    // What was at fault when the transposition did not happen or failed; None on success.
+    Fault TransposeAction();
+    void RefreshOutputName(std::int64_t previousSteps);
     void ResetForm();
     void Redraw() { RedrawCanvas(state_, services_.canvas); }
 
@@ -103,8 +122,11 @@ class Controller {
     bool ChooseDocument(const std::u16string& path);
     void AskForDocument();
     void SetStep(std::int64_t steps);
+    void CommitStep();
     void MoveFocus(FocusTarget target);
+    void FocusChanged(FocusTarget target);
     void Transpose();
+    bool ResolveOutputName();
 
     ControllerState& state_;
     ControllerServices services_;

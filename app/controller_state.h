@@ -33,10 +33,29 @@ struct HotAreas {
     HotArea removeFile;
     HotArea dropZone;
     HotArea transposeButton;
+    // The two fields' frames, for the focus ring.
+    HotArea stepField;
+    HotArea outputNameField;
 };
 
-// What the keyboard reaches: Tab and Shift+Tab cycle the two fields and the transpose button.
-enum class FocusTarget { None, StepField, OutputNameField, TransposeButton };
+// Every control of the face. Tab visits them in this order; the arrows are reached with the
+// pointer only (Up and Down do their work in the step field), and of the two options and the
+// two flags only the chosen one is a stop (the arrow keys move inside the pair).
+enum class FocusTarget {
+    None,
+    DropZone,
+    RemoveFile,
+    StepUp,
+    StepDown,
+    StepField,
+    SharpOption,
+    FlatOption,
+    OutputNameField,
+    TransposeButton,
+    GermanFlag,
+    EnglishFlag,
+    WebLink,
+};
 
 struct ControllerState {
     std::u16string SourcePath;   // empty: no document chosen
@@ -48,6 +67,8 @@ struct ControllerState {
     Recognition recognition = Recognition::SheetAware;  // Melvane.exe --classic: Classic
     HotAreas areas;
     FocusTarget focus = FocusTarget::None;
+    // The name the program last proposed; a field that differs holds the user's own name.
+    std::u16string proposedOutput;
     bool showMnemonics = false;  // while Alt is held, as Windows underlines access keys
 };
 

@@ -10,7 +10,34 @@
 
 namespace melvane {
 
-bool DocumentDispatch::Transpose(const TransposeRequest& request) {
+namespace {
+
+Fault FaultOf(DocumentFailure failure) {
+    switch (failure) {
+        case DocumentFailure::None:
+            return Fault::None;
+        case DocumentFailure::Unsupported:
+        case DocumentFailure::SourceUnreadable:
+        case DocumentFailure::ContentBroken:
+        case DocumentFailure::NotAText:
+        case DocumentFailure::TooLarge:
+        case DocumentFailure::WordNotOpened:
+        case DocumentFailure::WordNotRead:
+            return Fault::Source;
+        case DocumentFailure::SameFile:
+        case DocumentFailure::OutputNotWritten:
+        case DocumentFailure::WordNotSaved:
+            return Fault::OutputName;
+        case DocumentFailure::WordUnavailable:
+        case DocumentFailure::WordNotStarted:
+            break;
+    }
+    return Fault::Other;
+}
+
+}  // namespace
+
+Fault DocumentDispatch::Transpose(const TransposeRequest& request) {
     DocumentJob job;
     job.source = PathFromText(request.source);
     job.output = PathFromText(request.output);
@@ -25,7 +52,7 @@ bool DocumentDispatch::Transpose(const TransposeRequest& request) {
         std::error_code error;
         if (std::filesystem::exists(PathFromText(derived), error) &&
             !messages_.Ask(OverwriteQuestion(request.language, derived))) {
-            return false;
+            return Fault::OutputName;
         }
     }
     const DocumentResult result = TransposeDocument(job, {table_, messages_, shell_});
@@ -33,7 +60,11 @@ bool DocumentDispatch::Transpose(const TransposeRequest& request) {
     if (result.written && !shell_.OpenDocument(result.output)) {
         messages_.Show(SavedWhereMessage(request.language, PathToText(result.output)));
     }
-    return result.Succeeded();
+    if (result.Succeeded()) {
+        return Fault::None;
+    }
+    // Written, but some Word paragraphs kept their chords: the form stays for another look.
+    return result.failure == DocumentFailure::None ? Fault::Other : FaultOf(result.failure);
 }
 
 }  // namespace melvane

@@ -13,7 +13,7 @@ class DocumentDispatch : public DocumentPaths {
     DocumentDispatch(const NoteTable& table, UserMessages& messages, Shell& shell)
         : table_(table), messages_(messages), shell_(shell) {}
 
-    bool Transpose(const TransposeRequest& request) override;
+    Fault Transpose(const TransposeRequest& request) override;
 
   private:
     const NoteTable& table_;

@@ -71,6 +71,39 @@ void DrawFocusRing(Canvas& canvas, const HotArea& button) {
     canvas.FillBox(left + width - kWidth, top, kWidth, height, kFocusRingColour);
 }
 
+const HotArea* FocusedArea(const ControllerState& state) {
+    const HotAreas& areas = state.areas;
+    switch (state.focus) {
+        case FocusTarget::None:
+            return nullptr;
+        case FocusTarget::DropZone:
+            return &areas.dropZone;
+        case FocusTarget::RemoveFile:
+            return state.SourcePath.empty() ? nullptr : &areas.removeFile;
+        case FocusTarget::StepUp:
+            return &areas.stepUp;
+        case FocusTarget::StepDown:
+            return &areas.stepDown;
+        case FocusTarget::StepField:
+            return &areas.stepField;
+        case FocusTarget::SharpOption:
+            return &areas.sharpOption;
+        case FocusTarget::FlatOption:
+            return &areas.flatOption;
+        case FocusTarget::OutputNameField:
+            return &areas.outputNameField;
+        case FocusTarget::TransposeButton:
+            return &areas.transposeButton;
+        case FocusTarget::GermanFlag:
+            return &areas.germanFlag;
+        case FocusTarget::EnglishFlag:
+            return &areas.englishFlag;
+        case FocusTarget::WebLink:
+            return &areas.webLink;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
@@ -82,8 +115,10 @@ HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
     areas.sharpOption = Area(410, 182, 480, 200);
     areas.flatOption = Area(410, 212, 480, 230);
     areas.dropZone = Area(30, 167, 200, 337);
-    // The remove corner: right - 16, top + 4, 16 x 16.
+    // The remove corner: right - 16, top + 4, 16 x 16; its picture carries the zone's right edge.
     areas.removeFile = Area(184, 171, 200, 187);
+    areas.stepField = Area(264, 198, 294, 223);
+    areas.outputNameField = Area(262, 308, 567, 333);
     // Both buttons end at the same right edge; the German caption needs more room.
     areas.transposeButton =
         language == Language::German ? Area(360, 364, 569, 401) : Area(407, 364, 569, 401);
@@ -143,8 +178,8 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
 
     const HotArea& button = areas.transposeButton;
     draw(button.hover ? kTransposeHoverSlot : kTransposeSlot, button.left, button.top);
-    if (state.focus == FocusTarget::TransposeButton) {
-        DrawFocusRing(canvas, button);
+    if (const HotArea* focused = FocusedArea(state)) {
+        DrawFocusRing(canvas, *focused);
     }
 
     const Rgb infoColour = areas.webLink.hover ? kInfoHoverColour : kInfoColour;

@@ -1,5 +1,7 @@
 #include "app/main_window_win.h"
 
+#include <commctrl.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -7,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "documents/messages.h"
 #include "melvane_version.h"
 
 namespace melvane {
@@ -18,13 +21,87 @@ constexpr wchar_t kTitle[] = L"Melvane v" MELVANE_VERSION_SHORT;
 // The captions' ink: well above 4.5:1 on the fields' white.
 constexpr COLORREF kFieldTextColour = RGB(24, 38, 56);
 
-// Fixed size: a title bar with the close box only, no sizing border; files may be dropped.
-constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+// Fixed size: a title bar with the minimise and close boxes, no sizing border; files may be
+// dropped.
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExtendedStyle = WS_EX_ACCEPTFILES;
 
 // The edit fields and their frames, in face units.
 constexpr RECT kOutputNameRect{262, 308, 262 + 305, 308 + 25};
 constexpr RECT kStepRect{264, 198, 264 + 30, 198 + 25};
+// The fields' captions, which label them.
+constexpr RECT kStepLabelRect{260, 140, 400, 160};
+constexpr RECT kOutputNameLabelRect{260, 282, 560, 300};
+
+HotArea AreaOf(const HotAreas& areas, FocusTarget target) {
+    switch (target) {
+        case FocusTarget::DropZone:
+            return areas.dropZone;
+        case FocusTarget::RemoveFile:
+            return areas.removeFile;
+        case FocusTarget::StepUp:
+            return areas.stepUp;
+        case FocusTarget::StepDown:
+            return areas.stepDown;
+        case FocusTarget::SharpOption:
+            return areas.sharpOption;
+        case FocusTarget::FlatOption:
+            return areas.flatOption;
+        case FocusTarget::TransposeButton:
+            return areas.transposeButton;
+        case FocusTarget::GermanFlag:
+            return areas.germanFlag;
+        case FocusTarget::EnglishFlag:
+            return areas.englishFlag;
+        case FocusTarget::WebLink:
+            return areas.webLink;
+        default:
+            return {};
+    }
+}
+
+// What a screen reader calls each control, in the face's language.
+Message NameOf(FocusTarget target) {
+    switch (target) {
+        case FocusTarget::DropZone:
+            return Message::ControlDropZone;
+        case FocusTarget::RemoveFile:
+            return Message::ControlRemoveFile;
+        case FocusTarget::StepUp:
+            return Message::ControlStepUp;
+        case FocusTarget::StepDown:
+            return Message::ControlStepDown;
+        case FocusTarget::StepField:
+            return Message::ControlStepField;
+        case FocusTarget::SharpOption:
+            return Message::ControlSharp;
+        case FocusTarget::FlatOption:
+            return Message::ControlFlat;
+        case FocusTarget::OutputNameField:
+            return Message::ControlOutputName;
+        case FocusTarget::TransposeButton:
+            return Message::ControlTranspose;
+        case FocusTarget::GermanFlag:
+            return Message::ControlGerman;
+        case FocusTarget::EnglishFlag:
+            return Message::ControlEnglish;
+        case FocusTarget::WebLink:
+        case FocusTarget::None:
+            break;
+    }
+    return Message::ControlWebLink;
+}
+
+std::wstring Wide(const std::u16string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring WindowTextOf(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
 
 bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC canvasProc) {
     WNDCLASSEXW windowClass{};
@@ -130,19 +207,6 @@ MainWindow::~MainWindow() {
     }
 }
 
-HWND MainWindow::CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
-                                 DWORD extendedStyle, HWND parent) {
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | extraStyle;
-    HWND edit = CreateWindowExW(
-        extendedStyle, L"Edit", L"", style, x, y, width, height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    if (edit != nullptr) {
-        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_.Get()), TRUE);
-    }
-    return edit;
-}
-
 void MainWindow::ApplyDpi(int dpi) {
     std::unique_ptr<ImageSet> previousImages = std::move(scaledImages_);
     if (dpi != services_.imagesDpi) {
@@ -159,7 +223,7 @@ void MainWindow::ApplyDpi(int dpi) {
     ScopedFont previousFont = std::exchange(font_, CreateFaceFont(13, FW_NORMAL, scale));
     ScopedFont previousFieldFont = std::exchange(fieldFont_, CreateFaceFont(14, FW_MEDIUM, scale));
     face_.SetScale(scaledImages_ ? *scaledImages_ : images_, font_.Get(), scale);
-    for (HWND field : {outputNameField_.Handle(), stepField_.Handle(), focusSink_.Handle()}) {
+    for (HWND field : {outputNameField_.Handle(), stepField_.Handle()}) {
         if (field != nullptr) {
             SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_.Get()), FALSE);
         }
@@ -178,6 +242,226 @@ void MainWindow::PlaceFields() {
     };
     place(outputNameField_, kOutputNameRect);
     place(stepField_, kStepRect);
+    const auto placeLabel = [this](HWND label, const RECT& at) {
+        SetWindowPos(label, nullptr, Device(at.left), Device(at.top),
+                     Device(at.right) - Device(at.left), Device(at.bottom) - Device(at.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    placeLabel(stepLabel_, kStepLabelRect);
+    placeLabel(outputNameLabel_, kOutputNameLabelRect);
+    SyncControls();
+}
+
+HWND MainWindow::ControlHandle(FocusTarget target) const {
+    if (target == FocusTarget::StepField) {
+        return stepField_.Handle();
+    }
+    if (target == FocusTarget::OutputNameField) {
+        return outputNameField_.Handle();
+    }
+    for (std::size_t i = 0; i < kWindowButtonCount; ++i) {
+        if (kWindowButtons[i] == target) {
+            return buttons_[i];
+        }
+    }
+    return nullptr;
+}
+
+void MainWindow::Focus(FocusTarget target) {
+    if (HWND control = ControlHandle(target); control != nullptr) {
+        SetFocus(control);
+    }
+}
+
+void MainWindow::SyncControls() {
+    const Language language = state_.UiLanguage;
+    for (std::size_t i = 0; i < kWindowButtonCount; ++i) {
+        HWND button = buttons_[i];
+        if (button == nullptr) {
+            continue;
+        }
+        const FocusTarget target = kWindowButtons[i];
+        const HotArea area = AreaOf(state_.areas, target);
+        // All four edges belong to an area.
+        const RECT wanted{Device(area.left), Device(area.top), Device(area.right + 1),
+                          Device(area.bottom + 1)};
+        RECT now{};
+        GetWindowRect(button, &now);
+        MapWindowPoints(nullptr, canvas_, reinterpret_cast<POINT*>(&now), 2);
+        if (!EqualRect(&now, &wanted)) {
+            SetWindowPos(button, nullptr, wanted.left, wanted.top, wanted.right - wanted.left,
+                         wanted.bottom - wanted.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        const bool shown = target != FocusTarget::RemoveFile || !state_.SourcePath.empty();
+        // The style, not IsWindowVisible: before the window is shown nothing is visible.
+        const bool showing = (GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (showing != shown) {
+            ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
+        }
+        const std::wstring name = FactsOf(button).name;
+        if (WindowTextOf(button) != name) {
+            SetWindowTextW(button, name.c_str());
+        }
+        InvalidateRect(button, nullptr, FALSE);
+    }
+    const auto label = [language](HWND control, Message caption) {
+        const std::wstring text = Wide(MessageText(caption, language));
+        if (control != nullptr && WindowTextOf(control) != text) {
+            SetWindowTextW(control, text.c_str());
+        }
+        InvalidateRect(control, nullptr, FALSE);
+    };
+    label(stepLabel_, Message::ControlStepField);
+    label(outputNameLabel_, Message::ControlOutputName);
+}
+
+AccessibleFacts MainWindow::FactsOf(HWND control) const {
+    FocusTarget target = FocusTarget::None;
+    const int id = GetDlgCtrlID(control);
+    if (id == kStepFieldId) {
+        target = FocusTarget::StepField;
+    } else if (id == kOutputNameFieldId) {
+        target = FocusTarget::OutputNameField;
+    } else if (id >= kFirstButtonId && id < kFirstButtonId + static_cast<int>(kWindowButtonCount)) {
+        target = kWindowButtons[id - kFirstButtonId];
+    }
+    const Language language = state_.UiLanguage;
+    AccessibleFacts facts;
+    if (id == kStepLabelId || id == kOutputNameLabelId) {
+        facts.name = Wide(MessageText(
+            id == kStepLabelId ? Message::ControlStepField : Message::ControlOutputName, language));
+        facts.role = ROLE_SYSTEM_STATICTEXT;
+        facts.state = STATE_SYSTEM_READONLY;
+        return facts;
+    }
+    if (target == FocusTarget::DropZone && !state_.SourceName.empty()) {
+        facts.name =
+            Wide(MessageText(Message::ControlDropZoneChosen, language, {state_.SourceName}));
+    } else {
+        facts.name = Wide(MessageText(NameOf(target), language, {kWebAddress}));
+    }
+    facts.state = STATE_SYSTEM_FOCUSABLE;
+    if (GetFocus() == control) {
+        facts.state |= STATE_SYSTEM_FOCUSED;
+    }
+    if ((GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) == 0) {
+        facts.state |= STATE_SYSTEM_INVISIBLE;
+    }
+    switch (target) {
+        case FocusTarget::StepField:
+        case FocusTarget::OutputNameField:
+            facts.role = ROLE_SYSTEM_TEXT;
+            break;
+        case FocusTarget::SharpOption:
+        case FocusTarget::FlatOption:
+            facts.role = ROLE_SYSTEM_RADIOBUTTON;
+            if ((state_.SpellingChoice == 0) == (target == FocusTarget::SharpOption)) {
+                facts.state |= STATE_SYSTEM_CHECKED;
+            }
+            break;
+        case FocusTarget::GermanFlag:
+        case FocusTarget::EnglishFlag:
+            facts.role = ROLE_SYSTEM_RADIOBUTTON;
+            if ((language == Language::German) == (target == FocusTarget::GermanFlag)) {
+                facts.state |= STATE_SYSTEM_CHECKED;
+            }
+            break;
+        case FocusTarget::WebLink:
+            facts.role = ROLE_SYSTEM_LINK;
+            facts.state |= STATE_SYSTEM_LINKED;
+            break;
+        default:
+            facts.role = ROLE_SYSTEM_PUSHBUTTON;
+    }
+    return facts;
+}
+
+bool MainWindow::CreateControls(HINSTANCE instance) {
+    const auto make = [&](const wchar_t* kind, DWORD style, int id) {
+        HWND control =
+            CreateWindowExW(0, kind, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 1, 1, canvas_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        if (control != nullptr) {
+            SetWindowSubclass(control, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        }
+        return control;
+    };
+    const DWORD buttonStyle = WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY;
+    const auto button = [&](FocusTarget target) {
+        for (std::size_t i = 0; i < kWindowButtonCount; ++i) {
+            if (kWindowButtons[i] == target) {
+                buttons_[i] = make(L"Button", buttonStyle | (i == 0 ? WS_GROUP : 0),
+                                   kFirstButtonId + static_cast<int>(i));
+            }
+        }
+    };
+    // In Tab order, which is also the order a screen reader lists them in; each field comes
+    // right after its caption, which labels it.
+    button(FocusTarget::RemoveFile);  // first: on top of the drop zone it lies in
+    button(FocusTarget::DropZone);
+    button(FocusTarget::StepUp);
+    stepLabel_ = make(L"Static", SS_OWNERDRAW, kStepLabelId);
+    stepField_.Attach(
+        make(L"Edit", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | ES_CENTER, kStepFieldId));
+    button(FocusTarget::StepDown);
+    button(FocusTarget::SharpOption);
+    button(FocusTarget::FlatOption);
+    outputNameLabel_ = make(L"Static", SS_OWNERDRAW, kOutputNameLabelId);
+    outputNameField_.Attach(
+        make(L"Edit", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kOutputNameFieldId));
+    button(FocusTarget::TransposeButton);
+    button(FocusTarget::GermanFlag);
+    button(FocusTarget::EnglishFlag);
+    button(FocusTarget::WebLink);
+    for (HWND field : {stepField_.Handle(), outputNameField_.Handle()}) {
+        if (field != nullptr) {
+            SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(fieldFont_.Get()), TRUE);
+        }
+    }
+    for (HWND control : buttons_) {
+        if (control == nullptr) {
+            return false;
+        }
+    }
+    return stepField_.Handle() != nullptr && outputNameField_.Handle() != nullptr &&
+           stepLabel_ != nullptr && outputNameLabel_ != nullptr;
+}
+
+LRESULT CALLBACK MainWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR self) {
+    auto* window = reinterpret_cast<MainWindow*>(self);
+    switch (message) {
+        case WM_GETOBJECT:
+            if (const LRESULT answer =
+                    AnswerGetObject(control, wParam, lParam,
+                                    [window](HWND asked) { return window->FactsOf(asked); });
+                answer != 0) {
+                return answer;
+            }
+            break;
+        case WM_CHAR:
+            // Digits and the signs; control characters (Backspace, Ctrl+V...) as the field has
+            // them.
+            if (control == window->stepField_.Handle() && wParam >= 0x20 &&
+                !Controller::StepFieldTakes(static_cast<char16_t>(wParam))) {
+                MessageBeep(MB_OK);
+                return 0;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            // A click into the step field selects its value, so typing replaces it.
+            if (control == window->stepField_.Handle() && GetFocus() != control) {
+                SetFocus(control);
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(control, ControlProc, 1);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(control, message, wParam, lParam);
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
@@ -205,11 +489,6 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     }
     DragAcceptFiles(window_, TRUE);
 
-    // The hidden field that takes the caret; the only control with a sunken edge.
-    focusSink_.Attach(
-        CreateEditField(kFocusSinkId, -20, -20, 10, 10, 0, WS_EX_CLIENTEDGE, window_));
-    ShowWindow(focusSink_.Handle(), SW_HIDE);
-
     canvas_ =
         CreateWindowExW(0, kCanvasClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                         face_.Width(), face_.Height(), window_,
@@ -218,9 +497,10 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
         return false;
     }
     face_.AttachWindow(canvas_);
-    // The fields are children of the canvas, so it never paints over them.
-    outputNameField_.Attach(CreateEditField(kOutputNameFieldId, 0, 0, 1, 1, 0, 0, canvas_));
-    stepField_.Attach(CreateEditField(kStepFieldId, 0, 0, 1, 1, ES_CENTER | ES_NUMBER, 0, canvas_));
+    // The controls are children of the canvas, so it never paints over them.
+    if (!CreateControls(instance)) {
+        return false;
+    }
     stepField_.SetText(u"0");
     // A display other than the primary one may have another scale.
     const int windowDpi = WindowDpi(window_);
@@ -238,7 +518,7 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     UserMessages& messages = services_.messages ? *services_.messages : messageBoxes_;
     FileDialog& dialog = services_.fileDialog ? *services_.fileDialog : fileDialog_;
     controller_ = std::make_unique<Controller>(
-        state_, ControllerServices{outputNameField_, stepField_, focusSink_, face_, dialog,
+        state_, ControllerServices{outputNameField_, stepField_, *this, controlsCanvas_, dialog,
                                    messages, services_.shell, services_.documents});
     controller_->Redraw();
     ShowWindow(window_, showCommand);
@@ -266,13 +546,20 @@ void MainWindow::ProcessPendingMessages() {
 }
 
 void MainWindow::Dispatch(MSG& message) {
-    // Pointer movement over the window's other controls: the drop zone may lose its hover.
+    // Pointer movement over the buttons is movement over the face beneath them; over the
+    // fields the drop zone may lose its hover.
     if (message.message == WM_MOUSEMOVE && message.hwnd != canvas_ && window_ != nullptr &&
         IsChild(window_, message.hwnd) && controller_) {
         POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
-        MapWindowPoints(message.hwnd, window_, &point, 1);
-        controller_->HandleWindowPointer(face_.Scale().Units(point.x),
-                                         face_.Scale().Units(point.y));
+        const bool button = GetDlgCtrlID(message.hwnd) >= kFirstButtonId;
+        MapWindowPoints(message.hwnd, button ? canvas_ : window_, &point, 1);
+        const int x = face_.Scale().Units(point.x);
+        const int y = face_.Scale().Units(point.y);
+        if (button) {
+            controller_->HandleCanvasEvent(CanvasEvent::PointerMove, x, y);
+        } else {
+            controller_->HandleWindowPointer(x, y);
+        }
     }
     if (TranslateKey(message)) {
         return;
@@ -326,6 +613,12 @@ bool MainWindow::TranslateKey(const MSG& message) {
             break;
         case VK_DOWN:
             press.key = Key::Down;
+            break;
+        case VK_LEFT:
+            press.key = Key::Left;
+            break;
+        case VK_RIGHT:
+            press.key = Key::Right;
             break;
         case VK_PRIOR:
             press.key = Key::PageUp;
@@ -471,21 +764,45 @@ LRESULT MainWindow::HandleCanvasMessage(UINT message, WPARAM wParam, LPARAM lPar
                                                face_.Scale().Units(GET_Y_LPARAM(lParam)));
             }
             return 0;
-        case WM_COMMAND:
+        case WM_COMMAND: {
             if (!controller_) {
                 return 0;
             }
-            if (LOWORD(wParam) == kStepFieldId && HIWORD(wParam) == EN_CHANGE) {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (id >= kFirstButtonId &&
+                id < kFirstButtonId + static_cast<int>(kWindowButtonCount)) {
+                const FocusTarget target = kWindowButtons[id - kFirstButtonId];
+                if (code == BN_CLICKED) {
+                    // A transposition blocks the window until it ends; show that it is busy.
+                    HCURSOR previous =
+                        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                    controller_->Press(target);
+                    SetCursor(previous);
+                } else if (code == BN_SETFOCUS) {
+                    controller_->HandleFocus(target);
+                }
+            } else if (id == kStepFieldId && code == EN_CHANGE) {
                 controller_->HandleStepEdit();
-            } else if (HIWORD(wParam) == EN_SETFOCUS) {
+            } else if (code == EN_SETFOCUS) {
                 // The caret went into a field by the pointer or by Tab: the ring follows.
-                if (LOWORD(wParam) == kStepFieldId) {
+                if (id == kStepFieldId) {
                     controller_->HandleFocus(FocusTarget::StepField);
-                } else if (LOWORD(wParam) == kOutputNameFieldId) {
+                } else if (id == kOutputNameFieldId) {
                     controller_->HandleFocus(FocusTarget::OutputNameField);
                 }
             }
             return 0;
+        }
+        case WM_DRAWITEM: {
+            // A control shows the face beneath it; the face draws its ring around it.
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            RECT at{};
+            GetWindowRect(item->hwndItem, &at);
+            MapWindowPoints(nullptr, canvas_, reinterpret_cast<POINT*>(&at), 2);
+            face_.PresentPart(item->hDC, at.left, at.top, at.right - at.left, at.bottom - at.top);
+            return TRUE;
+        }
         case WM_CTLCOLOREDIT:
             return HandleControlColour(reinterpret_cast<HDC>(wParam));
         default:

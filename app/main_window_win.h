@@ -1,12 +1,15 @@
-// The Melvane window: a fixed face drawn on one canvas, two small edit fields on top of it,
-// and a hidden field that takes the caret after clicks on the face.
+// The Melvane window: a fixed face drawn on one canvas and, on top of it, a real child window
+// for every control (owner-drawn buttons showing the face beneath them, two edit fields and
+// their labels), so that Tab, the focus and screen readers find each one.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 
+#include "app/accessible_control_win.h"
 #include "app/controller.h"
 #include "app/pictures.h"
 #include "app/win32_canvas_win.h"
@@ -19,7 +22,17 @@ inline constexpr int kMainWindowId = 0;
 inline constexpr int kCanvasId = 6;
 inline constexpr int kOutputNameFieldId = 7;
 inline constexpr int kStepFieldId = 8;
-inline constexpr int kFocusSinkId = 9;
+inline constexpr int kStepLabelId = 9;
+inline constexpr int kOutputNameLabelId = 10;
+// The buttons: kFirstButtonId + their place in kWindowButtons.
+inline constexpr int kFirstButtonId = 20;
+inline constexpr FocusTarget kWindowButtons[] = {
+    FocusTarget::DropZone,        FocusTarget::RemoveFile,  FocusTarget::StepUp,
+    FocusTarget::StepDown,        FocusTarget::SharpOption, FocusTarget::FlatOption,
+    FocusTarget::TransposeButton, FocusTarget::GermanFlag,  FocusTarget::EnglishFlag,
+    FocusTarget::WebLink,
+};
+inline constexpr std::size_t kWindowButtonCount = std::size(kWindowButtons);
 
 // What the window reports to and hands work to. A null `messages` or `fileDialog` means the
 // window's own message boxes and open-file dialog.
@@ -34,7 +47,7 @@ struct WindowServices {
 // The DPI of the primary display, before any window exists.
 int PrimaryDisplayDpi();
 
-class MainWindow {
+class MainWindow : private Controls {
   public:
     MainWindow(const ImageSet& images, Language language, const WindowServices& services);
     ~MainWindow();
@@ -52,7 +65,10 @@ class MainWindow {
     HWND CanvasHandle() const { return canvas_; }
     HWND StepFieldHandle() const { return stepField_.Handle(); }
     HWND OutputNameFieldHandle() const { return outputNameField_.Handle(); }
-    HWND FocusSinkHandle() const { return focusSink_.Handle(); }
+    // The child window of a control; null for None.
+    HWND ControlHandle(FocusTarget target) const;
+    // What a screen reader is told about one of the window's controls.
+    AccessibleFacts FactsOf(HWND control) const;
     ControllerState& State() { return state_; }
     // The display's DPI the window is laid out for (96 is 100 %).
     int Dpi() const { return face_.Scale().dpi; }
@@ -65,6 +81,41 @@ class MainWindow {
     void OnFirstPaint(std::function<void()> callback) { onFirstPaint_ = std::move(callback); }
 
   private:
+    // The face as the controller draws it; each finished frame brings the controls up to date.
+    class ControlsCanvas : public Canvas {
+      public:
+        explicit ControlsCanvas(MainWindow& owner) : owner_(owner) {}
+        bool BeginDrawing() override { return owner_.face_.BeginDrawing(); }
+        void EndDrawing() override {
+            owner_.face_.EndDrawing();
+            owner_.SyncControls();
+        }
+        void DrawPicture(PictureRef picture, int x, int y) override {
+            owner_.face_.DrawPicture(picture, x, y);
+        }
+        void FillBox(int x, int y, int width, int height, Rgb colour) override {
+            owner_.face_.FillBox(x, y, width, height, colour);
+        }
+        void DrawText(int x, int y, std::u16string_view text, Rgb colour) override {
+            owner_.face_.DrawText(x, y, text, colour);
+        }
+        int TextWidth(std::u16string_view text) override { return owner_.face_.TextWidth(text); }
+        int TextHeight(std::u16string_view text) override { return owner_.face_.TextHeight(text); }
+
+      private:
+        MainWindow& owner_;
+    };
+
+    // Controls
+    void Focus(FocusTarget target) override;
+
+    // Places, names, shows or hides the child windows as the state has them, and has them
+    // repainted from the new face.
+    void SyncControls();
+    bool CreateControls(HINSTANCE instance);
+    // Keys and clicks of the child windows before their own procedures see them.
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR self);
     // The one window procedure of both window classes: it finds the MainWindow that created
     // `window` and hands the message to `Handler`, which serves it while `Handle` is `window`.
     template <LRESULT (MainWindow::*Handler)(UINT, WPARAM, LPARAM), HWND MainWindow::*Handle>
@@ -77,8 +128,6 @@ class MainWindow {
     // the window took the key.
     bool TranslateKey(const MSG& message);
     void Dispatch(MSG& message);
-    HWND CreateEditField(int id, int x, int y, int width, int height, DWORD extraStyle,
-                         DWORD extendedStyle, HWND parent);
     // Pictures, fonts, canvas, window size and field places for a display of `dpi`.
     void ApplyDpi(int dpi);
     void PlaceFields();
@@ -94,10 +143,13 @@ class MainWindow {
     HWND canvas_ = nullptr;
     Win32EditField outputNameField_;
     Win32EditField stepField_;
-    Win32EditField focusSink_;
+    std::array<HWND, kWindowButtonCount> buttons_{};
+    HWND stepLabel_ = nullptr;
+    HWND outputNameLabel_ = nullptr;
     MessageBoxes messageBoxes_;
     Win32FileDialog fileDialog_;
     Win32Canvas face_;
+    ControlsCanvas controlsCanvas_{*this};
     std::unique_ptr<Controller> controller_;
     bool pressedOnCanvas_ = false;
     bool altShortcutUsed_ = false;  // Alt's release then opens no system menu

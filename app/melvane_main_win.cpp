@@ -12,6 +12,7 @@
 #include "app/document_dispatch.h"
 #include "app/main_window_win.h"
 #include "app/pictures.h"
+#include "app/start_options.h"
 #include "chords/note_table.h"
 #include "documents/messages.h"
 #include "melvane_version.h"
@@ -23,52 +24,21 @@
 namespace melvane {
 namespace {
 
-struct StartOptions {
-    std::wstring snapshot;  // save a picture of the window here and end
-    std::wstring document;  // a document to show as chosen
-    std::wstring steps;
-    std::wstring startupReport;        // write the time to the first painted face here and end
-    std::optional<Language> language;  // none: the user's own
-    bool classic = false;  // --classic: every text piece on its own, chords by the table
-};
-
 // The program's arguments, without its own name.
-std::vector<std::wstring> Arguments() {
+std::vector<std::u16string> Arguments() {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> arguments;
+    std::vector<std::u16string> arguments;
     for (int i = 1; args != nullptr && i < count; ++i) {
-        arguments.emplace_back(args[i]);
+        const std::wstring arg(args[i]);
+        arguments.emplace_back(arg.begin(), arg.end());
     }
     LocalFree(args);
     return arguments;
 }
 
-StartOptions ReadOptions(const std::vector<std::wstring>& args) {
-    StartOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& name = args[i];
-        if (name == L"--classic") {
-            options.classic = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            break;
-        }
-        const std::wstring& value = args[++i];
-        if (name == L"--snapshot") {
-            options.snapshot = value;
-        } else if (name == L"--document") {
-            options.document = value;
-        } else if (name == L"--startup-report") {
-            options.startupReport = value;
-        } else if (name == L"--steps") {
-            options.steps = value;
-        } else if (name == L"--language") {
-            options.language = value == L"de" ? Language::German : Language::English;
-        }
-    }
-    return options;
+std::wstring Wide(const std::u16string& text) {
+    return std::wstring(text.begin(), text.end());
 }
 
 void PumpMessages() {
@@ -141,8 +111,8 @@ bool SaveSnapshot(const MainWindow& window, const std::wstring& file) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace melvane;
-    const std::vector<std::wstring> args = Arguments();
-    if (std::find(args.begin(), args.end(), L"--version") != args.end()) {
+    const std::vector<std::u16string> args = Arguments();
+    if (std::find(args.begin(), args.end(), u"--version") != args.end()) {
         // On the console it was started from, or in a box when there is none.
         constexpr char kVersion[] = "Melvane " MELVANE_VERSION "\n";
         if (!WriteStandardOutput(kVersion)) {
@@ -157,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     std::optional<ScopedComInitialisation> com;
     int exitCode = 0;
     {
-        const StartOptions options = ReadOptions(args);
+        const StartOptions options = ReadStartOptions(args);
         const Language language = options.language.value_or(UserDefaultLanguage());
         const NoteTable table = BuildNoteTables();
         const double tablesBuilt = MillisecondsSinceStart();
@@ -179,7 +149,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 window.State().recognition = Recognition::Classic;
             }
             if (!options.startupReport.empty()) {
-                const std::filesystem::path report(options.startupReport);
+                const std::filesystem::path report(Wide(options.startupReport));
                 window.OnFirstPaint([report, entered, tablesBuilt, picturesLoaded] {
                     // Where the time goes: the program's start, the note tables, the pictures,
                     // then the window up to its first paint.
@@ -197,18 +167,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 messages.SetOwner(window.Handle());
                 window.ProcessPendingMessages();
                 com.emplace();
+                // "Open with", a drop on the icon, Send to: the document comes chosen, the step
+                // as if typed; nothing more happens until the user says so.
+                if (!options.document.empty()) {
+                    window.Actions().OpenAtStart(options.document);
+                }
+                if (!options.steps.empty()) {
+                    window.Actions().PresetSteps(options.steps);
+                }
                 if (options.snapshot.empty()) {
                     exitCode = window.RunEventLoop();
                 } else {
-                    // The document goes in as a drop brings it, the step as if typed.
-                    if (!options.document.empty()) {
-                        window.Actions().HandleDrop(
-                            {std::u16string(options.document.begin(), options.document.end())});
+                    for (int i = 0; i < options.tabs; ++i) {
+                        window.Actions().HandleKey({Key::Tab});
                     }
-                    if (!options.steps.empty()) {
-                        SetWindowTextW(window.StepFieldHandle(), options.steps.c_str());
-                    }
-                    exitCode = SaveSnapshot(window, options.snapshot) ? 0 : 1;
+                    exitCode = SaveSnapshot(window, Wide(options.snapshot)) ? 0 : 1;
                 }
             }
         }

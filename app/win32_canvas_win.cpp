@@ -54,6 +54,12 @@ void Win32Canvas::Present(HDC target) const {
     }
 }
 
+void Win32Canvas::PresentPart(HDC target, int x, int y, int width, int height) const {
+    if (Dc() != nullptr) {
+        BitBlt(target, 0, 0, width, height, Dc(), x, y, SRCCOPY);
+    }
+}
+
 std::uint32_t Win32Canvas::PixelAt(int x, int y) const {
     if (Pixels() == nullptr || x < 0 || y < 0 || x >= kFaceWidth || y >= kFaceHeight) {
         return 0;

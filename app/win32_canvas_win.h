@@ -37,6 +37,9 @@ class Win32Canvas : public Canvas {
     void AttachWindow(HWND window) { window_ = window; }
     // Copies the buffer onto a device context (the canvas window's WM_PAINT).
     void Present(HDC target) const;
+    // Copies the part of the buffer at (x, y) in display pixels to the origin of `target` (a
+    // control on the canvas shows the face beneath it).
+    void PresentPart(HDC target, int x, int y, int width, int height) const;
     // One pixel of the composed face as 0xRRGGBB, at face units; for tests and snapshots.
     std::uint32_t PixelAt(int x, int y) const;
     // One pixel of the buffer as 0xRRGGBB, at display pixels.

@@ -17,7 +17,6 @@
 namespace melvane {
 namespace {
 
-
 void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
                   DocumentResult& result) {
     const OdtResult odt =
@@ -29,25 +28,25 @@ void TransposeOdt(const DocumentJob& job, const DocumentServices& services,
         case OdtFailure::None:
             return;
         case OdtFailure::SourceUnreadable:
-            services.messages.Show(FileErrorMessage(Message::SourceUnreadable, job.language,
-                                                    job.source, odt.reason));
+            services.messages.Show(
+                FileErrorMessage(Message::SourceUnreadable, job.language, job.source, odt.reason));
             result.failure = DocumentFailure::SourceUnreadable;
             return;
         case OdtFailure::ContentBroken:
-            // The parser speaks English only, and so has this box always done.
-            services.messages.Show({MessageText(Message::ErrorTitle, Language::English),
-                                    MessageText(Message::XmlParseError, Language::English,
-                                                {odt.parseError.message,
+            // The parser's own message stays as it is: no table text says more.
+            services.messages.Show({MessageText(Message::ErrorTitle, job.language),
+                                    MessageText(Message::XmlParseErrorIn, job.language,
+                                                {PathToText(job.source), odt.parseError.message,
                                                  DecimalText(odt.parseError.line),
                                                  DecimalText(odt.parseError.column)}),
-                                    MessageIcon::None});
+                                    MessageIcon::Error});
             result.failure = DocumentFailure::ContentBroken;
             return;
         case OdtFailure::OutputNotCreated:
             break;
     }
-    services.messages.Show(FileErrorMessage(Message::DestinationNotCreated, job.language,
-                                            result.output, odt.reason));
+    services.messages.Show(
+        FileErrorMessage(Message::DestinationNotCreated, job.language, result.output, odt.reason));
     result.failure = DocumentFailure::OutputNotWritten;
 }
 
@@ -103,19 +102,16 @@ void TransposeTextSheet(const DocumentJob& job, const DocumentServices& services
 }
 
 #ifdef _WIN32
-// The automation layer's account of what went wrong is English. On the German face the causes
-// a user meets most get a German sentence, and the account follows as the detail.
+// The automation layer's account of what went wrong is English. The causes a user meets most
+// get the table's sentence instead; any other keeps the account.
 std::u16string WordReason(const WordResult& word, Language language) {
-    if (language != Language::German) {
-        return word.errorText;
-    }
-    std::u16string sentence;
     if (word.errorCode == 0x80040154u || word.errorCode == 0x800401F3u) {
-        sentence = MessageText(Message::WordNotRegistered, language);  // class, ProgID unknown
-    } else if (word.errorCode == 0x80080005u) {                        // the server failed to start
-        sentence = MessageText(Message::WordServerFailed, language);
+        return MessageText(Message::WordNotRegistered, language);  // class, ProgID unknown
     }
-    return sentence.empty() ? word.errorText : sentence + u"\rDetails: " + word.errorText;
+    if (word.errorCode == 0x80080005u) {  // the server failed to start
+        return MessageText(Message::WordServerFailed, language);
+    }
+    return word.errorText;
 }
 
 struct WordFailureText {
@@ -128,13 +124,13 @@ WordFailureText FailureOf(WordFailure failure) {
         case WordFailure::None:
             break;
         case WordFailure::NotStarted:
-            return {DocumentFailure::WordNotStarted, Message::WordNotStarted};
+            return {DocumentFailure::WordNotStarted, Message::WordFileNotStarted};
         case WordFailure::NotOpened:
-            return {DocumentFailure::WordNotOpened, Message::WordNotOpened};
+            return {DocumentFailure::WordNotOpened, Message::WordFileNotOpened};
         case WordFailure::NotRead:
-            return {DocumentFailure::WordNotRead, Message::WordNotRead};
+            return {DocumentFailure::WordNotRead, Message::WordFileNotRead};
         case WordFailure::NotSaved:
-            return {DocumentFailure::WordNotSaved, Message::WordNotSaved};
+            return {DocumentFailure::WordNotSaved, Message::WordFileNotSaved};
     }
     return {DocumentFailure::None, Message::ErrorTitle};
 }
@@ -153,7 +149,11 @@ void TransposeWord(const DocumentJob& job, const DocumentServices& services,
         // Each Word text ends with the automation layer's account of what went wrong.
         services.messages.Show(
             {MessageText(Message::ErrorTitle, job.language),
-             MessageText(failure.message, job.language) + WordReason(word, job.language),
+             MessageText(
+                 failure.message, job.language,
+                 {PathToText(failure.failure == DocumentFailure::WordNotSaved ? result.output
+                                                                              : job.source)}) +
+                 WordReason(word, job.language),
              MessageIcon::Error});
         result.failure = failure.failure;
     }
@@ -205,19 +205,59 @@ DocumentKind KindOf(const std::filesystem::path& source) {
     return DocumentKind::Unsupported;
 }
 
-std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps) {
-    std::u16string name = PathToText(source.stem());
+namespace {
+
+std::u16string StepMarker(std::int64_t steps) {
     if (steps == 0) {
-        name += u'_';
-    } else {
-        if (steps > 0) {
-            name += u'+';
-        }
-        name += DecimalText(steps);
+        return u"_";
     }
+    return (steps > 0 ? u"+" : u"") + DecimalText(steps);
+}
+
+}  // namespace
+
+std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps) {
+    std::u16string name = PathToText(source.stem()) + StepMarker(steps);
     name += u'.';
     name += LowerCaseExtension(source);
     return source.parent_path() / PathFromText(name);
+}
+
+std::optional<std::filesystem::path> MoveStepMarker(const std::filesystem::path& output,
+                                                    std::int64_t from, std::int64_t to) {
+    const std::u16string stem = PathToText(output.stem());
+    const std::u16string marker = StepMarker(from);
+    if (stem.size() <= marker.size() ||
+        stem.compare(stem.size() - marker.size(), marker.size(), marker) != 0) {
+        return std::nullopt;
+    }
+    const std::u16string moved = stem.substr(0, stem.size() - marker.size()) + StepMarker(to) +
+                                 PathToText(output.extension());
+    return output.parent_path() / PathFromText(moved);
+}
+
+OutputExtension CheckOutputExtension(const std::filesystem::path& source,
+                                     const std::filesystem::path& output) {
+    const std::u16string extension = LowerCaseExtension(output);
+    // Text sheets are the same bytes under any of their names (.txt, .cho, .pro...).
+    if (extension == LowerCaseExtension(source) ||
+        (KindOf(source) == DocumentKind::Text && KindOf(output) == DocumentKind::Text)) {
+        return OutputExtension::Fitting;
+    }
+    return KindOf(output) == DocumentKind::Unsupported ? OutputExtension::Missing
+                                                       : OutputExtension::OtherDocument;
+}
+
+std::filesystem::path WithSourceExtension(const std::filesystem::path& source,
+                                          const std::filesystem::path& output) {
+    std::u16string text = PathToText(output);
+    if (CheckOutputExtension(source, output) == OutputExtension::OtherDocument) {
+        text.resize(text.size() - PathToText(output.extension()).size());
+    }
+    if (text.empty() || text.back() != u'.') {
+        text += u'.';
+    }
+    return PathFromText(text + LowerCaseExtension(source));
 }
 
 std::filesystem::path ResolveOutputPath(const std::filesystem::path& source,
@@ -245,8 +285,10 @@ DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices&
         result.output = PathFromText(WordOutputPath(PathToText(job.source)));
     }
     if (!result.output.empty() && IsSameFile(job.source, result.output)) {
-        services.messages.Show({MessageText(Message::ErrorTitle, job.language),
-                                MessageText(Message::SameFile, job.language), MessageIcon::Error});
+        services.messages.Show(
+            {MessageText(Message::ErrorTitle, job.language),
+             MessageText(Message::SameFileNamed, job.language, {PathToText(result.output)}),
+             MessageIcon::Error});
         result.failure = DocumentFailure::SameFile;
         return result;
     }

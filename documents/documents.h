@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,23 @@ std::u16string LowerCaseExtension(const std::filesystem::path& path);
 // 0, "+3", "-2") and its extension in lower case. "Songs/Hymn.DOCX" at +3 gives
 // "Songs/Hymn+3.docx".
 std::filesystem::path ProposeOutputPath(const std::filesystem::path& source, std::int64_t steps);
+
+// An edited output name whose name part still ends in the marker for `from` steps ("Song+2.odt"
+// at 2), with the marker for `to` instead; nothing when it carries no such marker.
+std::optional<std::filesystem::path> MoveStepMarker(const std::filesystem::path& output,
+                                                    std::int64_t from, std::int64_t to);
+
+// How a typed output name's extension fits its source.
+enum class OutputExtension {
+    Fitting,        // the source's, in any case
+    Missing,        // none, or one no document has ("Fassung 1.5"): the source's is added
+    OtherDocument,  // another document's (.odt content named .docx): worth a question
+};
+OutputExtension CheckOutputExtension(const std::filesystem::path& source,
+                                     const std::filesystem::path& output);
+// The output with the source's extension: added when Missing, in place of the other one else.
+std::filesystem::path WithSourceExtension(const std::filesystem::path& source,
+                                          const std::filesystem::path& output);
 
 // The output a job writes: a relative name is taken from the source's folder (not the
 // process's), an absolute one and an empty one (which the document path reports, or for Word

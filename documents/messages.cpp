@@ -163,6 +163,80 @@ Wording WordingOf(Message message) {
         case Message::WindowNotCreated:
             return {u"The window could not be created.",
                     u"Das Fenster konnte nicht erstellt werden."};
+        case Message::UnsupportedDocument:
+            return {
+                u"[%1] cannot be transposed.\r\rMelvane takes OpenDocument texts (.odt) and "
+                u"Word documents (.docx, .doc).",
+                u"[%1] kann nicht transponiert werden.\r\rMelvane nimmt OpenDocument-Texte "
+                u"(.odt) und Word-Dokumente (.docx, .doc)."};
+        case Message::OutputExtensionQuestion:
+            return {
+                u"The name [%1] ends in .%2, but the copy is a .%3 document like its "
+                u"source.\r\rSave it as [%4]?\r(No: change the name.)",
+                u"Der Name [%1] endet auf .%2, die Kopie ist aber wie ihre Quelle ein "
+                u".%3-Dokument.\r\rAls [%4] speichern?\r(Nein: Namen ändern.)"};
+        case Message::ReasonZipUnreadable:
+            return {u"The file is not a readable zip package.",
+                    u"Die Datei ist kein lesbares Zip-Paket."};
+        case Message::ReasonDataError:
+            return {u"The file's data are damaged.", u"Die Daten der Datei sind beschädigt."};
+        case Message::ReasonAccessDenied:
+            return {u"Access denied.", u"Zugriff verweigert."};
+        case Message::ReasonPathNotFound:
+            return {u"The path was not found.", u"Der Pfad wurde nicht gefunden."};
+        case Message::ReasonDiskFull:
+            return {u"The disk is full.", u"Der Datenträger ist voll."};
+        case Message::XmlParseErrorIn:
+            return {
+                u"The text of [%1] is broken; nothing was written.\r\rMessage: %2\rLine: %3 "
+                u"Character: %4",
+                u"Der Text von [%1] ist fehlerhaft; es wurde nichts geschrieben.\r\r"
+                u"Meldung: %2\rZeile: %3 Zeichen: %4"};
+        case Message::WordFileNotStarted:
+            return {
+                u"[%1] is opened through Microsoft Word, which could not be started.\r\r"
+                u"Error:\r",
+                u"[%1] wird mit Microsoft Word geöffnet, das sich nicht starten ließ.\r\r"
+                u"Fehler:\r"};
+        case Message::WordFileNotOpened:
+            return {u"Word could not open [%1]!\r\rError:\r",
+                    u"Word konnte [%1] nicht öffnen!\r\rFehler:\r"};
+        case Message::WordFileNotRead:
+            return {u"Word could not read [%1]!\r\rError:\r",
+                    u"Word konnte [%1] nicht lesen!\r\rFehler:\r"};
+        case Message::WordFileNotSaved:
+            return {u"Word could not save [%1]!\r\rError:\r",
+                    u"Word konnte [%1] nicht speichern!\r\rFehler:\r"};
+        case Message::SameFileNamed:
+            return {u"The destination file [%1] must differ from the source file!",
+                    u"Die Zieldatei [%1] muss sich von der Quelldatei unterscheiden!"};
+        case Message::ControlDropZone:
+            return {u"Song sheet: drop a file here or click to choose one",
+                    u"Liedblatt: Datei hier ablegen oder klicken und wählen"};
+        case Message::ControlDropZoneChosen:
+            return {u"Song sheet: %1", u"Liedblatt: %1"};
+        case Message::ControlRemoveFile:
+            return {u"Remove the song sheet", u"Liedblatt entfernen"};
+        case Message::ControlStepUp:
+            return {u"One semitone up", u"Einen Halbton höher"};
+        case Message::ControlStepDown:
+            return {u"One semitone down", u"Einen Halbton tiefer"};
+        case Message::ControlStepField:
+            return {u"Transpose by (semitones)", u"Transponieren um (Halbtöne)"};
+        case Message::ControlSharp:
+            return {u"Spelling: sharp", u"Vorzeichen: Kreuz"};
+        case Message::ControlFlat:
+            return {u"Spelling: flat", u"Vorzeichen: b"};
+        case Message::ControlOutputName:
+            return {u"Save as", u"Speichern unter"};
+        case Message::ControlTranspose:
+            return {u"Transpose", u"Transponieren"};
+        case Message::ControlGerman:
+            return {u"Deutsch", u"Deutsch"};
+        case Message::ControlEnglish:
+            return {u"English", u"English"};
+        case Message::ControlWebLink:
+            return {u"Melvane on the web: %1", u"Melvane im Netz: %1"};
     }
     return {};
 }
@@ -191,9 +265,60 @@ std::u16string MessageText(Message message, Language language,
     return result;
 }
 
+namespace {
+
+bool Mentions(std::string_view text, std::string_view phrase) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (std::size_t i = 0; i + phrase.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < phrase.size() && lower(text[i + k]) == phrase[k]) {
+            ++k;
+        }
+        if (k == phrase.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::u16string ReasonText(std::string_view reason, Language language) {
+    if (language != Language::German) {
+        return Utf8ToUtf16(reason);  // the libraries' and the system's own words are English
+    }
+    // The words libzip, the C library and Windows use for the causes users meet most.
+    struct Known {
+        std::string_view phrase;  // lower case
+        Message message;
+    };
+    static constexpr Known kKnown[] = {
+        {"permission denied", Message::ReasonAccessDenied},
+        {"access is denied", Message::ReasonAccessDenied},
+        {"no such file", Message::ReasonPathNotFound},
+        {"cannot find the", Message::ReasonPathNotFound},
+        {"no space left", Message::ReasonDiskFull},
+        {"not enough space", Message::ReasonDiskFull},
+        {"disk is full", Message::ReasonDiskFull},
+        {"not a zip archive", Message::ReasonZipUnreadable},
+        {"crc error", Message::ReasonDataError},
+        {"read error", Message::ReasonDataError},
+        {"data error", Message::ReasonDataError},
+    };
+    for (const Known& known : kKnown) {
+        if (Mentions(reason, known.phrase)) {
+            return MessageText(known.message, language);
+        }
+    }
+    return Utf8ToUtf16(reason);
+}
+
 UserMessage FileErrorMessage(Message message, Language language, const std::filesystem::path& path,
                              std::string_view reason) {
-    const std::u16string why = reason.empty() ? std::u16string() : u"\r" + Utf8ToUtf16(reason);
+    const std::u16string why =
+        reason.empty() ? std::u16string() : u"\r" + ReasonText(reason, language);
     return {MessageText(Message::ErrorTitle, language),
             MessageText(message, language, {PathToText(path), why}), MessageIcon::Error};
 }

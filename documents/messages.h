@@ -72,6 +72,36 @@ enum class Message {
     // Melvane.exe when it cannot start.
     PicturesNotLoaded,
     WindowNotCreated,
+    // The window's choice of a document and of the output's name. %1 the file.
+    UnsupportedDocument,
+    OutputExtensionQuestion,  // %1 the name, %2 its extension, %3 the source's, %4 the fix
+    // The details the libraries and the system give most often, in the face's language.
+    ReasonZipUnreadable,
+    ReasonDataError,
+    ReasonAccessDenied,
+    ReasonPathNotFound,
+    ReasonDiskFull,
+    // Parse errors and Word's failures naming the file. %1 the file.
+    XmlParseErrorIn,  // %2 the parser's message, %3 line, %4 character
+    WordFileNotStarted,
+    WordFileNotOpened,
+    WordFileNotRead,
+    WordFileNotSaved,
+    SameFileNamed,
+    // What a screen reader says for each control of the window.
+    ControlDropZone,
+    ControlDropZoneChosen,  // %1 the chosen file's name
+    ControlRemoveFile,
+    ControlStepUp,
+    ControlStepDown,
+    ControlStepField,
+    ControlSharp,
+    ControlFlat,
+    ControlOutputName,
+    ControlTranspose,
+    ControlGerman,
+    ControlEnglish,
+    ControlWebLink,  // %1 the address
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
@@ -82,5 +112,10 @@ std::u16string MessageText(Message message, Language language,
 // library's or system's reason on a line of its own as "%2".
 UserMessage FileErrorMessage(Message message, Language language, const std::filesystem::path& path,
                              std::string_view reason);
+
+// A library's or the system's reason (English) as the face's language words it: in German a
+// table text where one fits (access denied, path not found, disk full, damaged data, not a
+// zip), else the reason as it is.
+std::u16string ReasonText(std::string_view reason, Language language);
 
 }  // namespace melvane

@@ -42,12 +42,18 @@ class FakeDialog : public FileDialog {
 
 class FakeDocuments : public DocumentPaths {
   public:
-    bool Transpose(const TransposeRequest& request) override {
+    Fault Transpose(const TransposeRequest& request) override {
         requests.push_back(request);
-        return succeed;
+        return fault;
     }
     std::vector<TransposeRequest> requests;
-    bool succeed = true;
+    Fault fault = Fault::None;
+};
+
+class FakeControls : public Controls {
+  public:
+    void Focus(FocusTarget target) override { focused.push_back(target); }
+    std::vector<FocusTarget> focused;
 };
 
 // Every character is 7 pixels wide and text 16 high, so wrapping is easy to predict.
@@ -110,14 +116,14 @@ struct ControllerRig {
     ControllerState state;
     FakeField outputName;
     FakeField step;
-    FakeField focusSink;
+    FakeControls controls;
     RecordingCanvas canvas;
     FakeDialog dialog;
     RecordingUserMessages messages;
     RecordingShell shell;
     FakeDocuments documents;
-    Controller controller{
-        state, {outputName, step, focusSink, canvas, dialog, messages, shell, documents}};
+    Controller controller{state,
+                          {outputName, step, controls, canvas, dialog, messages, shell, documents}};
 
     ControllerRig() {
         step.text = std::u16string(1, u'0');
@@ -127,9 +133,17 @@ struct ControllerRig {
         controller.HandleCanvasEvent(CanvasEvent::LeftClick, (area.left + area.right) / 2,
                                      (area.top + area.bottom) / 2);
     }
+    // The value set from outside the field (it has no focus): taken and shown at once.
     void TypeStep(const std::u16string& text) {
         step.text = text;
         controller.HandleStepEdit();
+    }
+    // Typed into the focused field, one state after the other.
+    void TypeIntoStep(const std::vector<std::u16string>& states) {
+        for (const auto& text : states) {
+            step.text = text;
+            controller.HandleStepEdit();
+        }
     }
 };
 

@@ -86,6 +86,10 @@ TEST(Documents, OnlyWordAndOpenDocumentFilesAreTaken) {
     }
     EXPECT_TRUE(rig.state.SourcePath == NativePath({u"x", u"first.doc"}));
     EXPECT_EQ(rig.canvas.frames, framesBefore);
+    // Each refusal says so, naming the file and the kinds taken.
+    ASSERT_EQ(rig.messages.shown.size(), 5u);
+    EXPECT_NE(rig.messages.shown[0].text.find(u"[song.pdf]"), std::u16string::npos);
+    EXPECT_NE(rig.messages.shown[0].text.find(u".odt"), std::u16string::npos);
 #ifndef _WIN32
     // A backslash is part of a file name here, not a separator.
     rig.controller.HandleDrop({u"/tmp/odd\\name.odt"});
@@ -159,7 +163,7 @@ TEST(TransposeAction, AsksForADocumentFirst) {
         ControllerRig rig;
         rig.state.UiLanguage = language;
         rig.TypeStep(u"2");
-        EXPECT_FALSE(rig.controller.TransposeAction());
+        EXPECT_EQ(rig.controller.TransposeAction(), Fault::Source);
         ASSERT_EQ(rig.messages.shown.size(), 1u);
         EXPECT_TRUE(rig.messages.shown[0].title == u"Information");
         EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::Information);
@@ -208,9 +212,8 @@ TEST(TransposeAction, HandsTheDocumentToItsPathWithTheTrimmedOutputName) {
     EXPECT_TRUE(rig.messages.shown.empty());
 }
 
-TEST(TransposeAction, TheFormIsEmptyAfterEveryAttemptEvenAFailedOne) {
+TEST(TransposeAction, OnlySuccessEmptiesTheForm) {
     ControllerRig rig;
-    rig.documents.succeed = false;
     rig.controller.HandleDrop({NativePath({u"song.odt"})});
     rig.Click(rig.state.areas.stepUp);
     rig.Click(rig.state.areas.flatOption);
@@ -225,6 +228,108 @@ TEST(TransposeAction, TheFormIsEmptyAfterEveryAttemptEvenAFailedOne) {
     EXPECT_TRUE(rig.step.text == u"0");
     EXPECT_TRUE(rig.outputName.text.empty());
     EXPECT_EQ(rig.state.UiLanguage, Language::English);
+}
+
+TEST(TransposeAction, AfterAFailureTheFormStaysAndTheFaultyFieldHasTheFocus) {
+    const std::u16string song = NativePath({u"x", u"song.odt"});
+    struct Case {
+        Fault fault;        // what the documents layer reports
+        bool withDocument;  // false: the check for a document fails first
+        const char16_t* steps;
+        FocusTarget focus;
+    };
+    const Case cases[] = {
+        {Fault::OutputName, true, u"2", FocusTarget::OutputNameField},
+        {Fault::Source, true, u"2", FocusTarget::DropZone},
+        {Fault::Other, true, u"-3", FocusTarget::TransposeButton},
+        {Fault::None, false, u"2", FocusTarget::DropZone},
+        {Fault::None, true, u"0", FocusTarget::StepField},
+    };
+    for (const Case& c : cases) {
+        ControllerRig rig;
+        rig.documents.fault = c.fault;
+        if (c.withDocument)
+            rig.controller.HandleDrop({song});
+        rig.TypeStep(c.steps);
+        rig.Click(rig.state.areas.flatOption);
+        rig.outputName.text = rig.outputName.text.empty() ? u"" : NativePath({u"x", u"mine.odt"});
+        rig.controller.HandleFocus(FocusTarget::TransposeButton);
+        const int selections = rig.outputName.selectAllCount + rig.step.selectAllCount;
+        rig.Click(rig.state.areas.transposeButton);
+
+        EXPECT_EQ(rig.state.SourcePath, c.withDocument ? song : u"");
+        EXPECT_EQ(rig.step.text, c.steps);
+        EXPECT_EQ(rig.state.SpellingChoice, 1);
+        EXPECT_EQ(rig.state.focus, c.focus);
+        if (c.withDocument) {
+            EXPECT_TRUE(rig.outputName.text == NativePath({u"x", u"mine.odt"}));
+        }
+        const bool field =
+            c.focus == FocusTarget::OutputNameField || c.focus == FocusTarget::StepField;
+        EXPECT_EQ(rig.outputName.selectAllCount + rig.step.selectAllCount > selections, field);
+    }
+}
+
+TEST(OutputName, TheUsersNameIsTheUsers) {
+    // The name field after a document at step 2, then an edit, then the step changed to 5.
+    struct Case {
+        const char16_t* typed;      // nullptr: left as proposed
+        const char16_t* afterStep;  // the field at step 5
+    };
+    const Case cases[] = {
+        {nullptr, u"Song+5.odt"},         {u"Meine Fassung.docx", u"Meine Fassung.docx"},
+        {u"Mine+2.odt", u"Mine+5.odt"},    // still ends in the proposal's marker: it follows
+        {u"Mine+2b.odt", u"Mine+2b.odt"},  // no longer does
+        {u"Song+12.odt", u"Song+12.odt"}, {u"", u"Song+5.odt"},  // emptied: proposed again
+    };
+    for (const Case& c : cases) {
+        ControllerRig rig;
+        rig.controller.HandleDrop({NativePath({u"x", u"Song.odt"})});
+        rig.TypeStep(u"2");
+        if (c.typed != nullptr)
+            rig.outputName.text = c.typed[0] == 0 ? u"" : NativePath({u"x", c.typed});
+        rig.controller.HandleFocus(FocusTarget::StepField);
+        rig.controller.HandleKey({Key::Up});
+        rig.TypeIntoStep({u"5"});
+        EXPECT_TRUE(rig.outputName.text == NativePath({u"x", c.afterStep}))
+            << (c.typed
+                    ? std::string(c.typed, c.typed + std::char_traits<char16_t>::length(c.typed))
+                    : "");
+    }
+}
+
+TEST(OutputName, TheExtensionIsTheSourcesOrAskedAbout) {
+    struct Case {
+        const char16_t* typed;
+        bool answer;  // to the question, when there is one
+        bool asked;
+        const char16_t* written;  // nullptr: nothing handed on, the name field has the focus
+    };
+    const Case cases[] = {
+        {u"Fassung.ODT", true, false, u"Fassung.ODT"},
+        {u"Fassung", true, false, u"Fassung.odt"},
+        {u"Fassung.", true, false, u"Fassung.odt"},
+        {u"Fassung 1.5", true, false, u"Fassung 1.5.odt"},
+        {u"falsch.docx", true, true, u"falsch.odt"},
+        {u"falsch.doc", false, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        ControllerRig rig;
+        rig.controller.HandleDrop({NativePath({u"x", u"Song.odt"})});
+        rig.TypeStep(u"2");
+        rig.outputName.text = NativePath({u"x", c.typed});
+        rig.messages.answer = c.answer;
+        rig.Click(rig.state.areas.transposeButton);
+        EXPECT_EQ(rig.messages.asked.size(), c.asked ? 1u : 0u);
+        if (c.written == nullptr) {
+            EXPECT_TRUE(rig.documents.requests.empty());
+            EXPECT_EQ(rig.state.focus, FocusTarget::OutputNameField);
+            EXPECT_TRUE(rig.outputName.text == NativePath({u"x", c.typed}));
+        } else {
+            ASSERT_EQ(rig.documents.requests.size(), 1u);
+            EXPECT_TRUE(rig.documents.requests[0].output == NativePath({u"x", c.written}));
+        }
+    }
 }
 
 TEST(CanvasClicks, OptionsFlagsAndLinkChangeWhatTheySay) {
@@ -242,15 +347,63 @@ TEST(CanvasClicks, OptionsFlagsAndLinkChangeWhatTheySay) {
     EXPECT_TRUE(rig.shell.addresses[0] == kWebAddress);
 }
 
-TEST(CanvasClicks, EveryClickLeavesTheCaretInTheHiddenFieldAndRedrawsOnlyOnChange) {
+TEST(CanvasClicks, RedrawOnlyOnChangeAndTheArrowsHandTheFocusToTheField) {
     ControllerRig rig;
     const int frames = rig.canvas.frames;
     rig.controller.HandleCanvasEvent(CanvasEvent::LeftClick, 5, 5);  // nothing there
-    EXPECT_EQ(rig.focusSink.focusCount, 1);
     EXPECT_EQ(rig.canvas.frames, frames);
+    EXPECT_EQ(rig.state.focus, FocusTarget::None);
     rig.Click(rig.state.areas.flatOption);
-    EXPECT_EQ(rig.focusSink.focusCount, 2);
     EXPECT_EQ(rig.canvas.frames, frames + 1);
+    rig.Click(rig.state.areas.stepUp);
+    EXPECT_EQ(rig.state.focus, FocusTarget::StepField);
+    EXPECT_GT(rig.step.focusCount, 0);
+}
+
+TEST(StepField, TypingKeepsItsStatesUntilTheFieldIsLeft) {
+    // Typed in the focused field (after focus selected the old value), then Tab or Enter.
+    struct Case {
+        std::vector<std::u16string> states;
+        std::int64_t whileTyping;  // the value the name follows meanwhile
+        std::u16string settled;    // the field once left
+        std::int64_t value;
+    };
+    const Case cases[] = {
+        {{u"4"}, 4, u"4", 4},
+        {{u"-", u"-3"}, -3, u"-3", -3},
+        {{u"+", u"+7"}, 7, u"7", 7},
+        {{u"-"}, 0, u"0", 0},
+        {{u""}, 0, u"0", 0},
+        {{u"9", u"99"}, 12, u"12", 12},
+        {{u"-", u"-2", u"-20"}, -12, u"-12", -12},
+        {{u"5", u"", u"3"}, 3, u"3", 3},
+    };
+    for (const bool byEnter : {false, true}) {
+        for (const Case& c : cases) {
+            ControllerRig rig;
+            rig.documents.fault = Fault::Other;  // Enter's transposition keeps the form
+            rig.controller.HandleDrop({NativePath({u"x", u"Song.odt"})});
+            ASSERT_EQ(rig.state.focus, FocusTarget::StepField);  // after choosing a document
+            const int sets = rig.step.setCount;
+            rig.TypeIntoStep(c.states);
+            EXPECT_EQ(rig.step.setCount, sets);  // nothing rewritten under the user's fingers
+            EXPECT_TRUE(rig.step.text == c.states.back());
+            EXPECT_EQ(rig.state.StepValue, c.whileTyping);
+            EXPECT_TRUE(rig.outputName.text ==
+                        PathToText(ProposeOutputPath(PathFromText(NativePath({u"x", u"Song.odt"})),
+                                                     c.whileTyping)));
+            if (byEnter)
+                rig.controller.HandleKey({Key::Enter});
+            else
+                rig.controller.HandleKey({Key::Tab});
+            EXPECT_TRUE(rig.step.text == c.settled);
+            EXPECT_EQ(rig.state.StepValue, c.value);
+        }
+    }
+    for (char16_t c : std::u16string(u"0123456789+-"))
+        EXPECT_TRUE(Controller::StepFieldTakes(c));
+    for (char16_t c : std::u16string(u" x.,e"))
+        EXPECT_FALSE(Controller::StepFieldTakes(c));
 }
 
 TEST(CanvasClicks, EdgesBelongToTheArea) {

@@ -100,6 +100,7 @@ TEST(Face, AChosenDocumentShowsItsNameWrappedInsideTheZone) {
     // 7 pixels a character from x = 35: the 21st would pass x = 180 and starts a new line.
     const std::u16string name = u"Abcdefghijklmnopqrstuvwxyz.odt";
     rig.controller.HandleDrop({NativePath({name})});
+    rig.controller.HandleFocus(FocusTarget::None);  // no ring among the boxes
     const auto& canvas = rig.canvas;
     ASSERT_EQ(canvas.boxes.size(), 2u);
     EXPECT_EQ(canvas.boxes[0].colour, kAccentColour);

@@ -28,31 +28,77 @@ KeyPress Letter(char16_t letter, bool control, bool alt) {
     return press;
 }
 
-TEST(Keyboard, TabAndShiftTabCycleFieldsAndButton) {
+TEST(Keyboard, TabVisitsEveryControlInTheFacesOrder) {
+    using F = FocusTarget;
+    struct Case {
+        bool document;
+        int spelling;
+        Language language;
+        std::vector<F> stops;
+    };
+    const Case cases[] = {
+        {false,
+         0,
+         Language::English,
+         {F::DropZone, F::StepField, F::SharpOption, F::OutputNameField, F::TransposeButton,
+          F::EnglishFlag, F::WebLink}},
+        {true,
+         1,
+         Language::German,
+         {F::DropZone, F::RemoveFile, F::StepField, F::FlatOption, F::OutputNameField,
+          F::TransposeButton, F::GermanFlag, F::WebLink}},
+    };
+    for (const Case& c : cases) {
+        ControllerRig rig;
+        if (c.document)
+            rig.controller.HandleDrop({NativePath({u"x", u"song.odt"})});
+        rig.state.SpellingChoice = c.spelling;
+        rig.state.UiLanguage = c.language;
+        rig.state.focus = F::None;
+        for (int round = 0; round < 2; ++round) {
+            for (F expected : c.stops) {
+                EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Tab)));
+                EXPECT_EQ(rig.state.focus, expected);
+            }
+        }
+        for (auto it = c.stops.rbegin() + 1; it != c.stops.rend(); ++it) {
+            EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Tab, true)));
+            EXPECT_EQ(rig.state.focus, *it);
+        }
+        // The buttons are focused through the window, the fields as fields.
+        EXPECT_EQ(rig.controls.focused.front(), F::DropZone);
+        EXPECT_GT(rig.outputName.focusCount, 0);
+    }
+}
+
+TEST(Keyboard, ArrowsMoveInsideThePairsAndSpacePresses) {
     ControllerRig rig;
-    const FocusTarget forward[] = {FocusTarget::StepField, FocusTarget::OutputNameField,
-                                   FocusTarget::TransposeButton, FocusTarget::StepField};
-    for (FocusTarget expected : forward) {
-        EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Tab)));
-        EXPECT_EQ(rig.state.focus, expected);
-    }
-    const FocusTarget backward[] = {FocusTarget::TransposeButton, FocusTarget::OutputNameField,
-                                    FocusTarget::StepField};
-    for (FocusTarget expected : backward) {
-        EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Tab, true)));
-        EXPECT_EQ(rig.state.focus, expected);
-    }
-    EXPECT_EQ(rig.step.focusCount, 3);
-    EXPECT_EQ(rig.outputName.focusCount, 2);
-    EXPECT_EQ(rig.focusSink.focusCount, 2);
-    // A click on the face takes the focus from the button.
-    rig.Click(rig.state.areas.sharpOption);
-    EXPECT_EQ(rig.state.focus, FocusTarget::None);
+    rig.controller.HandleFocus(FocusTarget::SharpOption);
+    EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Down)));
+    EXPECT_EQ(rig.state.SpellingChoice, 1);
+    EXPECT_EQ(rig.state.focus, FocusTarget::FlatOption);
+    EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Left)));
+    EXPECT_EQ(rig.state.SpellingChoice, 0);
+
+    rig.controller.HandleFocus(FocusTarget::EnglishFlag);
+    EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Left)));
+    EXPECT_EQ(rig.state.UiLanguage, Language::German);
+    EXPECT_EQ(rig.state.focus, FocusTarget::GermanFlag);
+
+    rig.controller.HandleFocus(FocusTarget::WebLink);
+    EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Space)));
+    EXPECT_EQ(rig.shell.addresses.size(), 1u);
+    rig.dialog.answer = NativePath({u"x", u"song.odt"});
+    rig.controller.HandleFocus(FocusTarget::DropZone);
+    EXPECT_TRUE(rig.controller.HandleKey(Press(Key::Enter)));  // opens the dialog, no transpose
+    EXPECT_EQ(rig.dialog.calls.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.state.focus, FocusTarget::StepField);  // a document chosen: the step next
 }
 
 TEST(Keyboard, TheFocusedButtonIsRingedOnlyWhileFocused) {
     ControllerRig rig;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 5; ++i)
         rig.controller.HandleKey(Press(Key::Tab));
     ASSERT_EQ(rig.state.focus, FocusTarget::TransposeButton);
     EXPECT_EQ(rig.canvas.boxes.size(), 4u);
@@ -65,13 +111,14 @@ TEST(Keyboard, TheFocusedButtonIsRingedOnlyWhileFocused) {
                             box.y + box.height <= button.bottom;
         EXPECT_FALSE(inside);
     }
-    rig.controller.HandleFocus(FocusTarget::OutputNameField);
+    rig.controller.HandleFocus(FocusTarget::None);
     EXPECT_TRUE(rig.canvas.boxes.empty());
 }
 
 TEST(Keyboard, ArrowsAndPagesChangeTheStepOnlyInTheStepField) {
     ControllerRig rig;
     rig.controller.HandleDrop({NativePath({u"x", u"song.odt"})});
+    rig.controller.HandleFocus(FocusTarget::OutputNameField);
     EXPECT_FALSE(rig.controller.HandleKey(Press(Key::Up)));  // not in the step field
     rig.controller.HandleFocus(FocusTarget::StepField);
     const struct {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
+// after windows.h
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,8 +17,10 @@
 #include "app/main_window_win.h"
 #include "app_fakes.h"
 #include "documents/documents.h"
+#include "documents/messages.h"
 #include "docx/docx_package.h"
 #include "odt/odt_text.h"
+#include "platform/scoped_win.h"
 
 namespace melvane {
 namespace {
@@ -109,16 +113,142 @@ TEST_F(WindowTest, HasTheFixedFaceAndItsControls) {
     const LONG_PTR style = GetWindowLongPtrW(window_->Handle(), GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_EQ(GetDlgCtrlID(window_->StepFieldHandle()), 8);
     EXPECT_EQ(GetDlgCtrlID(window_->OutputNameFieldHandle()), 7);
     EXPECT_EQ(GetDlgCtrlID(window_->CanvasHandle()), 6);
-    EXPECT_EQ(GetDlgCtrlID(window_->FocusSinkHandle()), 9);
-    EXPECT_FALSE(IsWindowVisible(window_->FocusSinkHandle()));
-    EXPECT_TRUE(GetWindowLongPtrW(window_->StepFieldHandle(), GWL_STYLE) & ES_NUMBER);
+    // Every control is a child of the canvas that takes the focus; no hidden field is left.
+    int hidden = 0;
+    for (HWND child = GetWindow(window_->CanvasHandle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        hidden += (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) ? 0 : 1;
+    }
+    EXPECT_EQ(hidden, 1);  // the remove cross, until a document is chosen
+    for (FocusTarget target : kWindowButtons) {
+        EXPECT_EQ(GetParent(window_->ControlHandle(target)), window_->CanvasHandle());
+        EXPECT_TRUE(GetWindowLongPtrW(window_->ControlHandle(target), GWL_STYLE) & WS_TABSTOP);
+    }
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"0");
     // The face is the background picture, not the window's own colour.
     EXPECT_NE(window_->Face().PixelAt(5, 425), 0u);
+}
+
+// One control as a screen reader reads it through the window's accessible object.
+struct AccessibleRead {
+    std::wstring name;
+    long role = 0;
+    long state = 0;
+};
+
+AccessibleRead ReadAccessible(HWND control) {
+    AccessibleRead read;
+    IAccessible* object = nullptr;
+    const HRESULT hr = AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                                  reinterpret_cast<void**>(&object));
+    if (FAILED(hr) || object == nullptr)
+        return read;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &name)) && name != nullptr) {
+        read.name = name;
+        SysFreeString(name);
+    }
+    VARIANT value;
+    VariantInit(&value);
+    if (SUCCEEDED(object->get_accRole(self, &value)) && value.vt == VT_I4)
+        read.role = value.lVal;
+    VariantInit(&value);
+    if (SUCCEEDED(object->get_accState(self, &value)) && value.vt == VT_I4)
+        read.state = value.lVal;
+    object->Release();
+    return read;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow(text.size() * 3, '\0');
+    narrow.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                            static_cast<int>(narrow.size()), nullptr, nullptr)));
+    return narrow;
+}
+
+std::wstring RoleText(long role) {
+    wchar_t text[80] = {};
+    GetRoleTextW(static_cast<DWORD>(role), text, 80);
+    return text;
+}
+
+// Tab from the drop zone round the whole face, reading each control as a screen reader would;
+// the tree is printed as the test reads it.
+TEST_F(WindowTest, TabWalksEveryControlAndEachTellsItsNameAndRole) {
+    using F = FocusTarget;
+    const ScopedComInitialisation com;  // as the program has it once its face is up
+    for (Language language : {Language::English, Language::German}) {
+        SCOPED_TRACE(language == Language::German ? "German" : "English");
+        ClickArea(language == Language::German ? Areas().germanFlag : Areas().englishFlag);
+        Drop({L"C:\\Songs\\Song.odt"});
+        const F flag = language == Language::German ? F::GermanFlag : F::EnglishFlag;
+        const struct {
+            F target;
+            long role;
+        } stops[] = {
+            {F::SharpOption, ROLE_SYSTEM_RADIOBUTTON},
+            {F::OutputNameField, ROLE_SYSTEM_TEXT},
+            {F::TransposeButton, ROLE_SYSTEM_PUSHBUTTON},
+            {flag, ROLE_SYSTEM_RADIOBUTTON},
+            {F::WebLink, ROLE_SYSTEM_LINK},
+            {F::DropZone, ROLE_SYSTEM_PUSHBUTTON},
+            {F::RemoveFile, ROLE_SYSTEM_PUSHBUTTON},
+            {F::StepField, ROLE_SYSTEM_TEXT},
+        };
+        ASSERT_EQ(GetFocus(), window_->StepFieldHandle());
+        std::printf("Tab order at %d DPI, %s:\n", window_->Dpi(),
+                    language == Language::German ? "German" : "English");
+        for (const auto& stop : stops) {
+            PressKey(VK_TAB);
+            HWND focused = GetFocus();
+            ASSERT_EQ(focused, window_->ControlHandle(stop.target));
+            const AccessibleRead read = ReadAccessible(focused);
+            std::printf("  %-12s %s\n", Narrow(RoleText(read.role)).c_str(),
+                        Narrow(read.name).c_str());
+            EXPECT_EQ(read.role, stop.role);
+            EXPECT_TRUE(read.state & STATE_SYSTEM_FOCUSED);
+            EXPECT_TRUE(read.state & STATE_SYSTEM_FOCUSABLE);
+            EXPECT_FALSE(read.name.empty());
+            if (read.role == ROLE_SYSTEM_RADIOBUTTON) {
+                EXPECT_TRUE(read.state & STATE_SYSTEM_CHECKED);  // the stop is the chosen one
+            }
+            // The face's ring is drawn around the focused control.
+            EXPECT_EQ(window_->State().focus, stop.target);
+        }
+        // Every child of the face, as the accessible tree lists them.
+        std::printf("Accessible tree at %d DPI, %s:\n", window_->Dpi(),
+                    language == Language::German ? "German" : "English");
+        int named = 0;
+        for (HWND child = GetWindow(window_->CanvasHandle(), GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            const AccessibleRead read = ReadAccessible(child);
+            std::printf("  %-12s %-40s%s%s\n", Narrow(RoleText(read.role)).c_str(),
+                        Narrow(read.name).c_str(),
+                        read.state & STATE_SYSTEM_CHECKED ? " checked" : "",
+                        read.state & STATE_SYSTEM_FOCUSED ? " focused" : "");
+            named += read.name.empty() ? 0 : 1;
+        }
+        EXPECT_EQ(named, 14);  // ten buttons, two fields, two labels
+        EXPECT_EQ(ReadAccessible(GetDlgItem(window_->CanvasHandle(), kStepLabelId)).role,
+                  ROLE_SYSTEM_STATICTEXT);
+        // The names speak the face's language.
+        EXPECT_EQ(ReadAccessible(window_->ControlHandle(F::TransposeButton)).name, [&] {
+            const std::u16string text = MessageText(Message::ControlTranspose, language);
+            return std::wstring(text.begin(), text.end());
+        }());
+        EXPECT_FALSE(ReadAccessible(window_->ControlHandle(F::FlatOption)).state &
+                     STATE_SYSTEM_CHECKED);
+        PressKey(VK_ESCAPE);
+    }
 }
 
 TEST_F(WindowTest, ArrowsChangeTheStepFieldAndTheProposal) {
@@ -134,8 +264,8 @@ TEST_F(WindowTest, ArrowsChangeTheStepFieldAndTheProposal) {
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"-3");
     EXPECT_EQ(WindowText(window_->OutputNameFieldHandle()),
               L"C:\\Lieder\\Lied f\u00fcr Chor-3.odt");
-    // The caret goes to the hidden field after a click on the face.
-    EXPECT_EQ(GetFocus(), window_->FocusSinkHandle());
+    // After a click on an arrow the value is ready for the keyboard.
+    EXPECT_EQ(GetFocus(), window_->StepFieldHandle());
 }
 
 TEST_F(WindowTest, TypingInTheStepFieldIsClamped) {
@@ -146,6 +276,33 @@ TEST_F(WindowTest, TypingInTheStepFieldIsClamped) {
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"0");
 }
 
+TEST_F(WindowTest, TypingInTheFocusedStepFieldKeepsEachStateUntilTheFieldIsLeft) {
+    Drop({L"C:\\Songs\\Song.odt"});
+    ASSERT_EQ(GetFocus(), window_->StepFieldHandle());  // chosen: the step is next
+    // The value is selected: the first key replaces it, a minus and letters are typed as keys.
+    for (wchar_t key : std::wstring(L"-x3"))
+        SendMessageW(window_->StepFieldHandle(), WM_CHAR, key, 1);
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"-3");
+    EXPECT_EQ(WindowText(window_->OutputNameFieldHandle()), L"C:\\Songs\\Song-3.odt");
+    SendMessageW(window_->StepFieldHandle(), WM_CHAR, VK_BACK, 1);
+    SendMessageW(window_->StepFieldHandle(), WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"");  // not refilled under the fingers
+    for (wchar_t key : std::wstring(L"99"))
+        SendMessageW(window_->StepFieldHandle(), WM_CHAR, key, 1);
+    PressKey(VK_TAB);
+    EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"12");
+    EXPECT_EQ(WindowText(window_->OutputNameFieldHandle()), L"C:\\Songs\\Song+12.odt");
+    // A click back into the field selects the whole value again.
+    const LPARAM at = MAKELPARAM(3, 3);
+    SendMessageW(window_->StepFieldHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window_->StepFieldHandle(), WM_LBUTTONUP, 0, at);
+    DWORD from = 0, to = 0;
+    SendMessageW(window_->StepFieldHandle(), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 2u);
+}
+
 TEST_F(WindowTest, ADropSetsTheDocumentAndShowsItsName) {
     Drop({L"C:\\Songs\\first.docx", L"C:\\Songs\\second.odt"});
     EXPECT_TRUE(window_->State().SourcePath == u"C:\\Songs\\first.docx");
@@ -154,6 +311,8 @@ TEST_F(WindowTest, ADropSetsTheDocumentAndShowsItsName) {
     EXPECT_EQ(window_->Face().PixelAt(100, 320), 0xFFFFFFu);
     Drop({L"C:\\Songs\\notes.pdf"});
     EXPECT_TRUE(window_->State().SourcePath == u"C:\\Songs\\first.docx");
+    ASSERT_EQ(messages_.shown.size(), 1u);  // says which files it takes
+    messages_.shown.clear();
 }
 
 TEST_F(WindowTest, TheTransposeButtonHandsOverTheDocumentAndEmptiesTheForm) {
@@ -315,7 +474,6 @@ TEST_F(WindowTest, FollowsAMoveToADisplayWithAnotherScale) {
 
 TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     Drop({L"C:\\Songs\\song.odt"});
-    PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), window_->StepFieldHandle());
     PressKey(VK_UP);
     PressKey(VK_PRIOR);
@@ -327,9 +485,15 @@ TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     PressKey('4');  // typed over the selected value
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"4");
     PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::SharpOption));
+    PressKey(VK_DOWN);  // inside the pair
+    EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::FlatOption));
+    EXPECT_EQ(window_->State().SpellingChoice, 1);
+    PressKey(VK_UP);
+    PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), window_->OutputNameFieldHandle());
     PressKey(VK_TAB);
-    EXPECT_EQ(window_->State().focus, FocusTarget::TransposeButton);
+    EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::TransposeButton));
     PressKey(VK_TAB, true);
     EXPECT_EQ(GetFocus(), window_->OutputNameFieldHandle());
 
@@ -353,8 +517,9 @@ TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
 TEST_F(WindowTest, TheButtonsFocusRingAndTheAccessKeysAreDrawn) {
     const HotArea button = Areas().transposeButton;
     const std::uint32_t outside = window_->Face().PixelAt(button.left - 2, button.top + 10);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 5; ++i)
         PressKey(VK_TAB);
+    ASSERT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::TransposeButton));
     EXPECT_NE(window_->Face().PixelAt(button.left - 2, button.top + 10), outside);
     // Alt down underlines the access keys (below the label's baseline), Alt up takes it away.
     std::vector<std::uint32_t> before;
@@ -486,8 +651,9 @@ TEST(WindowWithDocuments, AsksAboutTheNameTheWordPathWouldChoose) {
     { std::ofstream(folder / L"Song.doc") << "sheet"; }
     { std::ofstream(folder / L"Song_NEU.doc") << "earlier"; }
     const std::wstring source = (folder / L"Song.doc").wstring();
-    EXPECT_FALSE(documents.Transpose({std::u16string(source.begin(), source.end()), u"",
-                                      ClassicSettings(2, 0), Language::English}));
+    EXPECT_EQ(documents.Transpose({std::u16string(source.begin(), source.end()), u"",
+                                   ClassicSettings(2, 0), Language::English}),
+              Fault::OutputName);
     EXPECT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(messages.shown.empty());  // No: Word was not even started
     std::filesystem::remove_all(folder);

@@ -5,8 +5,10 @@
 
 #include <fstream>
 
+#include "documents/messages.h"
 #include "odt_fixture.h"
 #include "platform/temp_folder.h"
+#include "platform/utf.h"
 
 namespace melvane {
 namespace {
@@ -99,6 +101,64 @@ TEST_F(TransposeDocumentTest, RefusalsWriteNothing) {
         EXPECT_FALSE(result.Succeeded()) << c.output;
         EXPECT_EQ(messages_.shown.size(), c.messages) << c.output;
         EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}), 1) << c.output;
+    }
+}
+
+TEST(Documents, TypedOutputNamesAgainstTheirSource) {
+    const struct {
+        const char* typed;
+        std::int64_t from, to;
+        const char* moved;  // "" when the marker does not follow
+        OutputExtension fit;
+        const char* fixed;  // WithSourceExtension, for a source "Song.odt"
+    } cases[] = {
+        {"Song+2.odt", 2, 5, "Song+5.odt", OutputExtension::Fitting, "Song+2.odt"},
+        {"Mine-3.ODT", -3, 0, "Mine_.ODT", OutputExtension::Fitting, "Mine-3.ODT"},
+        {"Mine_.odt", 0, -1, "Mine-1.odt", OutputExtension::Fitting, "Mine_.odt"},
+        {"Song+12.odt", 2, 3, "", OutputExtension::Fitting, "Song+12.odt"},
+        {"+2.odt", 2, 3, "", OutputExtension::Fitting, "+2.odt"},
+        {"Fassung", 0, 1, "", OutputExtension::Missing, "Fassung.odt"},
+        {"Fassung 1.5", 0, 1, "", OutputExtension::Missing, "Fassung 1.5.odt"},
+        {"falsch.docx", 0, 1, "", OutputExtension::OtherDocument, "falsch.odt"},
+        {"falsch+1.DOC", 1, 2, "falsch+2.DOC", OutputExtension::OtherDocument, "falsch+1.odt"},
+        {"Lied.cho", 0, 1, "", OutputExtension::OtherDocument, "Lied.odt"},
+    };
+    const fs::path source = fs::path("x") / "Song.odt";
+    for (const auto& c : cases) {
+        const fs::path typed = fs::path("x") / c.typed;
+        const auto moved = MoveStepMarker(typed, c.from, c.to);
+        EXPECT_EQ(moved.value_or(fs::path()), *c.moved ? fs::path("x") / c.moved : fs::path())
+            << c.typed;
+        EXPECT_EQ(CheckOutputExtension(source, typed), c.fit) << c.typed;
+        if (c.fit != OutputExtension::Fitting) {
+            EXPECT_EQ(WithSourceExtension(source, typed), fs::path("x") / c.fixed) << c.typed;
+        }
+    }
+    // A text sheet may take any of the text sheets' names.
+    EXPECT_EQ(CheckOutputExtension("Lied.txt", "Lied+2.cho"), OutputExtension::Fitting);
+}
+
+TEST(Documents, CommonReasonsReadGermanOnTheGermanFace) {
+    const struct {
+        const char* reason;
+        const char16_t* german;  // nullptr: the reason as it is
+    } cases[] = {
+        {"Permission denied", u"Zugriff verweigert."},
+        {"Access is denied.", u"Zugriff verweigert."},
+        {"No such file or directory", u"Der Pfad wurde nicht gefunden."},
+        {"The system cannot find the path specified.", u"Der Pfad wurde nicht gefunden."},
+        {"No space left on device", u"Der Datenträger ist voll."},
+        {"There is not enough space on the disk.", u"Der Datenträger ist voll."},
+        {"Not a zip archive", u"Die Datei ist kein lesbares Zip-Paket."},
+        {"CRC error", u"Die Daten der Datei sind beschädigt."},
+        {"Read error: Input/output error", u"Die Daten der Datei sind beschädigt."},
+        {"word/document.xml: missing", nullptr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(ReasonText(c.reason, Language::English) == Utf8ToUtf16(c.reason));
+        EXPECT_TRUE(ReasonText(c.reason, Language::German) ==
+                    (c.german ? std::u16string(c.german) : Utf8ToUtf16(c.reason)))
+            << c.reason;
     }
 }
 

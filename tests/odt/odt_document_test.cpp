@@ -10,6 +10,7 @@
 #include "odt/odt_text.h"
 #include "odt_fixture.h"
 #include "package/package.h"
+#include "platform/file_system.h"
 #include "platform/temp_folder.h"
 #include "platform/utf.h"
 #include "tests/package/zip_builder.h"
@@ -59,8 +60,8 @@ class OdtDocumentTest : public testing::Test {
         return path;
     }
 
-    DocumentResult Transpose(const fs::path& source, const fs::path& output,
-                             std::int64_t steps = 2, Language language = Language::English,
+    DocumentResult Transpose(const fs::path& source, const fs::path& output, std::int64_t steps = 2,
+                             Language language = Language::English,
                              Recognition recognition = Recognition::Classic) {
         DocumentJob job{source, output, ClassicSettings(steps, 0), language};
         job.settings.recognition = recognition;
@@ -171,7 +172,8 @@ TEST_F(OdtDocumentTest, MessagesSpeakGerman) {
     messages_.shown.clear();
     const fs::path sheet = Sheet();
     Transpose(sheet, sheet, 2, Language::German);
-    EXPECT_EQ(OnlyMessage(), "Die Zieldatei muss sich von der Quelldatei unterscheiden!");
+    EXPECT_EQ(OnlyMessage(), "Die Zieldatei [" + Utf16ToUtf8(PathToText(sheet)) +
+                                 "] muss sich von der Quelldatei unterscheiden!");
 }
 
 TEST_F(OdtDocumentTest, UnsafeEntryNameRefusesTheDocument) {
@@ -217,7 +219,8 @@ TEST_F(OdtDocumentTest, OutputThatNamesTheSourceIsRefused) {
     for (const fs::path& output : sameFile) {
         messages_.shown.clear();
         EXPECT_EQ(Transpose(source, output).failure, DocumentFailure::SameFile) << output;
-        EXPECT_EQ(OnlyMessage(), "The destination file must differ from the source file!");
+        EXPECT_EQ(OnlyMessage(), "The destination file [" + Utf16ToUtf8(PathToText(output)) +
+                                     "] must differ from the source file!");
         EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
         EXPECT_EQ(ReadFile(source), before);
         EXPECT_TRUE(shell_.documents.empty());
@@ -267,9 +270,15 @@ TEST_F(OdtDocumentTest, BrokenContentGivesTheParseMessageAndWritesNothing) {
     EXPECT_EQ(result.failure, DocumentFailure::ContentBroken);
     EXPECT_FALSE(result.Succeeded());
     ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text).rfind("Error in the XML file:\rMessage: ", 0),
-              0u);
+    const std::string named = "The text of [" + Utf16ToUtf8(PathToText(source)) + "] is broken";
+    EXPECT_EQ(Utf16ToUtf8(messages_.shown[0].text).rfind(named, 0), 0u);
     ExpectNothingWritten(output);
+    // The German face reads it in German; only the parser's own message stays as it is.
+    messages_.shown.clear();
+    Transpose(source, output, 2, Language::German);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_NE(Utf16ToUtf8(messages_.shown[0].text).find("ist fehlerhaft"), std::string::npos);
+    EXPECT_TRUE(messages_.shown[0].title == u"Fehler");
 }
 
 TEST_F(OdtDocumentTest, ContainerWithoutContentIsCopiedSilently) {
@@ -314,8 +323,7 @@ TEST_F(OdtDocumentTest, FlippedBytesGiveAWholeDocumentOrNothing) {
         if (result.written) {
             EXPECT_TRUE(OpenPackage(output).status.Ok()) << run;
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}),
-                  result.written ? 3 : 2)
+        EXPECT_EQ(std::distance(fs::directory_iterator(files_.Path()), {}), result.written ? 3 : 2)
             << run;
     }
 }

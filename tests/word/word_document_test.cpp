@@ -15,6 +15,7 @@
 #include "cli/document_mode.h"
 #include "cli/options.h"
 #include "documents/documents.h"
+#include "documents/messages.h"
 #include "platform/shell.h"
 #include "platform/user_messages.h"
 #include "platform/utf.h"
@@ -43,18 +44,6 @@ const NoteTable& Notes() {
     static const NoteTable notes = BuildNoteTables();
     return notes;
 }
-
-const std::u16string kStartUpEnglish =
-    u"Could not initialize the word object!\r\rPlease make sure to install a local copy of "
-    u"Microsoft Word!\r\rError:\r";
-const std::u16string kStartUpGerman =
-    u"Microsoft Word konnte nicht initialisiert werden!\r\rBitte stellen Sie sicher, dass eine "
-    u"lokale Kopie von Microsoft Word installiert ist!\r\rFehler:\r";
-const std::u16string kOpenEnglish = u"The Word file could not be opened!\r\rError:\r";
-const std::u16string kOpenGerman = u"Die WORD Datei konnte nicht geöffnet werden!\r\rError:\r";
-const std::u16string kClassMissing =
-    u"Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "
-    u"the component / ActiveX control has been registered.";
 
 class WordPath : public ::testing::Test {
   protected:
@@ -118,8 +107,8 @@ class WordPath : public ::testing::Test {
     DocumentResult Run(const std::u16string& source, const std::u16string& output, int steps,
                        int spelling = 0, Language language = Language::English,
                        bool openOutput = true) {
-        DocumentJob job{Path(source), Path(output), ClassicSettings(steps, spelling), language,
-                        openOutput, /*throughWord=*/true};
+        DocumentJob job{Path(source), Path(output), ClassicSettings(steps, spelling),
+                        language,     openOutput,   /*throughWord=*/true};
         return TransposeDocument(job, {Notes(), messages_, shell_});
     }
 
@@ -186,8 +175,7 @@ TEST_F(WordPath, SheetTransposedWithSharpsAndFlats) {
         shell_.documents.clear();
         const std::u16string source = WriteSheet(u"Song.docx", kSheet);
         const std::u16string output = InFolder(u"Song transposed.docx");
-        const WordResult result =
-            RunWord(source, output, ClassicSettings(row.steps, row.spelling));
+        const WordResult result = RunWord(source, output, ClassicSettings(row.steps, row.spelling));
 
         EXPECT_TRUE(result.saved);
         EXPECT_EQ(result.failure, WordFailure::None);
@@ -349,7 +337,7 @@ TEST_F(WordPath, RelativePathsAreMadeFull) {
 TEST_F(WordPath, OutputNotOpenedWhenNotWanted) {
     const std::u16string source = WriteSheet(u"Quiet.docx", "A\n");
     const DocumentResult result = Run(source, InFolder(u"Quiet+1.docx"), 1, 1, Language::English,
-                                  /*openOutput=*/false);
+                                      /*openOutput=*/false);
     EXPECT_TRUE(result.written);
     EXPECT_EQ(ReadSheet(InFolder(u"Quiet+1.docx")), "Bb\n");
     EXPECT_TRUE(shell_.documents.empty());
@@ -425,14 +413,16 @@ TEST_F(WordPath, SourceThatCannotBeOpened) {
         std::u16string title;
         std::u16string text;
     } cases[] = {
-        {Language::English, u"Error", kOpenEnglish},
-        {Language::German, u"Fehler", kOpenGerman},
+        {Language::English, u"Error", u""},
+        {Language::German, u"Fehler", u""},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(Utf16ToUtf8(row.title));
         standIn_.Reset();
         messages_.shown.clear();
         const std::u16string source = InFolder(u"Missing.docx");
+        const std::u16string opening =
+            MessageText(Message::WordFileNotOpened, row.language, {source});
         const std::u16string output = InFolder(u"Missing+1.docx");
         const DocumentResult result = Run(source, output, 1, 0, row.language);
 
@@ -441,7 +431,7 @@ TEST_F(WordPath, SourceThatCannotBeOpened) {
         ASSERT_EQ(messages_.shown.size(), 1u);
         EXPECT_EQ(messages_.shown[0].title, row.title);
         EXPECT_EQ(messages_.shown[0].text,
-                  row.text + Utf16(testing::kStandInNotFound) + u" (" + source + u")");
+                  opening + Utf16(testing::kStandInNotFound) + u" (" + source + u")");
         EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
         const std::vector<std::wstring> calls = standIn_.Calls();
         ASSERT_FALSE(calls.empty());
@@ -461,12 +451,8 @@ TEST_F(WordPath, WordAbsent) {
         std::u16string title;
         std::u16string text;
     } cases[] = {
-        {Language::English, u"Error", kStartUpEnglish + kClassMissing},
-        {Language::German, u"Fehler",
-         kStartUpGerman +
-             u"Microsoft Word ist auf diesem Computer nicht installiert oder nicht "
-             u"registriert.\rDetails: " +
-             kClassMissing},
+        {Language::English, u"Error", u""},
+        {Language::German, u"Fehler", u""},
     };
     const std::u16string source = WriteSheet(u"Song.docx", "C\n");
     for (const auto& row : cases) {
@@ -477,7 +463,11 @@ TEST_F(WordPath, WordAbsent) {
         EXPECT_EQ(result.failure, DocumentFailure::WordNotStarted);
         ASSERT_EQ(messages_.shown.size(), 1u);
         EXPECT_EQ(messages_.shown[0].title, row.title);
-        EXPECT_EQ(messages_.shown[0].text, row.text);
+        // The file named, then the table's own sentence for a Word that is not there; no
+        // English COM text on either face.
+        EXPECT_EQ(messages_.shown[0].text,
+                  MessageText(Message::WordFileNotStarted, row.language, {source}) +
+                      MessageText(Message::WordNotRegistered, row.language));
         EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Error);
     }
     EXPECT_TRUE(standIn_.Calls().empty());
@@ -491,9 +481,8 @@ TEST_F(WordPath, CopyThatCannotBeSaved) {
         std::u16string title;
         std::u16string text;
     } cases[] = {
-        {Language::English, u"Error", u"The Word file could not be saved!\r\rError:\r"},
-        {Language::German, u"Fehler",
-         u"Die WORD Datei konnte nicht gespeichert werden!\r\rFehler:\r"},
+        {Language::English, u"Error", u""},
+        {Language::German, u"Fehler", u""},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(Utf16ToUtf8(row.title));
@@ -508,7 +497,8 @@ TEST_F(WordPath, CopyThatCannotBeSaved) {
         ASSERT_EQ(messages_.shown.size(), 1u);
         EXPECT_EQ(messages_.shown[0].title, row.title);
         EXPECT_EQ(messages_.shown[0].text,
-                  row.text + Utf16(testing::kStandInNotSaved) + u" (" + output + u")");
+                  MessageText(Message::WordFileNotSaved, row.language, {output}) +
+                      Utf16(testing::kStandInNotSaved) + u" (" + output + u")");
         const std::vector<std::wstring> calls = standIn_.Calls();
         ASSERT_GE(calls.size(), 2u);
         EXPECT_EQ(calls[calls.size() - 2], L"Document.Close(0:I4)");
@@ -528,7 +518,8 @@ TEST_F(WordPath, CountThatCannotBeRead) {
     EXPECT_EQ(result.failure, DocumentFailure::WordNotRead);
     ASSERT_EQ(messages_.shown.size(), 1u);
     EXPECT_EQ(messages_.shown[0].text,
-              u"The Word file could not be read!\r\rError:\r" + Utf16(testing::kStandInToldToFail));
+              MessageText(Message::WordFileNotRead, Language::English, {source}) +
+                  Utf16(testing::kStandInToldToFail));
     EXPECT_TRUE(CallsStartingWith(L"Document.SaveAs").empty());
     const std::vector<std::wstring> calls = standIn_.Calls();
     ASSERT_GE(calls.size(), 2u);
@@ -554,7 +545,7 @@ TEST_F(WordPath, OutputThatWouldReplaceTheSource) {
         EXPECT_EQ(result.failure, DocumentFailure::SameFile);
         ASSERT_EQ(messages_.shown.size(), 1u);
         EXPECT_EQ(messages_.shown[0].text,
-                  u"The destination file must differ from the source file!");
+                  MessageText(Message::SameFileNamed, Language::English, {output}));
     }
     EXPECT_TRUE(standIn_.Calls().empty());
     EXPECT_EQ(ReadSheet(source), "C\n");
