@@ -224,15 +224,7 @@ std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>&
         if (before == after) {
             return;
         }
-        std::size_t head = 0;
-        while (head < before.size() && head < after.size() && before[head] == after[head]) {
-            ++head;
-        }
-        std::size_t tail = 0;
-        while (tail < before.size() - head && tail < after.size() - head &&
-               before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
-            ++tail;
-        }
+        const auto [head, tail] = chords::SharedEndsOf(before, after);
         const std::size_t position = offset + head;
         const std::size_t remove = before.size() - head - tail;
         const std::u16string_view insert = after.substr(head, after.size() - head - tail);

@@ -49,15 +49,7 @@ void Rewriter::Visit(const Token& token, bool onChordLine) {
     if (old == now) {
         return;
     }
-    std::size_t prefix = 0;
-    while (prefix < old.size() && prefix < now.size() && old[prefix] == now[prefix]) {
-        ++prefix;
-    }
-    std::size_t suffix = 0;
-    while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
-           old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
-        ++suffix;
-    }
+    const auto [prefix, suffix] = SharedEndsOf(old, now);
     const std::size_t position = from + prefix;
     const std::size_t removed = old.size() - prefix - suffix;
     std::size_t piece = 0;

@@ -26,6 +26,25 @@ struct Edit {
     std::size_t piece;
 };
 
+// What two texts share at their start and at their end: the rest of `old` is what changed.
+struct SharedEnds {
+    std::size_t head;
+    std::size_t tail;
+};
+
+inline SharedEnds SharedEndsOf(std::u16string_view old, std::u16string_view now) {
+    std::size_t head = 0;
+    while (head < old.size() && head < now.size() && old[head] == now[head]) {
+        ++head;
+    }
+    std::size_t tail = 0;
+    while (tail < old.size() - head && tail < now.size() - head &&
+           old[old.size() - 1 - tail] == now[now.size() - 1 - tail]) {
+        ++tail;
+    }
+    return {head, tail};
+}
+
 // Where a line's changes go. A line of several pieces keeps them as edits to share out among
 // its pieces; a line of one piece is written at once, as its edits come left to right and never
 // overlap.
