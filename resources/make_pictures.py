@@ -547,9 +547,11 @@ def build(scale=1):
     add(23, "both", "flag_en_inactive", flag("en", False))
     add(24, "both", "flag_en_active", flag("en", True))
     icon = add(25, "both", "remove", remove_icon, base=WHITE)
-    # The icon's last column lies on the right edge of the one-pixel blue frame that the window
-    # draws around a chosen file, so it carries that edge, exactly.
-    edge = max(1, round(scale))
+    # The icon's last columns lie on the right edge of the blue frame that the window draws
+    # around a chosen file (a one-unit box, rounded per edge), so they carry exactly that edge:
+    # at 150 % it is one pixel wide, not two.
+    right = DROP_ZONE[0] + DROP_ZONE[2]
+    edge = px(right, scale) - px(right - 1, scale)
     icon.paste(ACCENT, (icon.width - edge, 0, icon.width, icon.height))
 
     order = {"both": 0, "en": 1, "de": 2}

@@ -444,6 +444,20 @@ TEST_F(WindowTest, FollowsTheDisplayScale) {
         }
     }
     EXPECT_EQ(differ, 0);
+
+    // The remove cross lies on the chosen file's frame: beside it the frame's right edge is
+    // exactly as wide as below it.
+    Drop({L"C:\\Songs\\song.odt"});
+    const HotArea cross = Areas().removeFile;
+    const auto edgeWidth = [&](int faceY) {
+        const int right = MulDiv(cross.right, dpi, 96) - 1;
+        int width = 0;
+        while (window_->Face().DevicePixelAt(right - width, MulDiv(faceY, dpi, 96)) == 0x009FFAu) {
+            ++width;
+        }
+        return width;
+    };
+    EXPECT_EQ(edgeWidth((cross.top + cross.bottom) / 2), edgeWidth(cross.bottom + 20));
 }
 
 // Moved to a display with another scale, the window is made again for it.
