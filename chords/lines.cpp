@@ -229,8 +229,9 @@ std::vector<std::u16string> SpreadChange(const std::vector<std::u16string_view>&
         const std::size_t remove = before.size() - head - tail;
         const std::u16string_view insert = after.substr(head, after.size() - head - tail);
         const std::size_t at = remove == 0 && position > 0 ? position - 1 : position;
-        edits.edits.push_back({position, remove, edits.inserted.size(), insert.size(),
-                               Holder(textStarts, std::min(at, joined.empty() ? 0 : joined.size() - 1))});
+        edits.edits.push_back(
+            {position, remove, edits.inserted.size(), insert.size(),
+             Holder(textStarts, std::min(at, joined.empty() ? 0 : joined.size() - 1))});
         edits.inserted += insert;
     };
     const std::vector<std::u16string_view> before = Chunks(joined);
