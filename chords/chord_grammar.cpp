@@ -1,8 +1,10 @@
 #include "chords/chord_grammar.h"
 
 #include <array>
+#include <cstdint>
 
 #include "chords/note_table.h"
+#include "chords/token_memo.h"
 
 namespace melvane::chords {
 namespace {
@@ -218,16 +220,8 @@ bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
     return true;
 }
 
-}  // namespace
-
-bool ParseChordShape(std::u16string_view s, Grammar grammar, Chord& chord) {
-    if (s.size() == 1) {
-        // The commonest chord of all, a bare letter, read at once.
-        const char16_t letter = Upper(s[0]);
-        chord.root = Note{0, 1, letter, letter != s[0], 0, Form::None};
-        chord.hasBass = false;
-        return true;
-    }
+// The parse itself, for a token that passed MayBeChord.
+bool ReadChord(std::u16string_view s, Grammar grammar, Chord& chord) {
     std::array<Note, 3> roots;
     const int rootCount = NoteCandidates(s, 0, grammar, roots);
     for (int r = 0; r < rootCount; ++r) {
@@ -250,6 +244,38 @@ bool ParseChordShape(std::u16string_view s, Grammar grammar, Chord& chord) {
         }
     }
     return false;
+}
+
+struct Reading {
+    bool chord;
+    Chord notes;  // set when chord
+};
+
+constinit thread_local TokenMemo<Reading> readings;
+
+}  // namespace
+
+bool ParseChordShape(std::u16string_view s, Grammar grammar, Chord& chord) {
+    if (s.size() == 1) {
+        // The commonest chord of all, a bare letter, read at once.
+        const char16_t letter = Upper(s[0]);
+        chord.root = Note{0, 1, letter, letter != s[0], 0, Form::None};
+        chord.hasBass = false;
+        return true;
+    }
+    if (s.size() <= TokenMemo<Reading>::kLongest) {
+        const Reading& reading =
+            readings.Get(s, static_cast<unsigned>(grammar), [grammar](std::u16string_view text) {
+                Reading read{};
+                read.chord = ReadChord(text, grammar, read.notes);
+                return read;
+            });
+        if (reading.chord) {
+            chord = reading.notes;
+        }
+        return reading.chord;
+    }
+    return ReadChord(s, grammar, chord);
 }
 
 }  // namespace melvane::chords

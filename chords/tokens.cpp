@@ -11,6 +11,7 @@
 #include "chords/characters.h"
 #include "chords/charts.h"
 #include "chords/small_vector.h"
+#include "chords/token_memo.h"
 
 namespace melvane::chords {
 namespace {
@@ -133,29 +134,58 @@ bool ParseChordWithMarks(std::u16string_view s, Chord& chord) {
            ParseChord(s.substr(0, open), Grammar::Broad, chord);
 }
 
-// The kind of the token line[start, end) whose leading decoration ends at `lead`.
-Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord& chord) {
-    const std::u16string_view s = line.substr(lead, end - lead);
+// The kind of a token without its leading decoration; a chord's positions are in `s`.
+Kind ClassifyToken(std::u16string_view s, Chord& chord) {
     if (ParseChord(s, Grammar::Broad, chord) || ParseChordWithMarks(s, chord)) {
-        ShiftChord(chord, lead);
         return Kind::Chord;
     }
-    if (lead < end && IsLetter(line[lead]) && line[lead] != u'N' && line[lead] != u'x' &&
-        line[lead] != u'X' && line[end - 1] != u':') {
+    if (!s.empty() && IsLetter(s[0]) && s[0] != u'N' && s[0] != u'x' && s[0] != u'X' &&
+        s.back() != u':') {
         return Kind::Word;
     }
-    std::size_t coreEnd = end;
-    while (coreEnd > lead && IsTrailingDecoration(line[coreEnd - 1])) {
+    std::size_t coreEnd = s.size();
+    while (coreEnd > 0 && IsTrailingDecoration(s[coreEnd - 1])) {
         --coreEnd;
     }
-    const std::u16string_view core = line.substr(lead, coreEnd - lead);
+    const std::u16string_view core = s.substr(0, coreEnd);
     if (core.empty() || core == u"N.C" || core == u"NC" || core == u"%" || IsRepeatCount(core)) {
         return Kind::Neutral;
     }
-    if (line[end - 1] == u':' && core.size() > 0) {
+    if (s.back() == u':') {
         return Kind::Label;
     }
     return std::any_of(core.begin(), core.end(), IsLetter) ? Kind::Word : Kind::Other;
+}
+
+struct Classified {
+    Kind kind;
+    Chord chord;  // set when a chord
+};
+
+// Lyrics and chords repeat: the kinds of short tokens are remembered.
+constinit thread_local TokenMemo<Classified> classified;
+
+// The kind of the token line[start, end) whose leading decoration ends at `lead`.
+Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord& chord) {
+    const std::u16string_view s = line.substr(lead, end - lead);
+    Kind kind = Kind::Other;
+    if (!s.empty() && s.size() <= TokenMemo<Classified>::kLongest) {
+        const Classified& known = classified.Get(s, 0, [](std::u16string_view text) {
+            Classified read{};
+            read.kind = ClassifyToken(text, read.chord);
+            return read;
+        });
+        kind = known.kind;
+        if (kind == Kind::Chord) {
+            chord = known.chord;
+        }
+    } else {
+        kind = ClassifyToken(s, chord);
+    }
+    if (kind == Kind::Chord) {
+        ShiftChord(chord, lead);
+    }
+    return kind;
 }
 
 // A chord ending in a colon after words is a label: "Part A:".
