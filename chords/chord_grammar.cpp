@@ -1,10 +1,8 @@
 #include "chords/chord_grammar.h"
 
 #include <array>
-#include <cstdint>
 
 #include "chords/note_table.h"
-#include "chords/token_memo.h"
 
 namespace melvane::chords {
 namespace {
@@ -246,13 +244,6 @@ bool ReadChord(std::u16string_view s, Grammar grammar, Chord& chord) {
     return false;
 }
 
-struct Reading {
-    bool chord;
-    Chord notes;  // set when chord
-};
-
-constinit thread_local TokenMemo<Reading> readings;
-
 }  // namespace
 
 bool ParseChordShape(std::u16string_view s, Grammar grammar, Chord& chord) {
@@ -262,18 +253,6 @@ bool ParseChordShape(std::u16string_view s, Grammar grammar, Chord& chord) {
         chord.root = Note{0, 1, letter, letter != s[0], 0, Form::None};
         chord.hasBass = false;
         return true;
-    }
-    if (s.size() <= TokenMemo<Reading>::kLongest) {
-        const Reading& reading =
-            readings.Get(s, static_cast<unsigned>(grammar), [grammar](std::u16string_view text) {
-                Reading read{};
-                read.chord = ReadChord(text, grammar, read.notes);
-                return read;
-            });
-        if (reading.chord) {
-            chord = reading.notes;
-        }
-        return reading.chord;
     }
     return ReadChord(s, grammar, chord);
 }

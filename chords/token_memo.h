@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace melvane::chords {
@@ -15,58 +16,53 @@ class TokenMemo {
   public:
     static constexpr std::size_t kLongest = 8;
 
-    // What `read(s)` says of `s` (1 to kLongest characters): remembered, or read now. `kind`
-    // tells readings of the same text apart (a grammar).
+    // What `read(token)` says of the token text.substr(start, size), 1 to kLongest characters:
+    // remembered, or read now.
     template <typename Read>
-    const Value& Get(std::u16string_view s, unsigned kind, Read&& read) {
-        std::uint64_t low = 0;
-        std::uint64_t high = 0;
-        const auto at = [&s](std::size_t i, int shift) { return std::uint64_t{s[i]} << shift; };
-        // Unrolled: this runs for nearly every token, and most are a few characters long.
-        switch (s.size()) {
-            case 8:
-                high |= at(7, 48);
-                [[fallthrough]];
-            case 7:
-                high |= at(6, 32);
-                [[fallthrough]];
-            case 6:
-                high |= at(5, 16);
-                [[fallthrough]];
-            case 5:
-                high |= at(4, 0);
-                [[fallthrough]];
-            case 4:
-                low |= at(3, 48);
-                [[fallthrough]];
-            case 3:
-                low |= at(2, 32);
-                [[fallthrough]];
-            case 2:
-                low |= at(1, 16);
-                [[fallthrough]];
-            default:
-                low |= at(0, 0);
-        }
-        const std::uint64_t tag = s.size() | (std::uint64_t{kind} << 8);
+    const Value& Get(std::u16string_view text, std::size_t start, std::size_t size, Read&& read) {
+        const Key key = KeyOf(text, start, size);
+        const std::uint64_t low = static_cast<std::uint64_t>(key);
+        const std::uint64_t high = static_cast<std::uint64_t>(key >> 64);
         const std::uint64_t mixed =
-            (low * 0x9E3779B97F4A7C15ull) ^ ((high + tag) * 0xC2B2AE3D27D4EB4Full);
+            (low * 0x9E3779B97F4A7C15ull) ^ ((high + size) * 0xC2B2AE3D27D4EB4Full);
         Entry& entry = entries_[mixed >> (64 - kIndexBits)];
-        if (entry.low != low || entry.high != high || entry.tag != tag) {
-            entry.low = low;
-            entry.high = high;
-            entry.tag = tag;
-            entry.value = read(s);
+        if (entry.key != key || entry.size != size) {
+            entry.key = key;
+            entry.size = size;
+            entry.value = read(text.substr(start, size));
         }
         return entry.value;
     }
 
   private:
+    // The token's characters, the first in the lowest bits.
+    __extension__ typedef unsigned __int128 Key;
+
+    // Eight characters are read at once, from the token's start or up to its end, whichever
+    // stays inside the text; the ones that are not the token's are shifted or masked away. No
+    // branch on the token's length: lengths vary from token to token and would be mispredicted.
+    static Key KeyOf(std::u16string_view text, std::size_t start, std::size_t size) {
+        constexpr int kBits = 16;
+        Key key = 0;
+        if (start + kLongest <= text.size()) {
+            std::memcpy(&key, text.data() + start, sizeof key);
+            const int unused = static_cast<int>(kLongest - size) * kBits;
+            return key & (~Key{0} >> unused);
+        }
+        if (start + size >= kLongest) {
+            std::memcpy(&key, text.data() + start + size - kLongest, sizeof key);
+            return key >> (static_cast<int>(kLongest - size) * kBits);
+        }
+        for (std::size_t i = 0; i < size; ++i) {  // a text shorter than eight characters
+            key |= Key{text[start + i]} << (kBits * i);
+        }
+        return key;
+    }
+
     static constexpr int kIndexBits = 8;
     struct Entry {
-        std::uint64_t low;   // the first four characters
-        std::uint64_t high;  // the next four
-        std::uint64_t tag;   // length and kind; 0 while nothing is kept
+        Key key;
+        std::size_t size;  // 0 while nothing is kept
         Value value;
     };
     std::array<Entry, std::size_t{1} << kIndexBits> entries_{};

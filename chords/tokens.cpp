@@ -170,11 +170,12 @@ Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord
     const std::u16string_view s = line.substr(lead, end - lead);
     Kind kind = Kind::Other;
     if (!s.empty() && s.size() <= TokenMemo<Classified>::kLongest) {
-        const Classified& known = classified.Get(s, 0, [](std::u16string_view text) {
-            Classified read{};
-            read.kind = ClassifyToken(text, read.chord);
-            return read;
-        });
+        const Classified& known =
+            classified.Get(line, lead, s.size(), [](std::u16string_view text) {
+                Classified read{};
+                read.kind = ClassifyToken(text, read.chord);
+                return read;
+            });
         kind = known.kind;
         if (kind == Kind::Chord) {
             chord = known.chord;
