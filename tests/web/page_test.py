@@ -214,6 +214,9 @@ class PageTest(unittest.TestCase):
         own = "file://" + PAGE_DIR + "/"
         for url in requested_urls(self.driver):
             self.assertTrue(url.startswith((own, "data:", "blob:")), url)
+        # Nor did the page try anything its Content-Security-Policy refuses (nor fail otherwise).
+        self.assertEqual([e["message"] for e in self.driver.get_log("browser")
+                          if e["level"] == "SEVERE"], [])
         # Served: the page installs its service worker, and still asks only its own server.
         loader = importlib.machinery.SourceFileLoader(
             "serve_web", os.path.join(ROOT, "scripts", "serve-web"))
@@ -239,6 +242,8 @@ class PageTest(unittest.TestCase):
             self.assertTrue(registered)
             for url in requested_urls(self.driver):
                 self.assertTrue(url.startswith((origin, "data:", "blob:")), url)
+            self.assertEqual([e["message"] for e in self.driver.get_log("browser")
+                              if e["level"] == "SEVERE"], [])
         finally:
             server.shutdown()
 
