@@ -52,6 +52,7 @@
       const text = document.createElement("span");
       text.className = "option-label";
       setPicture(text, choice.picture, true);
+      text.style.width = "var(--width-" + choice.picture + "_" + state.face.lang + ")";
       label.append(input, marker, text);
       group.append(label);
     });
@@ -95,7 +96,7 @@
     zone.classList.toggle("chosen", chosen);
     $("source-name").textContent = chosen ? state.file.name : "";
     zone.setAttribute("aria-label", chosen
-      ? state.face.dropZoneChosen.replace("%1", state.file.name) : state.face.dropZone);
+      ? state.face.dropZoneChosen.replace("%1", () => state.file.name) : state.face.dropZone);
     $("remove").hidden = !chosen;
   }
 
@@ -261,7 +262,7 @@
     link.href = url;
     link.download = name;
     link.textContent = name;
-    link.setAttribute("aria-label", state.face.download.replace("%1", name));
+    link.setAttribute("aria-label", state.face.download.replace("%1", () => name));
     $("status").textContent = name + ": " + line;
     $("result").hidden = false;
     link.click();
