@@ -15,6 +15,7 @@
     spelling: 0,
     proposed: "",       // the name last proposed; a field that differs holds the user's own
     download: null,     // the object URL offered for the last result
+    busy: false,
   };
 
   function call(name, types, args) {
@@ -202,6 +203,16 @@
   // --- Transposing ----------------------------------------------------------------------------
 
   async function transpose() {
+    if (state.busy) return;  // one sheet at a time
+    state.busy = true;
+    try {
+      await transposeChosen();
+    } finally {
+      state.busy = false;
+    }
+  }
+
+  async function transposeChosen() {
     commitSteps();
     clearFeedback();
     const face = state.face;
@@ -237,12 +248,18 @@
       result = call("melvane_transpose", ["string", "string", "number", "number", "number"],
         [file.name, check.name, state.steps, state.spelling, state.language]);
       if (result.output) result.bytes = FS.readFile(result.output);
-    } finally {
       for (const name of FS.readdir(folder)) {
         if (name !== "." && name !== "..") FS.unlink(folder + "/" + name);
       }
       FS.chdir("/");
       FS.rmdir(folder);
+    } catch (aborted) {
+      // The engine stopped (memory ran out): its copy of the sheet goes with it, and a fresh
+      // one takes over.
+      tell(face.errorTitle, face.sourceUnreadable.replace("%1", () => file.name), "error");
+      state.module = await createMelvane();
+      $("drop-zone").focus();
+      return;
     }
     if (result.message) tell(result.title, result.message, "error");
     if (!result.bytes) {

@@ -174,6 +174,8 @@ EMSCRIPTEN_KEEPALIVE const char* melvane_face(int languageCode) {
     Text(json, "errorTitle", Message::ErrorTitle, language);
     Text(json, "questionTitle", Message::QuestionTitle, language);
     Text(json, "informationTitle", Message::InformationTitle, language);
+    // For a sheet the engine could not finish at all (out of memory): the page starts it anew.
+    Text(json, "sourceUnreadable", Message::SourceUnreadable, language, {u"%1", u""});
     json.Key("sizeCap").Number(static_cast<double>(kSizeCap));
     json.Key("spellings").Open('[');
     for (const SpellingChoice& choice : kSpellings) {
