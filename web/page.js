@@ -120,6 +120,7 @@
     $("alert").className = "alert " + kind;
     $("alert-title").textContent = title;
     $("alert-text").textContent = text;
+    $("alert").scrollIntoView({ block: "nearest" });
   }
 
   // --- Steps and the output name ---------------------------------------------------------------
@@ -282,6 +283,7 @@
     link.setAttribute("aria-label", state.face.download.replace("%1", () => name));
     $("status").textContent = name + ": " + line;
     $("result").hidden = false;
+    $("result").scrollIntoView({ block: "nearest" });
     link.click();
   }
 
@@ -361,8 +363,8 @@
       const scale = Math.min(1, document.documentElement.clientWidth / 600);
       document.documentElement.style.setProperty("--scale", String(scale));
     };
-    window.addEventListener("resize", fit);
-    fit();
+    // Also when a scroll bar comes or goes with the feedback below the face.
+    new ResizeObserver(fit).observe(document.documentElement);
   }
 
   function installable() {
