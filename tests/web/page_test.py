@@ -97,6 +97,8 @@ class PageTest(unittest.TestCase):
         os.makedirs(cls.sheets)
         for name in ("leuchtturm.odt", "abendlied.docx", "lullaby.txt"):
             shutil.copy(os.path.join(ROOT, "examples", name), cls.sheets)
+        with open(os.path.join(cls.sheets, "evening.cho"), "w", encoding="utf-8") as f:
+            f.write("{title: Evening}\n{key: G}\n[G]Now the [Em]day is [C]o-[D7]ver\n")
         hostile_package(os.path.join(cls.sheets, "hostile.odt"))
         with open(os.path.join(cls.sheets, "hymn.doc"), "wb") as f:
             f.write(b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1" + bytes(504))
@@ -166,6 +168,7 @@ class PageTest(unittest.TestCase):
             ("leuchtturm.odt", 3, False, "en", None, "leuchtturm+3.odt"),
             ("abendlied.docx", -2, True, "en", "Abendlied in C", "Abendlied in C.docx"),
             ("lullaby.txt", 5, True, "de", None, "lullaby+5.txt"),
+            ("evening.cho", 1, True, "en", None, "evening+1.cho"),
         ]
         for name, steps, flats, language, typed, download in cases:
             with self.subTest(sheet=name):
