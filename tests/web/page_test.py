@@ -7,7 +7,8 @@
 Each sheet is chosen, steps and spelling are set with the keys, transpose is pressed, and the
 download is compared byte for byte with melvane-cli's output for the same file and settings;
 hostile and Word files must give melvane-cli's message and no download. Opened from disk and
-once from a server on 127.0.0.1, the page may ask for nothing but its own files.
+once from a server on 127.0.0.1, the page may ask for nothing but its own files; served, it
+goes on working offline from its service worker.
 """
 
 import argparse
@@ -212,7 +213,7 @@ class PageTest(unittest.TestCase):
                          " ".join(run.stderr.split(": ", 1)[1].split()))
         self.assertEqual(self.element("output").get_attribute("value"), "")  # nothing chosen
 
-    def test_zz_no_request_beyond_the_pages_own_files(self):
+    def test_zz_own_files_only_and_offline_once_installed(self):
         # From disk: every request of the whole run (the test methods run in name order).
         own = "file://" + PAGE_DIR + "/"
         for url in requested_urls(self.driver):
@@ -247,6 +248,10 @@ class PageTest(unittest.TestCase):
                 self.assertTrue(url.startswith((origin, "data:", "blob:")), url)
             self.assertEqual([e["message"] for e in self.driver.get_log("browser")
                               if e["level"] == "SEVERE"], [])
+            # Offline: with the server gone the page still opens, from the worker's cache.
+            server.shutdown()
+            server.server_close()
+            open_page(self.driver, origin + "index.html")
         finally:
             server.shutdown()
 
