@@ -1,5 +1,6 @@
 # Third-party libraries. On Linux they come from Debian's -dev packages (scripts/setup-deps);
-# the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps).
+# the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps),
+# the page's build WebAssembly ones (scripts/build-web-deps).
 if(WIN32)
     if(CMAKE_CROSSCOMPILING AND NOT IS_DIRECTORY "${MELVANE_WINDOWS_DEPS}")
         message(FATAL_ERROR "MELVANE_WINDOWS_DEPS ('${MELVANE_WINDOWS_DEPS}') is not a folder: "
@@ -29,6 +30,16 @@ if(EMSCRIPTEN)
     set(ENV{PKG_CONFIG_PATH} "")
     set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
     set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
+    # Another cache folder: looked up again there, as for Windows.
+    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WEB_DEPS}")
+        get_cmake_property(cached CACHE_VARIABLES)
+        foreach(name IN LISTS cached)
+            if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+                unset(${name} CACHE)
+            endif()
+        endforeach()
+    endif()
+    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WEB_DEPS}" CACHE INTERNAL "")
 endif()
 find_package(PkgConfig REQUIRED)
 
