@@ -3,8 +3,9 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 STEPS ?= 2
 
-.PHONY: all deps build asan fuzz windows demo demo-text test test-linux test-asan test-fuzz \
-        test-windows run screenshots bench bench-window dist format clean
+.PHONY: all deps build asan fuzz windows web serve-web demo demo-text test test-linux test-asan \
+        test-fuzz test-windows test-web run screenshots screenshots-web bench bench-window \
+        bench-web dist format clean
 
 all: build
 
@@ -25,6 +26,21 @@ windows:
 	@deps=$$(scripts/build-windows-deps) && \
 	    cmake --preset windows -DMELVANE_WINDOWS_DEPS="$$deps" >/dev/null
 	cmake --build --preset windows -j $(JOBS)
+
+# The page in build/web/: index.html and one script with the engine's WebAssembly inside, which
+# works opened from disk and from any static host. Debian's emscripten builds it; the libraries
+# it links are built once into a cache outside the tree (scripts/build-web-deps prints where).
+# emscripten's tools need Debian's node modules whichever node runs them.
+WEB_ENV := NODE_PATH=/usr/share/nodejs
+web:
+	@deps=$$(scripts/build-web-deps) && \
+	    $(WEB_ENV) cmake --preset web -DMELVANE_WEB_DEPS="$$deps" >/dev/null
+	$(WEB_ENV) cmake --build --preset web -j $(JOBS)
+	scripts/assemble-web build/wasm/bin/melvane.js build/web $(VERSION)
+
+# The page on 127.0.0.1, at a free port (printed), for trying it as an installed app.
+serve-web: web
+	scripts/serve-web build/web
 
 # The fuzz targets need clang; without it they are skipped with a note.
 fuzz:
@@ -68,7 +84,7 @@ demo-text: build
 	@echo "== moved up $(STEPS) semitones (melvane-cli --text --steps $(STEPS)) =="
 	@build/linux/bin/melvane-cli --text --steps $(STEPS) < examples/lullaby.txt
 
-test: test-linux test-asan test-fuzz test-windows
+test: test-linux test-asan test-fuzz test-windows test-web
 
 test-linux: build
 	ctest --preset linux -j $(JOBS)
@@ -114,6 +130,11 @@ test-fuzz: fuzz
 test-windows: windows
 	xvfb-run -a -s "-nolisten tcp" ctest --preset windows -j $(JOBS)
 
+# The page in headless Chromium: each example sheet chosen, steps and spelling set with the
+# keyboard, transposed, and the download compared with melvane-cli's output.
+test-web: web build
+	tests/web/page_test.py
+
 # The window. On Windows it starts as it is; elsewhere under Wine (on the current display, or an
 # invisible one when there is none).
 run: windows
@@ -129,7 +150,7 @@ bench-window: windows
 	bench/window_startup.sh 144
 
 # Pictures of the window in both languages for README.md, made by the program itself.
-screenshots: windows
+screenshots: windows screenshots-web
 	@mkdir -p docs
 	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en.png" --language en
@@ -150,10 +171,11 @@ screenshots: windows
 	        || exit 1; \
 	done
 
-# The release archives in dist/: the Windows zip and the Linux tarball of melvane-cli. The zip is
-# unpacked into a folder of its own and its programs started from there under Wine.
+# The release archives in dist/: the Windows zip, the Linux tarball of melvane-cli and the page
+# (a folder for any static host). The Windows zip is unpacked into a folder of its own and its
+# programs started from there under Wine.
 VERSION := $(shell grep -m1 -o 'Melvane VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
-dist: deps
+dist: deps web
 	@deps=$$(scripts/build-windows-deps) && \
 	    cmake --preset windows -DMELVANE_WINDOWS_DEPS="$$deps" >/dev/null
 	cmake --build --preset windows -j $(JOBS) --target Melvane melvane-cli
@@ -162,6 +184,9 @@ dist: deps
 	cmake --preset linux >/dev/null
 	cmake --build --preset linux -j $(JOBS) --target melvane-cli
 	cd build/linux && cpack -G TGZ >/dev/null && cp melvane-cli-$(VERSION)-*.tar.gz ../../dist/
+	rm -rf build/melvane-web-$(VERSION) && cp -r build/web build/melvane-web-$(VERSION)
+	cd build && cmake -E tar cf ../dist/melvane-web-$(VERSION).zip --format=zip \
+	    melvane-web-$(VERSION)
 	@rm -rf build/dist-check && mkdir -p build/dist-check
 	cd build/dist-check && cmake -E tar xf ../../dist/melvane-$(VERSION)-win64.zip
 	cmake/wine-run.sh build/dist-check/melvane-$(VERSION)-win64/melvane-cli.exe --version
@@ -170,6 +195,14 @@ dist: deps
 	    --snapshot "Z:$(CURDIR)/build/dist-check/started.png"
 	@test -s build/dist-check/started.png && echo "dist: the zip's Melvane.exe starts from a folder of its own"
 	@ls -l dist
+
+# The page beside melvane-cli on the 900-song songbook; its ready time and script size.
+bench-web: web build
+	bench/web_songbook.py
+
+# Pictures of the page: desktop in both languages, and a phone (390 x 844 at 3x).
+screenshots-web: web
+	tests/web/page_test.py --screenshots docs
 
 bench: build
 	build/linux/bin/transpose_bench

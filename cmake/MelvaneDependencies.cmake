@@ -1,5 +1,6 @@
 # Third-party libraries. On Linux they come from Debian's -dev packages (scripts/setup-deps);
-# the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps).
+# the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps),
+# the page's build WebAssembly ones (scripts/build-web-deps).
 if(WIN32)
     if(CMAKE_CROSSCOMPILING AND NOT IS_DIRECTORY "${MELVANE_WINDOWS_DEPS}")
         message(FATAL_ERROR "MELVANE_WINDOWS_DEPS ('${MELVANE_WINDOWS_DEPS}') is not a folder: "
@@ -18,6 +19,28 @@ if(WIN32)
     endif()
     set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WINDOWS_DEPS}" CACHE INTERNAL "")
 endif()
+if(EMSCRIPTEN)
+    if(NOT IS_DIRECTORY "${MELVANE_WEB_DEPS}")
+        message(FATAL_ERROR "MELVANE_WEB_DEPS ('${MELVANE_WEB_DEPS}') is not a folder: "
+                            "configure with -DMELVANE_WEB_DEPS=$(scripts/build-web-deps)")
+    endif()
+    # Only the cache's WebAssembly libraries, found where they are (the toolchain would look
+    # for them inside emscripten's own system root).
+    set(ENV{PKG_CONFIG_LIBDIR} "${MELVANE_WEB_DEPS}/lib/pkgconfig")
+    set(ENV{PKG_CONFIG_PATH} "")
+    set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
+    set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
+    # Another cache folder: looked up again there, as for Windows.
+    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WEB_DEPS}")
+        get_cmake_property(cached CACHE_VARIABLES)
+        foreach(name IN LISTS cached)
+            if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+                unset(${name} CACHE)
+            endif()
+        endforeach()
+    endif()
+    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WEB_DEPS}" CACHE INTERNAL "")
+endif()
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
@@ -25,7 +48,9 @@ if(WIN32)
     # Without it pcre2.h declares the functions as DLL imports.
     target_compile_definitions(PkgConfig::PCRE2_16 INTERFACE PCRE2_STATIC)
 endif()
-pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)
+if(NOT EMSCRIPTEN)
+    pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng16)  # the window's pictures
+endif()
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)

@@ -237,6 +237,8 @@ Wording WordingOf(Message message) {
             return {u"English", u"English"};
         case Message::ControlWebLink:
             return {u"Melvane on the web: %1", u"Melvane im Netz: %1"};
+        case Message::ControlDownload:
+            return {u"Download %1", u"%1 herunterladen"};
     }
     return {};
 }

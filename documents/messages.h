@@ -102,6 +102,8 @@ enum class Message {
     ControlGerman,
     ControlEnglish,
     ControlWebLink,  // %1 the address
+    // The page's link to the transposed copy. %1 the file's name.
+    ControlDownload,
 };
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
