@@ -297,9 +297,9 @@ bool HasBracket(std::u16string_view text) {
 
 // Brackets are rare in a line: most lines need no look for chords inside tokens.
 bool HasBracketInLine(std::u16string_view line) {
+#if defined(__SSE2__)
     const char16_t* p = line.data();
     const char16_t* const stop = p + line.size();
-#if defined(__SSE2__)
     if (stop - p >= 8) {
         const __m128i open = _mm_set1_epi16(u'(');
         const __m128i square = _mm_set1_epi16(u'[');
