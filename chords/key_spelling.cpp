@@ -3,31 +3,91 @@
 #include <algorithm>
 #include <array>
 
+#include "chords/characters.h"
 #include "chords/transpose.h"
 
 namespace melvane::chords {
 namespace {
 
-bool Has(std::u16string_view suffix, std::u16string_view part) {
-    return suffix.find(part) != std::u16string_view::npos;
-}
-
-// A 9, 11 or 13 that names the chord's extension, not an added note ("add9", "6/9", "sus9").
-bool NamesExtension(std::u16string_view suffix) {
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const bool nine = suffix[i] == u'9';
-        const bool eleven = suffix.substr(i, 2) == u"11" || suffix.substr(i, 2) == u"13";
-        if (!nine && !eleven) {
-            continue;
-        }
-        const std::u16string_view before = suffix.substr(0, i);
-        if (!before.ends_with(u"add") && !before.ends_with(u"sus") && !before.ends_with(u"6") &&
-            !before.ends_with(u"/") && !before.ends_with(u"b") && !before.ends_with(u"#")) {
-            return true;
-        }
-        i += eleven ? 1 : 0;
+// The quality a suffix names, read in one walk: most suffixes are empty, "m" or "7".
+void ReadSuffix(std::u16string_view suffix, ChordFacts& facts) {
+    if (suffix.empty()) {
+        return;
     }
-    return false;
+    bool major = false;
+    bool diminishedSeventh = false;
+    bool seventh = false;
+    const auto at = [suffix](std::size_t i, std::u16string_view part) {
+        if (i + part.size() > suffix.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < part.size(); ++k) {
+            if (suffix[i + k] != part[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        switch (suffix[i]) {
+            case u'd':
+                if (at(i, u"dim")) {
+                    facts.diminished = true;
+                    diminishedSeventh = diminishedSeventh || at(i + 3, u"7");
+                }
+                break;
+            case u'°':
+            case u'o':
+                if (suffix[i] == u'°' || at(i + 1, u"7")) {
+                    facts.diminished = true;
+                    diminishedSeventh = diminishedSeventh || at(i + 1, u"7");
+                }
+                break;
+            case u'ø':
+                facts.diminished = true;
+                seventh = true;
+                break;
+            case u'a':
+                facts.augmented = facts.augmented || at(i, u"aug");
+                break;
+            case u'+':
+                facts.augmented = true;
+                break;
+            case u'm':
+                major = major || at(i, u"maj");
+                facts.diminished = facts.diminished || at(i, u"m7b5");
+                break;
+            case u'M':
+            case u'j':
+                major = major || at(i + 1, u"7");
+                break;
+            case u'Δ':
+                major = true;
+                break;
+            case u'7':
+                seventh = true;
+                break;
+            case u'9':
+            case u'1':
+                // 9, 11 or 13 name the chord's extension, unless added or altered ("add9",
+                // "6/9", "sus9", "b9", "#11").
+                if (suffix[i] == u'9' || at(i, u"11") || at(i, u"13")) {
+                    const char16_t before = i > 0 ? suffix[i - 1] : u'\0';
+                    seventh = seventh || !((i >= 3 && (at(i - 3, u"add") || at(i - 3, u"sus"))) ||
+                                           before == u'6' || before == u'/' || before == u'b' ||
+                                           before == u'#');
+                    i += suffix[i] == u'1' ? 1 : 0;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    facts.minorMark = (suffix[0] == u'm' && !at(0, u"maj")) || suffix[0] == u'-';
+    facts.seventh = major               ? Seventh::Major
+                    : diminishedSeventh ? Seventh::Diminished
+                    : seventh           ? Seventh::Minor
+                                        : Seventh::None;
 }
 
 constexpr std::size_t kNoLine = ~std::size_t{0};
@@ -38,25 +98,14 @@ ChordFacts FactsOf(std::u16string_view line, const Token& token, bool germanCust
     const Chord& chord = token.chord;
     const std::size_t from = chord.root.start + chord.root.length;
     const std::size_t to = chord.hasBass ? chord.bass.start - 1 : token.end;
-    const std::u16string_view suffix = line.substr(from, to > from ? to - from : 0);
+    const std::u16string_view suffix(line.data() + from, to > from ? to - from : 0);
     ChordFacts facts{PitchOf(chord.root, germanCustom)};
     if (chord.hasBass) {
         facts.hasBass = true;
         facts.bass = PitchOf(chord.bass, germanCustom);
     }
     facts.lower = chord.root.lower;
-    facts.minorMark =
-        (suffix.starts_with(u"m") && !suffix.starts_with(u"maj")) || suffix.starts_with(u"-");
-    facts.diminished = Has(suffix, u"dim") || Has(suffix, u"°") || Has(suffix, u"ø") ||
-                       Has(suffix, u"m7b5") || Has(suffix, u"o7");
-    facts.augmented = Has(suffix, u"aug") || Has(suffix, u"+");
-    if (Has(suffix, u"maj") || Has(suffix, u"M7") || Has(suffix, u"j7") || Has(suffix, u"Δ")) {
-        facts.seventh = Seventh::Major;
-    } else if (Has(suffix, u"dim7") || Has(suffix, u"°7") || Has(suffix, u"o7")) {
-        facts.seventh = Seventh::Diminished;
-    } else if (Has(suffix, u"7") || Has(suffix, u"ø") || NamesExtension(suffix)) {
-        facts.seventh = Seventh::Minor;
-    }
+    ReadSuffix(suffix, facts);
     return facts;
 }
 
@@ -103,7 +152,8 @@ void KeyStretches::LearnChord(std::u16string_view line, const Token& token) {
     const Chord& chord = token.chord;
     const auto bareB = [](const Note& note) { return note.letter == u'B' && note.accidental == 0; };
     facts_.push_back(FactsOf(line, token, false));
-    where_.push_back({lines_ - 1, chord.root.start, bareB(chord.root),
+    where_.push_back({static_cast<std::uint32_t>(lines_ - 1),
+                      static_cast<std::uint32_t>(chord.root.start), bareB(chord.root),
                       chord.hasBass && bareB(chord.bass), chord.root.accidental > 0});
     stretches_.back().endChord = facts_.size();
 }
@@ -161,6 +211,9 @@ KeyStretches::Stretch& KeyStretches::Settled(const Conventions& conventions) con
     stretch.germanCustom = conventions.germanCustom;
     // A stretch without chords or a key spells what lyrics hold as C major would.
     stretch.to = TargetKey(key.value_or(Key{0, Mode::Major}), steps_, sharp);
+    for (int pitch = 0; pitch < 12; ++pitch) {
+        stretch.names[pitch] = SpellInKey(pitch, stretch.to);
+    }
     return stretch;
 }
 
@@ -198,8 +251,13 @@ void KeyStretches::Spell(std::u16string_view line, const Token& token,
         }
         return form == Form::None ? conventions.majority : form;
     };
-    root = SpelledName(SpellRoot(chords, index, stretch.to, steps_), formOf(chord.root, other),
-                       chord.root.lower, conventions);
+    // Only a diminished chord leading a semitone up needs more than its pitch in the key.
+    const ChordFacts& facts = chords[index];
+    const bool leads = facts.diminished && index + 1 < chords.size() &&
+                       ShiftPitch(chords[index + 1].root - facts.root, 0) == 1;
+    const SpelledNote rootNote = leads ? SpellRoot(chords, index, stretch.to, steps_)
+                                       : stretch.names[ShiftPitch(facts.root, steps_)];
+    root = SpelledName(rootNote, formOf(chord.root, other), chord.root.lower, conventions);
     if (chord.hasBass) {
         bass = SpelledName(SpellBass(chords, index, stretch.to, steps_),
                            formOf(chord.bass, &chord.root), chord.bass.lower, conventions);

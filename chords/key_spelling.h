@@ -3,6 +3,7 @@
 // spelled from the stretch's moved key, and the declared key moves with the chords.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -55,9 +56,9 @@ class KeyStretches {
 
   private:
     struct Where {
-        std::size_t line;
-        std::size_t start;  // the root's, in the line
-        bool rootBareB;     // read as B-natural so far; B-flat in a German-custom song
+        std::uint32_t line;   // a sheet of more lines or longer ones is no song sheet
+        std::uint32_t start;  // the root's, in the line
+        bool rootBareB;       // read as B-natural so far; B-flat in a German-custom song
         bool bassBareB;
         bool rootSharp;
     };
@@ -73,6 +74,7 @@ class KeyStretches {
         bool germanCustom = false;
         SpelledKey from{};
         SpelledKey to{};
+        std::array<SpelledNote, 12> names{};  // each pitch spelled in `to`
     };
 
     Stretch& Settled(const Conventions& conventions) const;

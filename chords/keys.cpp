@@ -335,6 +335,35 @@ std::optional<KeyDeclaration> DeclarationAt(std::u16string_view line, std::size_
     return std::nullopt;
 }
 
+// "key", "ton" (Tonart), "-d", "-m" (-Dur, -Moll), "jor" or "min" (major, minor) at line[i].
+bool StartsPhrase(std::u16string_view line, std::size_t i) {
+    const auto lower = [line](std::size_t k) {
+        return k < line.size() ? static_cast<char16_t>(line[k] | 0x20) : u'\0';
+    };
+    const char16_t a = lower(i);
+    const char16_t b = lower(i + 1);
+    const char16_t c = lower(i + 2);
+    return (a == u'k' && b == u'e' && c == u'y') || (a == u't' && b == u'o' && c == u'n') ||
+           (line[i] == u'-' && (b == u'd' || b == u'm')) || (a == u'j' && b == u'o' && c == u'r') ||
+           (a == u'm' && b == u'i' && c == u'n');
+}
+
+// Where DeclarationAt may find one: "Key", "Tonart", "in", a bracket, a German tonic.
+constexpr AsciiSet kMayStartPhrase(u"kKtTiI([ABCDEFGHabcdefgh");
+
+// Every declaration holds one of the phrases StartsPhrase looks for; most lines hold none and
+// are passed at a glance.
+constexpr AsciiSet kMayStartDeclaration(u"kKtT-jJmM");
+
+bool MayDeclare(std::u16string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (kMayStartDeclaration(line[i]) && StartsPhrase(line, i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int PitchOf(SpelledNote note) {
@@ -499,8 +528,11 @@ NoteName SpelledName(SpelledNote note, Form form, bool lower, const Conventions&
 }
 
 std::optional<KeyDeclaration> FindKeyDeclaration(std::u16string_view line) {
+    if (!MayDeclare(line)) {
+        return std::nullopt;
+    }
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (i > 0 && IsLetter(line[i - 1])) {
+        if ((i > 0 && IsLetter(line[i - 1])) || !kMayStartPhrase(line[i])) {
             continue;
         }
         if (auto found = DeclarationAt(line, i)) {
