@@ -240,6 +240,13 @@ Wording WordingOf(Message message) {
             return {u"Melvane on the web: %1", u"Melvane im Netz: %1"};
         case Message::ControlByKey:
             return {u"Spelling: by key", u"Vorzeichen: nach Tonart"};
+        case Message::ByKeyNeedsSheetAwareWindow:
+            return {
+                u"Spelling by key reads the whole sheet. Melvane was started with --classic, "
+                u"which moves every chord on its own: please choose sharp or flat.",
+                u"Vorzeichen nach Tonart lesen das ganze Liedblatt. Melvane wurde mit "
+                u"--classic gestartet und verschiebt jeden Akkord für sich: bitte wählen Sie "
+                u"Kreuz oder b."};
         case Message::KeyMajor:
             return {u"%1 major", u"%1-Dur"};
         case Message::KeyMinor:

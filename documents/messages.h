@@ -104,6 +104,7 @@ enum class Message {
     ControlEnglish,
     ControlWebLink,  // %1 the address
     ControlByKey,
+    ByKeyNeedsSheetAwareWindow,  // the window started with --classic
     // Keys. %1 the tonic's name.
     KeyMajor,
     KeyMinor,
