@@ -222,9 +222,27 @@ void KeyStretches::Spell(std::u16string_view line, const Token& token,
     const Stretch& stretch = Settled(conventions);
     const Chord& chord = token.chord;
     // The chord as pass 1 saw it, so that the next chord (perhaps on a later line) is known.
-    while (cursor_ < stretch.endChord &&
-           (where_[cursor_].line < line_ ||
-            (where_[cursor_].line == line_ && where_[cursor_].start < chord.root.start))) {
+    // Lines come in order, so the place is found by stepping on; a line read again (or out of
+    // order) is looked up.
+    const auto before = [this, &chord](std::size_t k) {
+        return where_[k].line < line_ ||
+               (where_[k].line == line_ && where_[k].start < chord.root.start);
+    };
+    if (cursor_ < stretch.firstChord || cursor_ > stretch.endChord ||
+        (cursor_ > stretch.firstChord && !before(cursor_ - 1))) {
+        std::size_t low = stretch.firstChord;
+        std::size_t high = stretch.endChord;
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (before(middle)) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        cursor_ = low;
+    }
+    while (cursor_ < stretch.endChord && before(cursor_)) {
         ++cursor_;
     }
     const bool known = cursor_ < stretch.endChord && where_[cursor_].line == line_ &&
