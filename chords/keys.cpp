@@ -351,13 +351,33 @@ bool StartsPhrase(std::u16string_view line, std::size_t i) {
 // Where DeclarationAt may find one: "Key", "Tonart", "in", a bracket, a German tonic.
 constexpr AsciiSet kMayStartPhrase(u"kKtTiI([ABCDEFGHabcdefgh");
 
-// Every declaration holds one of the phrases StartsPhrase looks for; most lines hold none and
-// are passed at a glance.
-constexpr AsciiSet kMayStartDeclaration(u"kKtT-jJmM");
+// The pairs of characters StartsPhrase's phrases begin with, in either case.
+constexpr std::array<bool, 128 * 128> kPhraseStarts = [] {
+    std::array<bool, 128 * 128> starts{};
+    const auto add = [&starts](char16_t first, char16_t second) {
+        for (char16_t a : {first, static_cast<char16_t>(first & ~0x20)}) {
+            for (char16_t b : {second, static_cast<char16_t>(second & ~0x20)}) {
+                starts[a * 128 + b] = true;
+            }
+        }
+    };
+    add(u'k', u'e');
+    add(u't', u'o');
+    add(u'j', u'o');
+    add(u'm', u'i');
+    for (char16_t b : {u'd', u'D', u'm', u'M'}) {
+        starts[u'-' * 128 + b] = true;
+    }
+    return starts;
+}();
 
+// Every declaration holds one of the phrases StartsPhrase looks for; most lines hold none and
+// are passed at a glance, a pair of characters at a time.
 bool MayDeclare(std::u16string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (kMayStartDeclaration(line[i]) && StartsPhrase(line, i)) {
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const char16_t a = line[i];
+        const char16_t b = line[i + 1];
+        if ((a | b) < 128 && kPhraseStarts[a * 128 + b] && StartsPhrase(line, i)) {
             return true;
         }
     }
