@@ -120,14 +120,16 @@ SheetTransposer::Reading SheetTransposer::ReadSong() const {
     if (SpellsByKey(settings_)) {
         // By key, German names or a German key phrase make the song German-custom too: a bare
         // B is B-flat, and B-natural is H.
+        // A song that shows how it writes B (or German names) decides for itself, as above.
         const Evidence& shown = Shown([](const Evidence& e) {
-            return e.h + e.suffixNotes + e.shortNotes + e.germanPhrases > 0;
+            return e.h + e.bareB + e.suffixNotes + e.shortNotes + e.germanPhrases > 0;
         });
         if (shown.h + shown.suffixNotes + shown.shortNotes + shown.germanPhrases > 0) {
             reading.conventions.germanCustom = true;
             reading.conventions.germanNames = true;
-            // Writing no accidental of its own, it takes German names for them ("Es", "Fis").
-            if (!ShowsAccidentals(Shown(ShowsAccidentals))) {
+            // Stating its key in German and writing no accidental of its own, it takes German
+            // names for them ("Es", "Fis").
+            if (shown.germanPhrases > 0 && !ShowsAccidentals(Shown(ShowsAccidentals))) {
                 reading.conventions.majority = Form::Suffix;
             }
         }
