@@ -537,6 +537,9 @@ void Controller::RefreshOutputName(std::int64_t previousSteps) {
         services_.outputNameField.SetText(next);
         services_.outputNameField.SelectAll();
     }
+    if (state_.sheetKey) {
+        Redraw();  // the key the steps lead to, beside them
+    }
 }
 
 void Controller::ResetForm() {
