@@ -154,6 +154,12 @@ screenshots: windows screenshots-web
 	@mkdir -p docs
 	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en.png" --language en
+	# The example sheet where the shots choose it, so that its key shows beside the steps.
+	for prefix in wineprefix wineprefix-144; do \
+	    mkdir -p "build/windows/$$prefix/drive_c/Lieder" "build/windows/$$prefix/drive_c/Songs" && \
+	    cp examples/leuchtturm.odt "build/windows/$$prefix/drive_c/Lieder/Der Leuchtturm.odt" && \
+	    cp examples/leuchtturm.odt "build/windows/$$prefix/drive_c/Songs/The Lighthouse.odt"; \
+	done
 	xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" cmake/wine-run.sh \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-de.png" --language de \
 	    --document 'C:\Lieder\Der Leuchtturm.odt' --steps 3
@@ -162,6 +168,10 @@ screenshots: windows screenshots-web
 	    --prefix "$(CURDIR)/build/windows/wineprefix-144" \
 	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-en-150.png" --language en \
 	    --document 'C:\Songs\The Lighthouse.odt' --steps 2
+	MELVANE_WINE_DPI=144 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" cmake/wine-run.sh \
+	    --prefix "$(CURDIR)/build/windows/wineprefix-144" \
+	    build/windows/bin/Melvane.exe --snapshot "Z:$(CURDIR)/docs/window-de-150.png" --language de \
+	    --document 'C:\Lieder\Der Leuchtturm.odt' --steps 3
 	# The focus ring on each control in turn (for looking at, not for the README).
 	@mkdir -p build/screenshots
 	for tabs in 0 1 2 3 4 5 6 7; do \

@@ -29,6 +29,18 @@ std::u16string TrimBlanks(std::u16string_view text) {
     return std::u16string(text.substr(first, last - first + 1));
 }
 
+FocusTarget OptionOf(int spelling) {
+    return spelling == kSpellSharps  ? FocusTarget::SharpOption
+           : spelling == kSpellFlats ? FocusTarget::FlatOption
+                                     : FocusTarget::ByKeyOption;
+}
+
+int SpellingOf(FocusTarget option) {
+    return option == FocusTarget::SharpOption  ? kSpellSharps
+           : option == FocusTarget::FlatOption ? kSpellFlats
+                                               : kSpellByKey;
+}
+
 void ShowInformation(UserMessages& messages, Language language, Message message) {
     messages.Show({MessageText(Message::InformationTitle, language), MessageText(message, language),
                    MessageIcon::Information});
@@ -109,6 +121,7 @@ void Controller::HandleClick(int x, int y) {
         {&areas.stepDown, FocusTarget::StepDown},
         {&areas.sharpOption, FocusTarget::SharpOption},
         {&areas.flatOption, FocusTarget::FlatOption},
+        {&areas.byKeyOption, FocusTarget::ByKeyOption},
         {&areas.germanFlag, FocusTarget::GermanFlag},
         {&areas.englishFlag, FocusTarget::EnglishFlag},
         {&areas.webLink, FocusTarget::WebLink},
@@ -147,7 +160,8 @@ void Controller::Press(FocusTarget control) {
             break;
         case FocusTarget::SharpOption:
         case FocusTarget::FlatOption:
-            state_.SpellingChoice = control == FocusTarget::SharpOption ? 0 : 1;
+        case FocusTarget::ByKeyOption:
+            ChooseSpelling(SpellingOf(control));
             break;
         case FocusTarget::GermanFlag:
         case FocusTarget::EnglishFlag:
@@ -263,7 +277,7 @@ std::vector<FocusTarget> TabStops(const ControllerState& state) {
         stops.push_back(FocusTarget::RemoveFile);
     }
     stops.push_back(FocusTarget::StepField);
-    stops.push_back(state.SpellingChoice == 0 ? FocusTarget::SharpOption : FocusTarget::FlatOption);
+    stops.push_back(OptionOf(state.SpellingChoice));
     stops.push_back(FocusTarget::OutputNameField);
     stops.push_back(FocusTarget::TransposeButton);
     stops.push_back(state.UiLanguage == Language::German ? FocusTarget::GermanFlag
@@ -272,13 +286,19 @@ std::vector<FocusTarget> TabStops(const ControllerState& state) {
     return stops;
 }
 
-// The other control of a pair the arrow keys move in; None outside the pairs.
-FocusTarget PartnerOf(FocusTarget target) {
+bool IsOption(FocusTarget target) {
+    return target == FocusTarget::SharpOption || target == FocusTarget::FlatOption ||
+           target == FocusTarget::ByKeyOption;
+}
+
+// The control a group's arrow keys move to: the next option (the previous when `back`) or the
+// other flag; None outside the groups.
+FocusTarget NeighbourOf(FocusTarget target, bool back) {
+    if (IsOption(target)) {
+        const int spelling = SpellingOf(target);
+        return OptionOf(back ? (spelling + 2) % 3 : (spelling + 1) % 3);
+    }
     switch (target) {
-        case FocusTarget::SharpOption:
-            return FocusTarget::FlatOption;
-        case FocusTarget::FlatOption:
-            return FocusTarget::SharpOption;
         case FocusTarget::GermanFlag:
             return FocusTarget::EnglishFlag;
         case FocusTarget::EnglishFlag:
@@ -307,8 +327,10 @@ bool Controller::HandleKey(const KeyPress& press) {
             // The stop the focus is on, or the one a pair's other half stands for; from
             // nowhere, Tab starts at the first stop and Shift+Tab at the last.
             auto at = std::find(stops.begin(), stops.end(), state_.focus);
-            if (at == stops.end()) {
-                at = std::find(stops.begin(), stops.end(), PartnerOf(state_.focus));
+            for (bool back : {false, true}) {
+                if (at == stops.end()) {
+                    at = std::find(stops.begin(), stops.end(), NeighbourOf(state_.focus, back));
+                }
             }
             std::ptrdiff_t index = at - stops.begin();
             if (at == stops.end()) {
@@ -327,8 +349,7 @@ bool Controller::HandleKey(const KeyPress& press) {
                 return false;
             // A focused button does its own work; anywhere else Enter transposes.
             if (IsField(state_.focus) || state_.focus == FocusTarget::None ||
-                PartnerOf(state_.focus) == FocusTarget::SharpOption ||
-                PartnerOf(state_.focus) == FocusTarget::FlatOption) {
+                IsOption(state_.focus)) {
                 Transpose();
                 Redraw();
             } else {
@@ -353,12 +374,15 @@ bool Controller::HandleKey(const KeyPress& press) {
         case Key::PageDown: {
             if (!plain)
                 return false;
-            const FocusTarget partner = PartnerOf(state_.focus);
+            const FocusTarget partner =
+                NeighbourOf(state_.focus, press.key == Key::Up || press.key == Key::Left);
             if (partner != FocusTarget::None && press.key != Key::PageUp &&
                 press.key != Key::PageDown) {
-                // Inside a pair the arrows choose the other one, as in a group of options.
+                // Inside a group the arrows choose the next one, as in a group of options.
                 Press(partner);
-                MoveFocus(partner);
+                MoveFocus(OptionOf(state_.SpellingChoice) == partner || !IsOption(partner)
+                              ? partner
+                              : state_.focus);
                 return true;
             }
             if (!inStepField || press.key == Key::Left || press.key == Key::Right)
@@ -381,12 +405,14 @@ bool Controller::HandleKey(const KeyPress& press) {
             }
             if (press.alt && !press.control) {
                 // The access keys underlined in the options' pictures.
-                const char16_t sharpKey = german ? u'K' : u'S';
-                const char16_t flatKey = german ? u'B' : u'F';
-                if (press.letter == sharpKey || press.letter == flatKey) {
-                    state_.SpellingChoice = press.letter == sharpKey ? 0 : 1;
-                    Redraw();
-                    return true;
+                const char16_t keys[] = {german ? u'K' : u'S', german ? u'B' : u'F',
+                                         german ? u'N' : u'B'};
+                for (int spelling = 0; spelling < 3; ++spelling) {
+                    if (press.letter == keys[spelling]) {
+                        ChooseSpelling(spelling);
+                        Redraw();
+                        return true;
+                    }
                 }
             }
             return false;
@@ -427,6 +453,26 @@ void Controller::HandleFocus(FocusTarget target) {
     Redraw();
 }
 
+void Controller::ChooseSpelling(int spelling) {
+    if (spelling == kSpellByKey && state_.recognition == Recognition::Classic) {
+        // The classic scan moves each chord on its own: there is no key to spell by.
+        ShowInformation(services_.messages, state_.UiLanguage, Message::ByKeyNeedsSheetAwareWindow);
+        return;
+    }
+    state_.SpellingChoice = spelling;
+}
+
+std::u16string KeyLine(const ControllerState& state) {
+    if (!state.sheetKey) {
+        return {};
+    }
+    const chords::SpelledKey& from = *state.sheetKey;
+    const chords::Key key{chords::PitchOf(from.tonic), from.mode};
+    const chords::SpelledKey to =
+        chords::TargetKey(key, state.StepValue, from.tonic.accidental > 0);
+    return KeyChangeText({from, to, false, false}, state.UiLanguage);
+}
+
 void Controller::ShowMnemonics(bool shown) {
     if (state_.showMnemonics != shown) {
         state_.showMnemonics = shown;
@@ -445,6 +491,7 @@ bool Controller::ChooseDocument(const std::u16string& path) {
     }
     state_.SourcePath = path;
     state_.SourceName = FilePart(path);
+    state_.sheetKey = services_.documents.FirstKey(path);
     // A new document gets a new proposal, whatever was typed for the last one.
     state_.proposedOutput.clear();
     services_.outputNameField.SetText(u"");
@@ -490,6 +537,9 @@ void Controller::RefreshOutputName(std::int64_t previousSteps) {
         services_.outputNameField.SetText(next);
         services_.outputNameField.SelectAll();
     }
+    if (state_.sheetKey) {
+        Redraw();  // the key the steps lead to, beside them
+    }
 }
 
 void Controller::ResetForm() {
@@ -498,13 +548,15 @@ void Controller::ResetForm() {
     state_.OutputPath.clear();
     state_.proposedOutput.clear();
     state_.StepValue = 0;
-    state_.SpellingChoice = 0;
+    state_.SpellingChoice = DefaultSpelling(state_.recognition);
+    state_.sheetKey.reset();
     services_.outputNameField.SetText(u"");
     services_.stepField.SetText(u"0");
-    if (state_.focus == FocusTarget::RemoveFile || state_.focus == FocusTarget::FlatOption) {
+    if (state_.focus == FocusTarget::RemoveFile ||
+        (IsOption(state_.focus) && state_.focus != OptionOf(state_.SpellingChoice))) {
         // Those controls are no stops any more.
         MoveFocus(state_.focus == FocusTarget::RemoveFile ? FocusTarget::DropZone
-                                                          : FocusTarget::SharpOption);
+                                                          : OptionOf(state_.SpellingChoice));
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,12 @@ class DocumentPaths {
     virtual ~DocumentPaths() = default;
     // Reports its own failures to the user; the result says what was at fault, if anything.
     virtual Fault Transpose(const TransposeRequest& request) = 0;
+    // The first key of a chosen document, read without a word to the user; nothing when it has
+    // none or cannot be read quietly (a Word document would start Word).
+    virtual std::optional<chords::SpelledKey> FirstKey(const std::u16string& source) {
+        (void)source;
+        return std::nullopt;
+    }
 };
 
 // The window's controls other than the two fields, as the keyboard reaches them.
@@ -122,6 +129,8 @@ class Controller {
     bool ChooseDocument(const std::u16string& path);
     void AskForDocument();
     void SetStep(std::int64_t steps);
+    // Sharps, flats or by key; by key is refused (and said so) in the classic scan.
+    void ChooseSpelling(int spelling);
     void CommitStep();
     void MoveFocus(FocusTarget target);
     void FocusChanged(FocusTarget target);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "chords/sheet.h"
@@ -27,6 +28,7 @@ struct HotAreas {
     HotArea stepDown;
     HotArea sharpOption;
     HotArea flatOption;
+    HotArea byKeyOption;
     HotArea germanFlag;
     HotArea englishFlag;
     HotArea webLink;
@@ -50,6 +52,7 @@ enum class FocusTarget {
     StepField,
     SharpOption,
     FlatOption,
+    ByKeyOption,
     OutputNameField,
     TransposeButton,
     GermanFlag,
@@ -58,11 +61,11 @@ enum class FocusTarget {
 };
 
 struct ControllerState {
-    std::u16string SourcePath;   // empty: no document chosen
-    std::u16string SourceName;   // file name with extension, shown in the drop zone
-    std::u16string OutputPath;   // taken from the output-name field when the action runs
-    std::int64_t StepValue = 0;  // semitones, always -12..12
-    int SpellingChoice = 0;      // 0 sharps, 1 flats
+    std::u16string SourcePath;         // empty: no document chosen
+    std::u16string SourceName;         // file name with extension, shown in the drop zone
+    std::u16string OutputPath;         // taken from the output-name field when the action runs
+    std::int64_t StepValue = 0;        // semitones, always -12..12
+    int SpellingChoice = kSpellByKey;  // kSpellSharps, kSpellFlats or kSpellByKey
     Language UiLanguage = Language::English;
     Recognition recognition = Recognition::SheetAware;  // Melvane.exe --classic: Classic
     HotAreas areas;
@@ -70,7 +73,17 @@ struct ControllerState {
     // The name the program last proposed; a field that differs holds the user's own name.
     std::u16string proposedOutput;
     bool showMnemonics = false;  // while Alt is held, as Windows underlines access keys
+    // The chosen document's first key, when it has one: shown with where the steps take it.
+    std::optional<chords::SpelledKey> sheetKey;
 };
+
+// The spelling the form starts with: by key, or sharps for the classic scan, which knows no keys.
+constexpr int DefaultSpelling(Recognition recognition) {
+    return recognition == Recognition::Classic ? kSpellSharps : kSpellByKey;
+}
+
+// What the face shows beside the steps: "G → A", German "G-Dur → A-Dur"; empty without a key.
+std::u16string KeyLine(const ControllerState& state);
 
 inline constexpr std::int64_t kMaxSteps = 12;
 

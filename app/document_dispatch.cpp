@@ -67,4 +67,31 @@ Fault DocumentDispatch::Transpose(const TransposeRequest& request) {
     return result.failure == DocumentFailure::None ? Fault::Other : FaultOf(result.failure);
 }
 
+namespace {
+
+// Failures while only looking at a document stay unsaid: the transposition will say them.
+class Quiet final : public UserMessages {
+  public:
+    void Show(const UserMessage&) override {}
+    bool Ask(const UserMessage&) override { return false; }
+};
+
+}  // namespace
+
+std::optional<chords::SpelledKey> DocumentDispatch::FirstKey(const std::u16string& source) {
+    DocumentJob job;
+    job.source = PathFromText(source);
+    if (KindOf(job.source) != DocumentKind::Odt && KindOf(job.source) != DocumentKind::Docx &&
+        KindOf(job.source) != DocumentKind::Text) {
+        return std::nullopt;  // Word would have to start
+    }
+    Quiet quiet;
+    KeyReport keys;
+    if (ReadDocumentKeys(job, {table_, quiet, shell_}, keys).failure != DocumentFailure::None ||
+        keys.empty()) {
+        return std::nullopt;
+    }
+    return keys.front().from;
+}
+
 }  // namespace melvane

@@ -14,6 +14,7 @@ class DocumentDispatch : public DocumentPaths {
         : table_(table), messages_(messages), shell_(shell) {}
 
     Fault Transpose(const TransposeRequest& request) override;
+    std::optional<chords::SpelledKey> FirstKey(const std::u16string& source) override;
 
   private:
     const NoteTable& table_;

@@ -18,6 +18,9 @@ namespace {
 constexpr int kNameLeft = 35;
 constexpr int kNameTop = 172;
 constexpr int kNameWrapMargin = 20;
+// The key and where the steps take it, under the step field.
+constexpr int kKeyLineLeft = 262;
+constexpr int kKeyLineTop = 256;
 
 constexpr HotArea Area(int left, int top, int right, int bottom) {
     return HotArea{left, top, right, bottom, false};
@@ -90,6 +93,8 @@ const HotArea* FocusedArea(const ControllerState& state) {
             return &areas.sharpOption;
         case FocusTarget::FlatOption:
             return &areas.flatOption;
+        case FocusTarget::ByKeyOption:
+            return &areas.byKeyOption;
         case FocusTarget::OutputNameField:
             return &areas.outputNameField;
         case FocusTarget::TransposeButton:
@@ -114,6 +119,7 @@ HotAreas LayoutHotAreas(Language language, const HotAreas& previous) {
     areas.stepDown = Area(274, 235, 286, 245);
     areas.sharpOption = Area(410, 182, 480, 200);
     areas.flatOption = Area(410, 212, 480, 230);
+    areas.byKeyOption = Area(410, 242, 548, 260);
     areas.dropZone = Area(30, 167, 200, 337);
     // The remove corner: right - 16, top + 4, 16 x 16; its picture carries the zone's right edge.
     areas.removeFile = Area(184, 171, 200, 187);
@@ -161,6 +167,11 @@ void RedrawCanvas(ControllerState& state, Canvas& canvas) {
     draw(state.showMnemonics ? kSharpLabelMnemonicSlot : kSharpLabelSlot, 438, 182);
     draw(state.SpellingChoice == 1 ? kMarkerSelectedSlot : kMarkerSlot, 410, 212);
     draw(state.showMnemonics ? kFlatLabelMnemonicSlot : kFlatLabelSlot, 438, 212);
+    draw(state.SpellingChoice == kSpellByKey ? kMarkerSelectedSlot : kMarkerSlot, 410, 242);
+    draw(state.showMnemonics ? kByKeyLabelMnemonicSlot : kByKeyLabelSlot, 438, 242);
+    if (const std::u16string keys = KeyLine(state); !keys.empty()) {
+        canvas.DrawText(kKeyLineLeft, kKeyLineTop, keys, kNameColour);
+    }
 
     const HotArea& zone = areas.dropZone;
     if (state.SourcePath.empty()) {

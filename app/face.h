@@ -58,7 +58,9 @@ enum PictureSlot : int {
     // The option labels with their access key underlined, shown while Alt is held.
     kSharpLabelMnemonicSlot = 26,
     kFlatLabelMnemonicSlot = 27,
-    kSlotCount = 28,
+    kByKeyLabelSlot = 28,
+    kByKeyLabelMnemonicSlot = 29,
+    kSlotCount = 30,
 };
 
 inline constexpr Rgb kFocusRingColour{24, 38, 56};

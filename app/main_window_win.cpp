@@ -47,6 +47,8 @@ HotArea AreaOf(const HotAreas& areas, FocusTarget target) {
             return areas.sharpOption;
         case FocusTarget::FlatOption:
             return areas.flatOption;
+        case FocusTarget::ByKeyOption:
+            return areas.byKeyOption;
         case FocusTarget::TransposeButton:
             return areas.transposeButton;
         case FocusTarget::GermanFlag:
@@ -77,6 +79,8 @@ Message NameOf(FocusTarget target) {
             return Message::ControlSharp;
         case FocusTarget::FlatOption:
             return Message::ControlFlat;
+        case FocusTarget::ByKeyOption:
+            return Message::ControlByKey;
         case FocusTarget::OutputNameField:
             return Message::ControlOutputName;
         case FocusTarget::TransposeButton:
@@ -354,8 +358,11 @@ AccessibleFacts MainWindow::FactsOf(HWND control) const {
             break;
         case FocusTarget::SharpOption:
         case FocusTarget::FlatOption:
+        case FocusTarget::ByKeyOption:
             facts.role = ROLE_SYSTEM_RADIOBUTTON;
-            if ((state_.SpellingChoice == 0) == (target == FocusTarget::SharpOption)) {
+            if (state_.SpellingChoice == (target == FocusTarget::SharpOption  ? kSpellSharps
+                                          : target == FocusTarget::FlatOption ? kSpellFlats
+                                                                              : kSpellByKey)) {
                 facts.state |= STATE_SYSTEM_CHECKED;
             }
             break;
@@ -406,6 +413,7 @@ bool MainWindow::CreateControls(HINSTANCE instance) {
     button(FocusTarget::StepDown);
     button(FocusTarget::SharpOption);
     button(FocusTarget::FlatOption);
+    button(FocusTarget::ByKeyOption);
     outputNameLabel_ = make(L"Static", SS_OWNERDRAW, kOutputNameLabelId);
     outputNameField_.Attach(
         make(L"Edit", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kOutputNameFieldId));

@@ -27,10 +27,10 @@ inline constexpr int kOutputNameLabelId = 10;
 // The buttons: kFirstButtonId + their place in kWindowButtons.
 inline constexpr int kFirstButtonId = 20;
 inline constexpr FocusTarget kWindowButtons[] = {
-    FocusTarget::DropZone,        FocusTarget::RemoveFile,  FocusTarget::StepUp,
-    FocusTarget::StepDown,        FocusTarget::SharpOption, FocusTarget::FlatOption,
-    FocusTarget::TransposeButton, FocusTarget::GermanFlag,  FocusTarget::EnglishFlag,
-    FocusTarget::WebLink,
+    FocusTarget::DropZone,    FocusTarget::RemoveFile,      FocusTarget::StepUp,
+    FocusTarget::StepDown,    FocusTarget::SharpOption,     FocusTarget::FlatOption,
+    FocusTarget::ByKeyOption, FocusTarget::TransposeButton, FocusTarget::GermanFlag,
+    FocusTarget::EnglishFlag, FocusTarget::WebLink,
 };
 inline constexpr std::size_t kWindowButtonCount = std::size(kWindowButtons);
 

@@ -147,6 +147,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                               WindowServices{*shell, documents, &messages, nullptr, dpi});
             if (options.classic) {
                 window.State().recognition = Recognition::Classic;
+                window.State().SpellingChoice = DefaultSpelling(Recognition::Classic);
             }
             if (!options.startupReport.empty()) {
                 const std::filesystem::path report(Wide(options.startupReport));

@@ -110,6 +110,34 @@ void BM_MixedSheetAware(benchmark::State& state) {
 }
 BENCHMARK(BM_MixedSheetAware)->Unit(benchmark::kMillisecond);
 
+// The same spelled by key, as the line driver runs it: the song and each line made known, every
+// chord spelled from the key found once in pass 1's chords.
+void BM_MixedSheetAwareByKey(benchmark::State& state) {
+    static const auto lines = MixedSheet(4 << 20);
+    std::size_t bytes = 0;
+    for (const auto& line : lines)
+        bytes += line.size();
+    melvane::TransposeSettings settings;
+    settings.steps = 2;
+    settings.germanReader = true;
+    settings.spelling = melvane::kSpellByKey;
+    for (auto _ : state) {
+        melvane::SheetTransposer sheet(Table(), settings);
+        for (const auto& line : lines) {
+            sheet.Learn(line);
+        }
+        sheet.UseSong(0);
+        std::u16string moved;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            sheet.UseLine(i);
+            moved.clear();
+            benchmark::DoNotOptimize(sheet.TransposeLineInto(lines[i], moved));
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+}
+BENCHMARK(BM_MixedSheetAwareByKey)->Unit(benchmark::kMillisecond);
+
 // Linear in the length of one line: a whole sheet run together as one long line of chords.
 void BM_OneLineSheetAware(benchmark::State& state) {
     const auto lines = MixedSheet(static_cast<std::size_t>(state.range(0)));

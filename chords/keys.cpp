@@ -3,6 +3,10 @@
 #include <array>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "chords/characters.h"
 #include "chords/note_table.h"
 #include "chords/transpose.h"
@@ -335,6 +339,83 @@ std::optional<KeyDeclaration> DeclarationAt(std::u16string_view line, std::size_
     return std::nullopt;
 }
 
+// "key", "ton" (Tonart), "-d", "-m" (-Dur, -Moll), "jor" or "min" (major, minor) at line[i].
+bool StartsPhrase(std::u16string_view line, std::size_t i) {
+    const auto lower = [line](std::size_t k) {
+        return k < line.size() ? static_cast<char16_t>(line[k] | 0x20) : u'\0';
+    };
+    const char16_t a = lower(i);
+    const char16_t b = lower(i + 1);
+    const char16_t c = lower(i + 2);
+    return (a == u'k' && b == u'e' && c == u'y') || (a == u't' && b == u'o' && c == u'n') ||
+           (line[i] == u'-' && (b == u'd' || b == u'm')) || (a == u'j' && b == u'o' && c == u'r') ||
+           (a == u'm' && b == u'i' && c == u'n');
+}
+
+// Where DeclarationAt may find one: "Key", "Tonart", "in", a bracket, a German tonic.
+constexpr AsciiSet kMayStartPhrase(u"kKtTiI([ABCDEFGHabcdefgh");
+
+// The pairs of characters StartsPhrase's phrases begin with, in either case.
+constexpr std::array<bool, 128 * 128> kPhraseStarts = [] {
+    std::array<bool, 128 * 128> starts{};
+    const auto add = [&starts](char16_t first, char16_t second) {
+        for (char16_t a : {first, static_cast<char16_t>(first & ~0x20)}) {
+            for (char16_t b : {second, static_cast<char16_t>(second & ~0x20)}) {
+                starts[a * 128 + b] = true;
+            }
+        }
+    };
+    add(u'k', u'e');
+    add(u't', u'o');
+    add(u'j', u'o');
+    add(u'm', u'i');
+    for (char16_t b : {u'd', u'D', u'm', u'M'}) {
+        starts[u'-' * 128 + b] = true;
+    }
+    return starts;
+}();
+
+// A phrase StartsPhrase looks for at one of line[from, to).
+bool PhraseIn(std::u16string_view line, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i + 1 < line.size(); ++i) {
+        const char16_t a = line[i];
+        const char16_t b = line[i + 1];
+        if ((a | b) < 128 && kPhraseStarts[a * 128 + b] && StartsPhrase(line, i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every declaration holds one of the phrases StartsPhrase looks for; most lines hold none and
+// are passed at a glance: eight pairs of characters at a time where the processor can.
+bool MayDeclare(std::u16string_view line) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const char16_t* text = line.data();
+    const __m128i lowerCase = _mm_set1_epi16(0x20);
+    const auto is = [](__m128i units, char16_t c) {
+        return _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(c)));
+    };
+    for (; i + 9 <= line.size(); i += 8) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+        const __m128i a = _mm_or_si128(first, lowerCase);
+        const __m128i b = _mm_or_si128(second, lowerCase);
+        const __m128i pairs = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(is(a, u'k'), is(b, u'e')),
+                         _mm_and_si128(is(a, u't'), is(b, u'o'))),
+            _mm_or_si128(_mm_or_si128(_mm_and_si128(is(a, u'j'), is(b, u'o')),
+                                      _mm_and_si128(is(a, u'm'), is(b, u'i'))),
+                         _mm_and_si128(is(first, u'-'), _mm_or_si128(is(b, u'd'), is(b, u'm')))));
+        if (_mm_movemask_epi8(pairs) != 0 && PhraseIn(line, i, i + 8)) {
+            return true;
+        }
+    }
+#endif
+    return PhraseIn(line, i, line.size());
+}
+
 }  // namespace
 
 int PitchOf(SpelledNote note) {
@@ -499,8 +580,11 @@ NoteName SpelledName(SpelledNote note, Form form, bool lower, const Conventions&
 }
 
 std::optional<KeyDeclaration> FindKeyDeclaration(std::u16string_view line) {
+    if (!MayDeclare(line)) {
+        return std::nullopt;
+    }
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (i > 0 && IsLetter(line[i - 1])) {
+        if ((i > 0 && IsLetter(line[i - 1])) || !kMayStartPhrase(line[i])) {
             continue;
         }
         if (auto found = DeclarationAt(line, i)) {

@@ -31,7 +31,7 @@ class Driver {
         if (StartsSong(text, info)) {
             sheet_.StartSong();
         }
-        sheet_.Learn(text);
+        sheet_.Learn(text, info.keyValue);
     }
 
     void Transpose(std::span<const LinePiece> line, const LineInfo& info) {
@@ -43,6 +43,7 @@ class Driver {
                 sheet_.UseSong(0);
             }
             usingSongs_ = true;
+            sheet_.UseLine(line_++);
             TransposeSheetLine(line);
         } else {
             TransposeTexts(line);
@@ -50,6 +51,10 @@ class Driver {
     }
 
     std::size_t Changed() const { return changed_; }
+    KeyReport Keys() const {
+        const chords::KeyStretches* keys = sheet_.KeySpelling();
+        return keys != nullptr ? keys->Keys() : KeyReport{};
+    }
 
   private:
     std::u16string_view Joined(std::span<const LinePiece> line) {
@@ -157,6 +162,7 @@ class Driver {
     SheetTransposer sheet_;
     std::size_t changed_ = 0;
     std::size_t song_ = 0;  // in the second pass
+    std::size_t line_ = 0;
     bool usingSongs_ = false;
     // Kept from line to line: a songbook has tens of thousands of lines.
     std::u16string joined_;
@@ -202,6 +208,9 @@ std::size_t TransposeLines(LineDocument& document, const NoteTable& notes,
     document.ListLines(TakeLine([&driver](std::span<const LinePiece> line, const LineInfo& info) {
         driver.Transpose(line, info);
     }));
+    if (settings.keyReport != nullptr) {
+        *settings.keyReport = driver.Keys();
+    }
     return driver.Changed();
 }
 

@@ -43,6 +43,8 @@ struct LineInfo {
     // Set apart as a title is (all of it bold, or larger than what follows): a short line so
     // set apart that is no chord line starts a song too.
     bool title = false;
+    // The line is a key's name alone, a directive's value ({key: Am}): a key declaration.
+    bool keyValue = false;
 };
 
 // Where a format hands its lines, one at a time.

@@ -21,11 +21,21 @@ std::size_t PieceAt(std::span<const std::size_t> starts, std::size_t position) {
 
 void Rewriter::Visit(const Token& token, bool onChordLine) {
     const Chord& chord = token.chord;
+    if (declaration_ != nullptr && token.end > declaration_->start) {
+        const bool tonic = token.start <= declaration_->start;
+        MoveDeclaration();
+        if (tonic) {
+            return;  // the declared key's tonic, moved in the phrase's own form
+        }
+    }
+    NoteName rootName;
+    NoteName bassName{};
+    NamesOf(token, rootName, bassName);
     if (result_.direct != nullptr) {
         // One piece: each note is replaced where it stands, the text between them stays.
-        std::ptrdiff_t growth = ReplaceNote(chord.root, chord.hasBass ? &chord.bass : nullptr);
+        std::ptrdiff_t growth = ReplaceNote(chord.root, rootName);
         if (chord.hasBass) {
-            growth += ReplaceNote(chord.bass, &chord.root);
+            growth += ReplaceNote(chord.bass, bassName);
         }
         if (onChordLine && growth != 0) {
             KeepColumn(token, growth);
@@ -35,11 +45,11 @@ void Rewriter::Visit(const Token& token, bool onChordLine) {
     // The token from its root on as it will read; the decoration before it stays.
     const std::size_t from = chord.root.start;
     now_.clear();
-    now_.append(NameOf(chord.root, chord.hasBass ? &chord.bass : nullptr).View());
+    now_.append(rootName.View());
     std::size_t rest = chord.root.start + chord.root.length;
     if (chord.hasBass) {
         now_.append(line_.substr(rest, chord.bass.start - rest));
-        now_.append(NameOf(chord.bass, &chord.root).View());
+        now_.append(bassName.View());
         rest = chord.bass.start + chord.bass.length;
     }
     now_.append(line_.substr(rest, token.end - rest));
@@ -67,8 +77,7 @@ void Rewriter::Visit(const Token& token, bool onChordLine) {
 }
 
 // Writes the note's new name in a one-piece line; returns how much it grew.
-inline std::ptrdiff_t Rewriter::ReplaceNote(const Note& note, const Note* other) {
-    const NoteName name = NameOf(note, other);
+inline std::ptrdiff_t Rewriter::ReplaceNote(const Note& note, const NoteName& name) {
     if (name.View() == line_.substr(note.start, note.length)) {
         return 0;
     }
@@ -76,8 +85,30 @@ inline std::ptrdiff_t Rewriter::ReplaceNote(const Note& note, const Note* other)
     return static_cast<std::ptrdiff_t>(name.length) - static_cast<std::ptrdiff_t>(note.length);
 }
 
-inline NoteName Rewriter::NameOf(const Note& note, const Note* other) const {
-    return MovedName(note, other, shift_, flats_, conventions_);
+inline void Rewriter::NamesOf(const Token& token, NoteName& root, NoteName& bass) const {
+    const Chord& chord = token.chord;
+    if (keys_ != nullptr) {
+        keys_->Spell(line_, token, conventions_, root, bass);
+        return;
+    }
+    root =
+        MovedName(chord.root, chord.hasBass ? &chord.bass : nullptr, shift_, flats_, conventions_);
+    if (chord.hasBass) {
+        bass = MovedName(chord.bass, &chord.root, shift_, flats_, conventions_);
+    }
+}
+
+void Rewriter::MoveDeclaration() {
+    const KeyDeclaration& declaration = *declaration_;
+    declaration_ = nullptr;
+    const NoteName name = keys_->DeclarationName(conventions_);
+    if (name.View() == line_.substr(declaration.start, declaration.length)) {
+        return;
+    }
+    const std::size_t piece = result_.direct != nullptr ? 0 : PieceAt(starts_, declaration.start);
+    if (Writable(piece)) {
+        AddEdit(declaration.start, declaration.length, name.View(), piece);
+    }
 }
 
 inline void Rewriter::AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,

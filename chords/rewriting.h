@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "chords/key_spelling.h"
 #include "chords/small_vector.h"
 #include "chords/spelling.h"
 #include "chords/tokens.h"
@@ -71,11 +72,23 @@ class Rewriter final : public MovingChordVisitor {
           result_(result),
           shift_(ShiftPitch(0, steps)) {}
 
+    // Spells by the keys of `keys` instead of by sharps or flats, and moves the line's key
+    // declaration; Finish must follow the walk.
+    void SpellByKey(const KeyStretches& keys) {
+        keys_ = &keys;
+        declaration_ = keys.LineDeclaration();
+    }
     void Visit(const Token& token, bool onChordLine) override;
+    void Finish() {
+        if (declaration_ != nullptr) {
+            MoveDeclaration();
+        }
+    }
 
   private:
-    std::ptrdiff_t ReplaceNote(const Note& note, const Note* other);
-    NoteName NameOf(const Note& note, const Note* other) const;
+    std::ptrdiff_t ReplaceNote(const Note& note, const NoteName& name);
+    void NamesOf(const Token& token, NoteName& root, NoteName& bass) const;
+    void MoveDeclaration();
     void AddEdit(std::size_t position, std::size_t remove, std::u16string_view text,
                  std::size_t piece);
     void KeepColumn(const Token& token, std::ptrdiff_t growth);
@@ -90,7 +103,9 @@ class Rewriter final : public MovingChordVisitor {
     bool flats_;
     const Conventions& conventions_;
     LineEdits& result_;
-    int shift_;                      // the steps as a shift of a pitch, 0..11
+    int shift_;  // the steps as a shift of a pitch, 0..11
+    const KeyStretches* keys_ = nullptr;
+    const KeyDeclaration* declaration_ = nullptr;  // not yet moved
     SmallVector<char16_t, 32> now_;  // a token as it will read; a usual one stays on the stack
 };
 

@@ -23,27 +23,40 @@ bool TransposeInto(std::u16string_view line, std::span<const std::size_t> starts
     const SheetTransposer::Reading& reading = sheet.SongReading();
     chords::Rewriter rewriter(line, starts, standIns, settings.steps, settings.spelling >= 1,
                               reading.conventions, edits);
+    const chords::KeyStretches* keys = sheet.KeySpelling();
+    if (keys != nullptr) {
+        rewriter.SpellByKey(*keys);
+    }
     chords::ForEachMovingChord(line, rewriter, chords::ReadRules{reading.lowerCaseWords});
+    rewriter.Finish();
     return !edits.edits.empty();
 }
 
 }  // namespace
 
 SheetTransposer::SheetTransposer(const NoteTable& table, const TransposeSettings& settings)
-    : table_(table), settings_(settings) {}
+    : table_(table), settings_(settings), keys_(settings.steps) {}
 
-void SheetTransposer::Learn(std::u16string_view line) {
+void SheetTransposer::Learn(std::u16string_view line, bool keyValue) {
     if (settings_.recognition == Recognition::Classic) {
         return;
     }
     scratchValid_ = false;
     Evidence& song = songs_[song_];
+    const bool byKey = SpellsByKey(settings_);
+    if (byKey) {
+        const chords::KeyDeclaration* declared = keys_.LearnLine(line, keyValue);
+        song.germanPhrases += declared != nullptr && declared->phrase == chords::KeyPhrase::German;
+    }
     chords::ForEachMovingChord(
         line,
-        [&song](const Token& token, bool onChordLine) {
+        [&song, byKey, line, this](const Token& token, bool onChordLine) {
             // A word of the lyrics read as a chord would make the whole song German.
             if (!onChordLine && !token.bracketed) {
                 return;
+            }
+            if (byKey) {
+                keys_.LearnChord(line, token);
             }
             ++song.chords;
             const auto count = [&song](const Note& note) {
@@ -66,6 +79,7 @@ void SheetTransposer::StartSong() {
     scratchValid_ = false;
     songs_.emplace_back();
     song_ = songs_.size() - 1;
+    keys_.StartSong();
 }
 
 void SheetTransposer::UseSong(std::size_t index) {
@@ -78,11 +92,21 @@ void SheetTransposer::UseSong(std::size_t index) {
             document_.signNotes += song.signNotes;
             document_.suffixNotes += song.suffixNotes;
             document_.shortNotes += song.shortNotes;
+            document_.germanPhrases += song.germanPhrases;
         }
         summed_ = true;
     }
     song_ = std::min(index, songs_.size() - 1);
     reading_ = ReadSong();
+    if (SpellsByKey(settings_)) {
+        keys_.UseSong(song_, reading_.conventions);
+    }
+}
+
+void SheetTransposer::UseLine(std::size_t index) {
+    if (SpellsByKey(settings_)) {
+        keys_.UseLine(index, SongReading().conventions);
+    }
 }
 
 SheetTransposer::Reading SheetTransposer::ReadSong() const {
@@ -93,6 +117,23 @@ SheetTransposer::Reading SheetTransposer::ReadSong() const {
                                    : ShorthandSheet() ? Form::Short
                                                       : Form::Suffix;
     reading.lowerCaseWords = LowerCaseWords();
+    if (SpellsByKey(settings_)) {
+        // By key, German names or a German key phrase make the song German-custom too: a bare
+        // B is B-flat, and B-natural is H.
+        // A song that shows how it writes B (or German names) decides for itself, as above.
+        const Evidence& shown = Shown([](const Evidence& e) {
+            return e.h + e.bareB + e.suffixNotes + e.shortNotes + e.germanPhrases > 0;
+        });
+        if (shown.h + shown.suffixNotes + shown.shortNotes + shown.germanPhrases > 0) {
+            reading.conventions.germanCustom = true;
+            reading.conventions.germanNames = true;
+            // Stating its key in German and writing no accidental of its own, it takes German
+            // names for them ("Es", "Fis").
+            if (shown.germanPhrases > 0 && !ShowsAccidentals(Shown(ShowsAccidentals))) {
+                reading.conventions.majority = Form::Suffix;
+            }
+        }
+    }
     return reading;
 }
 

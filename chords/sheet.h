@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chords/key_spelling.h"
 #include "chords/note_table.h"
 #include "chords/spelling.h"
 
@@ -30,13 +31,25 @@ enum class NoteNaming {
     English,  // B
 };
 
+// How moved notes are written: all with sharps, all with flats, or by each stretch's key
+// (sheet-aware recognition only).
+enum Spelling : int { kSpellSharps = 0, kSpellFlats = 1, kSpellByKey = 2 };
+
+// Each stretch's key, as the transposition moved it.
+using KeyReport = std::vector<chords::StretchKey>;
+
 struct TransposeSettings {
     std::int64_t steps = 0;
-    int spelling = 0;  // 0 sharps, 1 flats
+    int spelling = kSpellSharps;
     Recognition recognition = Recognition::SheetAware;
     NoteNaming naming = NoteNaming::Auto;
-    bool germanReader = false;  // the messages are German: Auto falls back to German names
+    bool germanReader = false;       // the messages are German: Auto falls back to German names
+    KeyReport* keyReport = nullptr;  // filled with the stretches' keys when spelling by key
 };
+
+inline bool SpellsByKey(const TransposeSettings& settings) {
+    return settings.spelling == kSpellByKey && settings.recognition == Recognition::SheetAware;
+}
 
 // The classic scan with these steps and spelling.
 inline TransposeSettings ClassicSettings(std::int64_t steps, int spelling) {
@@ -53,12 +66,16 @@ class SheetTransposer {
 
     // Pass 1: every line of the document, in document order. A line is a paragraph's text up
     // to a line break, without the break itself.
-    void Learn(std::u16string_view line);
+    // `keyValue`: the line is a key's name alone, a declaration ({key: Am}'s value).
+    void Learn(std::u16string_view line, bool keyValue = false);
     // Pass 1: the lines learned from now on are a new song.
     void StartSong();
     // Pass 2: the lines transposed from now on belong to song `index`, counted as StartSong was
     // called in pass 1 (0 before the first call).
     void UseSong(std::size_t index);
+    // Pass 2: the line transposed next is line `index` of pass 1 (from 0), after UseSong. Spelling
+    // by key needs it to know the key changes and the chords that follow a line's.
+    void UseLine(std::size_t index);
 
     // Pass 2: one line given as its pieces, in order (text nodes, runs: whatever the document
     // keeps apart); together they are the line. Returns each piece's new text, one per piece.
@@ -97,6 +114,11 @@ class SheetTransposer {
     };
     const Reading& SongReading() const;
 
+    // Spelling by key: the stretches, else nothing.
+    const chords::KeyStretches* KeySpelling() const {
+        return SpellsByKey(settings_) ? &keys_ : nullptr;
+    }
+
   private:
     Reading ReadSong() const;
 
@@ -109,6 +131,7 @@ class SheetTransposer {
         std::size_t signNotes = 0;
         std::size_t suffixNotes = 0;
         std::size_t shortNotes = 0;
+        std::size_t germanPhrases = 0;  // "G-Dur", "a-Moll", "Tonart"
     };
     // The song in use when it shows enough, else the document.
     const Evidence& Shown(bool (*shows)(const Evidence&)) const;
@@ -124,6 +147,7 @@ class SheetTransposer {
     Reading reading_;
     mutable Reading scratch_;
     mutable bool scratchValid_ = false;
+    chords::KeyStretches keys_;
 };
 
 }  // namespace melvane

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/text_mode.h"
 #include "documents/documents.h"
 #include "documents/messages.h"
 #include "platform/file_system.h"
@@ -49,28 +50,12 @@ Message WhyNot(DocumentFailure failure, DocumentKind kind) {
     return Message::LineOutputNotWritten;
 }
 
-// One document; returns true when its transposed copy was written.
-bool TransposeOne(const NoteTable& notes, const Options& options, const std::string& file,
-                  Language language, UserMessages& messages, Shell& shell, std::ostream& out) {
-    DocumentJob job;
-    job.source = PathFromUtf8(file);
-    job.output = options.output ? PathFromUtf8(*options.output)
-                                : ProposeOutputPath(job.source, options.steps);
-    // The command line names outputs from the working folder, as every other tool does (the
-    // proposal already holds the source's folder); the documents layer would take a relative
-    // name from the source's folder.
-    if (job.output.is_relative() && job.source.has_parent_path()) {
-        job.output = std::filesystem::absolute(job.output);
-    }
-    job.settings = TransposeSettingsFor(options, language);
-    job.language = language;
-    job.openOutput = options.openOutput;
-    job.throughWord = options.throughWord;
-    const DocumentResult result = TransposeDocument(job, {notes, messages, shell});
-
+// The failure's line; true when there was none.
+bool SayFailure(const DocumentResult& result, const std::string& file, Language language,
+                std::ostream& out) {
     switch (result.failure) {
         case DocumentFailure::None:
-            break;
+            return true;
         case DocumentFailure::Unsupported:
             out << file << ": " << Say(language, Message::LineNotASongSheet) << '\n';
             return false;
@@ -81,6 +66,52 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
             out << file << ": " << Say(language, Message::LineNotTransposed)
                 << Say(language, WhyNot(result.failure, result.kind)) << '\n';
             return false;
+    }
+}
+
+DocumentJob JobFor(const Options& options, const std::string& file, std::int64_t steps,
+                   Language language) {
+    DocumentJob job;
+    job.source = PathFromUtf8(file);
+    job.output =
+        options.output ? PathFromUtf8(*options.output) : ProposeOutputPath(job.source, steps);
+    job.settings = TransposeSettingsFor(options, language);
+    job.settings.steps = steps;
+    job.language = language;
+    job.openOutput = options.openOutput;
+    job.throughWord = options.throughWord;
+    return job;
+}
+
+// One document; returns true when its transposed copy was written.
+bool TransposeOne(const NoteTable& notes, const Options& options, const std::string& file,
+                  Language language, UserMessages& messages, Shell& shell, std::ostream& out) {
+    std::int64_t steps = options.steps;
+    if (options.toKey) {
+        KeyReport keys;
+        const DocumentResult read =
+            ReadDocumentKeys(JobFor(options, file, 0, language), {notes, messages, shell}, keys);
+        if (!SayFailure(read, file, language, out)) {
+            return false;
+        }
+        const std::optional<int> toKey = StepsForKey(keys, options, file, language, out);
+        if (!toKey) {
+            return false;
+        }
+        steps = *toKey;
+    }
+    DocumentJob job = JobFor(options, file, steps, language);
+    // The command line names outputs from the working folder, as every other tool does (the
+    // proposal already holds the source's folder); the documents layer would take a relative
+    // name from the source's folder.
+    if (job.output.is_relative() && job.source.has_parent_path()) {
+        job.output = std::filesystem::absolute(job.output);
+    }
+    KeyReport keys;
+    job.settings.keyReport = &keys;
+    const DocumentResult result = TransposeDocument(job, {notes, messages, shell});
+    if (!SayFailure(result, file, language, out)) {
+        return false;
     }
     out << file << " -> " << (options.output ? *options.output : Shown(result.output)) << ": ";
     if (result.kind == DocumentKind::Word) {
@@ -102,6 +133,9 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
             language,
             result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
             DecimalText(result.changed));
+    }
+    if (!keys.empty()) {
+        out << ", " << Utf16ToUtf8(KeysLineText(keys, language));
     }
     out << '\n';
     return result.Succeeded();
@@ -125,8 +159,26 @@ int RunDocumentMode(const NoteTable& notes, const Options& options, Language lan
     return allDone ? 0 : 1;
 }
 
-int RunPrintMode(const Options& options, Language language, std::ostream& out,
-                 std::ostream& err) {
+int RunKeyMode(const NoteTable& notes, const Options& options, Language language,
+               UserMessages& messages, Shell& shell, std::ostream& out) {
+    int status = 0;
+    for (const std::string& file : options.files) {
+        KeyReport keys;
+        const DocumentResult read =
+            ReadDocumentKeys(JobFor(options, file, 0, language), {notes, messages, shell}, keys);
+        if (!SayFailure(read, file, language, out)) {
+            status = 1;
+        } else if (keys.empty()) {
+            out << Say(language, Message::ToKeyNoKey, Utf8ToUtf16(file)) << '\n';
+        } else {
+            PrintKeys(keys, file + ": ", language, out);
+        }
+        out.flush();
+    }
+    return status;
+}
+
+int RunPrintMode(const Options& options, Language language, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& file : options.files) {
         std::vector<std::u16string> paragraphs;

@@ -16,9 +16,13 @@ namespace melvane::cli {
 int RunDocumentMode(const NoteTable& notes, const Options& options, Language language,
                     UserMessages& messages, Shell& shell, std::ostream& out);
 
+// Prints each stretch's key of each of `options.files`, one line each ("Song.odt: 1: G major
+// (declared)"); 1 when any cannot be read.
+int RunKeyMode(const NoteTable& notes, const Options& options, Language language,
+               UserMessages& messages, Shell& shell, std::ostream& out);
+
 // Prints the paragraphs of each of `options.files`; 1 when any cannot be read (said to `err` in
 // `language`).
-int RunPrintMode(const Options& options, Language language, std::ostream& out,
-                 std::ostream& err);
+int RunPrintMode(const Options& options, Language language, std::ostream& out, std::ostream& err);
 
 }  // namespace melvane::cli

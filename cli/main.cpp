@@ -17,14 +17,18 @@
 int melvane::cli::RunProgram(const std::vector<std::string>& args) {
     using namespace melvane;
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
-    if (!parsed.ok) {
-        std::cerr << "melvane-cli: " << parsed.error << '\n';
-        return 2;
-    }
     const cli::Options& options = parsed.options;
     const Language language = options.language.value_or(
         cli::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
                                 std::getenv("LANG"), UserDefaultLanguage()));
+    if (!parsed.ok) {
+        std::cerr << "melvane-cli: "
+                  << (parsed.message ? Utf16ToUtf8(MessageText(*parsed.message, language,
+                                                               {Utf8ToUtf16(parsed.argument)}))
+                                     : parsed.error)
+                  << '\n';
+        return 2;
+    }
     switch (options.mode) {
         case cli::Mode::Help:
             std::cout << cli::UsageText();
@@ -38,20 +42,18 @@ int melvane::cli::RunProgram(const std::vector<std::string>& args) {
             // filter starts without compiling them.
             const NoteTable table =
                 options.recognition == Recognition::Classic ? BuildNoteTables() : NoteTable{};
-            if (!cli::RunTextMode(table, std::cin, std::cout,
-                                  cli::TransposeSettingsFor(options, language))) {
-                std::cerr << "melvane-cli: "
-                          << Utf16ToUtf8(MessageText(Message::TextOutputNotWritten, language))
-                          << '\n';
-                return 1;
-            }
-            return 0;
+            return cli::RunTextFilter(table, std::cin, std::cout, std::cerr, options, language);
         }
         case cli::Mode::Documents: {
             const NoteTable table = BuildNoteTables();
             StderrUserMessages messages;
             const std::unique_ptr<Shell> shell = CreateSystemShell();
             return cli::RunDocumentMode(table, options, language, messages, *shell, std::cout);
+        }
+        case cli::Mode::Keys: {
+            StderrUserMessages messages;
+            const std::unique_ptr<Shell> shell = CreateSystemShell();
+            return cli::RunKeyMode(NoteTable{}, options, language, messages, *shell, std::cout);
         }
         case cli::Mode::Print:
             return cli::RunPrintMode(options, language, std::cout, std::cerr);

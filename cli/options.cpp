@@ -29,6 +29,55 @@ bool Names(const std::string& arg, const std::string& name) {
 
 }  // namespace
 
+std::optional<NamedKey> ParseKeyName(std::string_view text, bool germanB) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const char first = text[0];
+    const char letter = static_cast<char>(first >= 'a' ? first - 'a' + 'A' : first);
+    constexpr std::string_view kLetters = "CDEFGAB";
+    constexpr int kPitch[] = {0, 2, 4, 5, 7, 9, 11};
+    int tonic = 0;
+    if (letter == 'H') {
+        tonic = 11;
+    } else if (const std::size_t at = kLetters.find(letter); at != kLetters.npos) {
+        tonic = kPitch[at];
+    } else {
+        return std::nullopt;
+    }
+    std::string_view rest = text.substr(1);
+    const auto take = [&rest](std::string_view head) {
+        if (rest.substr(0, head.size()) != head) {
+            return false;
+        }
+        rest.remove_prefix(head.size());
+        return true;
+    };
+    int accidental = 0;
+    if (take("#") || (letter != 'B' && letter != 'H' && take("is"))) {
+        accidental = 1;
+    } else if (take("b") || ((letter == 'E' || letter == 'A') && take("s")) ||
+               (letter != 'E' && letter != 'A' && letter != 'B' && letter != 'H' && take("es"))) {
+        accidental = -1;
+    } else if (letter == 'B' && germanB) {
+        accidental = -1;
+    }
+    NamedKey key{(tonic + accidental + 12) % 12, std::nullopt};
+    if (rest.empty()) {
+        if (first >= 'a') {
+            key.mode = chords::Mode::Minor;
+        }
+    } else if (rest == "m" || rest == "min" || rest == "-moll" || rest == "-Moll" ||
+               rest == " minor") {
+        key.mode = chords::Mode::Minor;
+    } else if (rest == "-dur" || rest == "-Dur" || rest == " major" || rest == "maj") {
+        key.mode = chords::Mode::Major;
+    } else {
+        return std::nullopt;
+    }
+    return key;
+}
+
 bool ParseSteps(const std::string& text, int& steps) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
@@ -64,6 +113,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     bool textMode = false;
     bool printMode = false;
     bool stepsGiven = false;
+    bool spellingGiven = false;
     bool onlyFiles = false;
     const auto fail = [&result](std::string message) {
         result.ok = false;
@@ -94,9 +144,26 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         } else if (arg == "--word") {
             options.throughWord = true;
         } else if (arg == "--flats") {
-            options.spelling = 1;
+            options.spelling = kSpellFlats;
+            spellingGiven = true;
         } else if (arg == "--sharps") {
-            options.spelling = 0;
+            options.spelling = kSpellSharps;
+            spellingGiven = true;
+        } else if (arg == "--by-key") {
+            options.spelling = kSpellByKey;
+            spellingGiven = true;
+        } else if (arg == "--key") {
+            options.listKeys = true;
+        } else if (arg == "--up" || arg == "--down") {
+            options.direction = arg == "--up" ? 1 : -1;
+        } else if (Names(arg, "--to-key")) {
+            std::string value;
+            if (!TakeValue(args, i, "--to-key", value) || !ParseKeyName(value, true)) {
+                result.message = Message::ToKeyUnknown;
+                result.argument = value;
+                return fail("--to-key needs a key");
+            }
+            options.toKey = value;
         } else if (arg == "--classic") {
             options.recognition = Recognition::Classic;
         } else if (Names(arg, "--names")) {
@@ -145,6 +212,21 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
         }
     }
 
+    if (options.recognition == Recognition::Classic) {
+        if (spellingGiven && options.spelling == kSpellByKey) {
+            result.message = Message::ByKeyNeedsSheetAware;
+            return fail("--by-key does not go with --classic");
+        }
+        if (!spellingGiven) {
+            options.spelling = kSpellSharps;  // as the classic scan always wrote
+        }
+    }
+    if ((options.toKey && stepsGiven) || (options.direction != 0 && !options.toKey)) {
+        result.message = Message::ToKeyWithSteps;
+        return fail("--to-key replaces --steps");
+    }
+    // The steps come from the sheet's key, or nothing moves.
+    stepsGiven = stepsGiven || options.toKey || options.listKeys;
     if (textMode) {
         if (!options.files.empty()) {
             return fail("unexpected argument '" + options.files.front() +
@@ -165,6 +247,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             return fail("--print only shows documents: no -o, --open or --word");
         }
         options.mode = Mode::Print;
+    } else if (options.listKeys) {
+        if (options.files.empty()) {
+            result.message = Message::KeyNeedsDocuments;
+            return fail("--key needs documents");
+        }
+        options.mode = Mode::Keys;
     } else {
         if (options.files.empty()) {
             return fail("nothing to do: give documents or --text (see --help)");
@@ -193,9 +281,12 @@ TransposeSettings TransposeSettingsFor(const Options& options, Language language
 }
 
 std::string UsageText() {
-    return "Usage: melvane-cli --steps N [--flats] [--classic] [--names german|english]\n"
-           "                  [--lang en|de] [--open] [--word] [-o OUT] FILE...\n"
-           "       melvane-cli --text --steps N [--flats] [--classic] [--names german|english]\n"
+    return "Usage: melvane-cli (--steps N | --to-key KEY [--up|--down]) "
+           "[--sharps|--flats|--by-key]\n"
+           "                  [--classic] [--names german|english] [--lang en|de] [--open]\n"
+           "                  [--word] [-o OUT] FILE...\n"
+           "       melvane-cli --text (--steps N | --to-key KEY) [options as above]\n"
+           "       melvane-cli --key FILE...      melvane-cli --text --key\n"
            "       melvane-cli --print FILE...\n"
            "\n"
            "Moves every chord symbol (Am, F#7, Bbmaj7, fis, Cis, Dm7b5, ...) by N semitones\n"
@@ -206,9 +297,16 @@ std::string UsageText() {
            "                as NAME+N.EXT (NAME-N.EXT going down, NAME_.EXT for 0)\n"
            "  -o OUT        write the one FILE to OUT instead\n"
            "  --steps N     semitones to move, -12 to 12 (0 only respells)\n"
-           "  --flats       write the moved notes with flats (Db, Eb, ...); default sharps\n"
+           "  --to-key KEY  move the first song's key to KEY (Bb, F#m, fis; B is B-flat\n"
+           "                with German names) the shorter way; --up / --down force it\n"
+           "  --by-key      spell each song by its key, declared (Key: G, Tonart: G-Dur,\n"
+           "                {key: G}) or found in its chords: Bb Gm Eb F, not A# Gm D# F;\n"
+           "                the declared key moves too (the default)\n"
+           "  --sharps      write every moved note with sharps (C#, F#, ...)\n"
+           "  --flats       write every moved note with flats (Db, Eb, ...)\n"
+           "  --key         print each song's key (declared or detected), move nothing\n"
            "  --classic     the classic scan: the table's chords only, piece by piece,\n"
-           "                H for B-natural, B read as H\n"
+           "                H for B-natural, B read as H; sharps unless --flats\n"
            "  --names german|english\n"
            "                write B-natural as H (german) or B (english) where the sheet\n"
            "                does not show it; default from the messages' language\n"

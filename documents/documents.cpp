@@ -7,6 +7,7 @@
 #include "odt/odt_document.h"
 #include "odt/odt_text.h"
 #include "platform/file_system.h"
+#include "platform/temp_folder.h"
 #include "platform/utf.h"
 #include "text/text_document.h"
 #include "word/word_output_name.h"
@@ -317,6 +318,34 @@ bool ReadDocumentParagraphs(const std::filesystem::path& source,
         default:
             return ReadOdtParagraphs(source, paragraphs);
     }
+}
+
+DocumentResult ReadDocumentKeys(const DocumentJob& job, const DocumentServices& services,
+                                KeyReport& keys) {
+    keys.clear();
+    TempFolder folder("melvane-keys");
+    DocumentJob reading = job;
+    reading.output = folder.Path() / PathFromText(u"keys." + LowerCaseExtension(job.source));
+    reading.openOutput = false;
+    reading.settings.steps = 0;
+    reading.settings.spelling = kSpellByKey;
+    reading.settings.recognition = Recognition::SheetAware;
+    reading.settings.keyReport = &keys;
+    if (!folder.IsCreated()) {
+        reading.output.clear();  // the document path reports it
+    }
+    return TransposeDocument(reading, services);
+}
+
+int StepsToKey(const chords::SpelledKey& from, int toTonic, int direction) {
+    int steps = ((toTonic - chords::PitchOf(from.tonic)) % 12 + 12) % 12;  // 0..11 up
+    if (direction < 0) {
+        return steps == 0 ? 0 : steps - 12;
+    }
+    if (direction > 0) {
+        return steps;
+    }
+    return steps > 6 ? steps - 12 : steps;
 }
 
 }  // namespace melvane

@@ -107,6 +107,16 @@ struct DocumentResult {
 // appears only complete.
 DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services);
 
+// The keys of `job.source`'s stretches as spelling by key reads them, without writing anything
+// beside it: the sheet is moved by 0 into a private temporary folder that is removed again.
+// Failures are reported as TransposeDocument reports them.
+DocumentResult ReadDocumentKeys(const DocumentJob& job, const DocumentServices& services,
+                                KeyReport& keys);
+
+// The steps that take `from` to the tonic `to` by the shorter way (-5..+6), or by `direction`
+// (+1 up, -1 down: 1..12 or -12..-1, never 0 unless `to` is `from`'s tonic).
+int StepsToKey(const chords::SpelledKey& from, int toTonic, int direction);
+
 // What a person sees of an .odt, a Word package or a text sheet, paragraph (line) by paragraph;
 // false when it cannot be read.
 bool ReadDocumentParagraphs(const std::filesystem::path& source,

@@ -1,5 +1,6 @@
 #include "documents/messages.h"
 
+#include "chords/key_spelling.h"
 #include "platform/file_system.h"
 #include "platform/utf.h"
 
@@ -239,6 +240,55 @@ Wording WordingOf(Message message) {
             return {u"Melvane on the web: %1", u"Melvane im Netz: %1"};
         case Message::ControlDownload:
             return {u"Download %1", u"%1 herunterladen"};
+        case Message::ControlByKey:
+            return {u"Spelling: by key", u"Vorzeichen: nach Tonart"};
+        case Message::ByKeyNeedsSheetAwareWindow:
+            return {
+                u"Spelling by key reads the whole sheet. Melvane was started with --classic, "
+                u"which moves every chord on its own: please choose sharp or flat.",
+                u"Vorzeichen nach Tonart lesen das ganze Liedblatt. Melvane wurde mit "
+                u"--classic gestartet und verschiebt jeden Akkord für sich: bitte wählen Sie "
+                u"Kreuz oder b."};
+        case Message::KeyMajor:
+            return {u"%1 major", u"%1-Dur"};
+        case Message::KeyMinor:
+            return {u"%1 minor", u"%1-Moll"};
+        case Message::KeyShortMajor:
+            return {u"%1", u"%1-Dur"};
+        case Message::KeyShortMinor:
+            return {u"%1m", u"%1-Moll"};
+        case Message::KeyChange:
+            return {u"%1 → %2", u"%1 → %2"};
+        case Message::LineKey:
+            return {u"key %1", u"Tonart %1"};
+        case Message::LineKeys:
+            return {u"keys %1", u"Tonarten %1"};
+        case Message::KeyDeclared:
+            return {u"%1 (declared)", u"%1 (angegeben)"};
+        case Message::KeyDetected:
+            return {u"%1 (detected)", u"%1 (erkannt)"};
+        case Message::ByKeyNeedsSheetAware:
+            return {u"spelling by key reads the whole sheet: --by-key does not go with --classic",
+                    u"Vorzeichen nach Tonart lesen das ganze Blatt: --by-key geht nicht mit "
+                    u"--classic"};
+        case Message::ToKeyUnknown:
+            return {u"--to-key needs a key such as G, Bb, F#m or fis, not '%1'",
+                    u"--to-key braucht eine Tonart wie G, B, fis oder F#m, nicht '%1'"};
+        case Message::ToKeyWithSteps:
+            return {
+                u"--to-key finds the steps itself: no --steps with it; --up and --down only "
+                u"go with --to-key",
+                u"--to-key ermittelt die Halbtöne selbst: kein --steps dazu; --up und --down "
+                u"nur mit --to-key"};
+        case Message::KeyNeedsDocuments:
+            return {u"--key needs documents, or --text to read standard input",
+                    u"--key braucht Dokumente, oder --text für die Standardeingabe"};
+        case Message::ToKeyNoKey:
+            return {u"%1: no key found (no chords)", u"%1: keine Tonart gefunden (keine Akkorde)"};
+        case Message::ToKeyOtherMode:
+            return {u"%1: not transposed: it is in %2, --to-key %3 is of the other mode",
+                    u"%1: nicht transponiert: es steht in %2, --to-key %3 ist das andere "
+                    u"Tongeschlecht"};
     }
     return {};
 }
@@ -315,6 +365,35 @@ std::u16string ReasonText(std::string_view reason, Language language) {
         }
     }
     return Utf8ToUtf16(reason);
+}
+
+std::u16string KeyText(const chords::SpelledKey& key, Language language, bool shortForm) {
+    const bool german = language == Language::German;
+    const bool minor = key.mode == chords::Mode::Minor;
+    // German writes a minor key's tonic in lower case, B-flat "B" and B-natural "H".
+    const chords::NoteName tonic =
+        chords::SpelledName(key.tonic, german ? chords::Form::Suffix : chords::Form::Sign,
+                            german && minor, chords::Conventions{german, german});
+    const Message message = shortForm ? (minor ? Message::KeyShortMinor : Message::KeyShortMajor)
+                                      : (minor ? Message::KeyMinor : Message::KeyMajor);
+    return MessageText(message, language, {tonic.View()});
+}
+
+std::u16string KeyChangeText(const chords::StretchKey& key, Language language) {
+    return MessageText(Message::KeyChange, language,
+                       {KeyText(key.from, language, true), KeyText(key.to, language, true)});
+}
+
+std::u16string KeysLineText(const std::vector<chords::StretchKey>& keys, Language language) {
+    std::u16string list;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i == 3) {
+            list += u", …";
+            break;
+        }
+        list += (i == 0 ? u"" : u", ") + KeyChangeText(keys[i], language);
+    }
+    return MessageText(keys.size() == 1 ? Message::LineKey : Message::LineKeys, language, {list});
 }
 
 UserMessage FileErrorMessage(Message message, Language language, const std::filesystem::path& path,

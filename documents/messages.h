@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/user_messages.h"
 
@@ -104,7 +105,41 @@ enum class Message {
     ControlWebLink,  // %1 the address
     // The page's link to the transposed copy. %1 the file's name.
     ControlDownload,
+    ControlByKey,
+    ByKeyNeedsSheetAwareWindow,  // the window started with --classic
+    // Keys. %1 the tonic's name.
+    KeyMajor,
+    KeyMinor,
+    KeyShortMajor,  // in a line of several: "G", German "G-Dur"
+    KeyShortMinor,  // "Em", German "e-Moll"
+    KeyChange,      // %1 from, %2 to
+    // melvane-cli's document line ends with the keys, after ", ". %1 one change or a list.
+    LineKey,
+    LineKeys,
+    // melvane-cli --key: one line per stretch, after "FILE: N: ". %1 the key.
+    KeyDeclared,
+    KeyDetected,
+    // melvane-cli's refusals and failures about keys, after "melvane-cli: ".
+    ByKeyNeedsSheetAware,
+    ToKeyUnknown,  // %1 the argument
+    ToKeyWithSteps,
+    KeyNeedsDocuments,
+    ToKeyNoKey,      // %1 the file
+    ToKeyOtherMode,  // %1 the file, %2 its key, %3 the key asked for
 };
+
+// Names of keys, as the messages write them.
+namespace chords {
+struct SpelledKey;
+struct StretchKey;
+}  // namespace chords
+
+// "G major" / "G-Dur"; `shortForm`: "Em" / "e-Moll".
+std::u16string KeyText(const chords::SpelledKey& key, Language language, bool shortForm);
+// "G → Bb" / "G-Dur → B-Dur".
+std::u16string KeyChangeText(const chords::StretchKey& key, Language language);
+// The end of a document line: "key G → Bb", "keys G → Bb, Em → Gm, …" (three, then "…").
+std::u16string KeysLineText(const std::vector<chords::StretchKey>& keys, Language language);
 
 // The text in `language`, with "%1", "%2", ... replaced by `arguments` in order.
 std::u16string MessageText(Message message, Language language,

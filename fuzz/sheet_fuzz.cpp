@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     melvane::TransposeSettings settings;
     settings.steps = static_cast<int>(data[0] % 25) - 12;
-    settings.spelling = data[1] & 1;
+    // Sharps, flats, or by key.
+    settings.spelling = (data[0] / 25) % 2 != 0 ? melvane::kSpellByKey : data[1] & 1;
     settings.naming = static_cast<melvane::NoteNaming>((data[1] >> 1) % 3);
     settings.germanReader = (data[1] & 8) != 0;
     const std::size_t pieceLength = 1 + (data[1] >> 4);  // 16 or more: mostly whole lines
@@ -78,10 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::size_t song = 0;
     sheet.UseSong(song);
+    std::size_t index = 0;
     for (std::u16string_view line : lines) {
         if (startsSong(line)) {
             sheet.UseSong(++song);
         }
+        sheet.UseLine(index++);
         // Pieces of blanks alone stand in for a document's tab and spaces elements.
         std::vector<std::u16string_view> pieces;
         std::vector<std::uint8_t> standIns;

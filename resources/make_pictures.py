@@ -97,6 +97,7 @@ AT = {
     23: (556, 22, 28, 18),
     24: (556, 22, 28, 18),
     25: (184, 171, 16, 16),
+    28: (438, 242, 110, 18),
 }
 BUTTON_AT = {"en": (407, 364, 162, 37), "de": (360, 364, 209, 37)}
 # The window's own drawing, which the pictures must meet.
@@ -118,6 +119,7 @@ WORDS = {
         "semitones": "semitones",
         "sharp": "sharp",
         "flat": "flat",
+        "bykey": "by key",
         "button": "Transpose",
     },
     "de": {
@@ -132,6 +134,7 @@ WORDS = {
         "semitones": "Halbtöne",
         "sharp": "Kreuz",
         "flat": "b",
+        "bykey": "nach Tonart",
         "button": "Transponieren",
     },
 }
@@ -532,6 +535,8 @@ def build(scale=1):
         add(14, lang, f"option_flat_{lang}", label(words["flat"], 13.5, 13))
         add(26, lang, f"option_sharp_key_{lang}", label(words["sharp"], 13.5, 13, True), AT[13])
         add(27, lang, f"option_flat_key_{lang}", label(words["flat"], 13.5, 13, True), AT[14])
+        add(28, lang, f"option_by_key_{lang}", label(words["bykey"], 13.5, 13))
+        add(29, lang, f"option_by_key_key_{lang}", label(words["bykey"], 13.5, 13, True), AT[28])
         add(19, lang, f"button_{lang}", button(lang, False), BUTTON_AT[lang])
         add(20, lang, f"button_hover_{lang}", button(lang, True), BUTTON_AT[lang])
     add(8, "both", "name_frame", field_frame(0, 35))
@@ -701,7 +706,7 @@ def arial():
     return ImageFont.load_default()
 
 
-def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
+def compose(pictures, lang, document=False, hover=False, spelling=2, step="0"):
     """The face in the order the window draws it, with the edit fields laid on top."""
     slots = {slot: image for slot, which, _, image in pictures if which in ("both", lang)}
     face = Image.new("RGB", (FACE_W, FACE_H))
@@ -726,6 +731,8 @@ def compose(pictures, lang, document=False, hover=False, spelling=0, step="0"):
     put(13, 438, 182)
     put(12 if spelling == 1 else 11, 410, 212)
     put(14, 438, 212)
+    put(12 if spelling == 2 else 11, 410, 242)
+    put(28, 438, 242)
     if not document:
         put(4 if hover else 3, 30, 167)
     else:

@@ -179,9 +179,11 @@ bool NameIs(std::basic_string_view<Unit> name, std::string_view lower) {
 }
 
 // Calls piece(begin, end) for what a ChordPro line lists; false when the line is listed whole.
-// `songStart` is set by a directive that starts a song ({title}, {new_song}).
+// `songStart` is set by a directive that starts a song ({title}, {new_song}); `keyValue` is set
+// while {key}'s value is listed.
 template <class Unit, class Piece>
-bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece, bool& songStart) {
+bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece, bool& songStart,
+                          bool& keyValue) {
     std::size_t offset = 0;
     const std::basic_string_view<Unit> trimmed = Trimmed(line, offset);
     if (!trimmed.empty() && trimmed.front() == '#') {
@@ -211,7 +213,9 @@ bool ForEachChordProPiece(std::basic_string_view<Unit> line, Piece&& piece, bool
                 --end;
             }
             if (begin < end) {
+                keyValue = true;
                 piece(offset + begin, offset + end);
+                keyValue = false;
             }
         }
         return true;
@@ -280,7 +284,7 @@ class LineLister {
                 AppendDecoded(line_, bytes.substr(from, to - from), encoding_);
                 Take(line_, begin + from, begin + to, take);
             };
-            if (ChordPro(bytes) && ForEachChordProPiece(bytes, piece, songStart_)) {
+            if (ChordPro(bytes) && ForEachChordProPiece(bytes, piece, songStart_, keyValue_)) {
                 return;
             }
             line_.clear();
@@ -294,7 +298,7 @@ class LineLister {
         const auto piece = [&](std::size_t from, std::size_t to) {
             Take(units.substr(from, to - from), begin + 2 * from, begin + 2 * to, take);
         };
-        if (ChordPro(units) && ForEachChordProPiece(units, piece, songStart_)) {
+        if (ChordPro(units) && ForEachChordProPiece(units, piece, songStart_, keyValue_)) {
             return;
         }
         Take(units, begin, end, take);
@@ -321,6 +325,7 @@ class LineLister {
         const LinePiece piece{text, PieceId{begin}};
         LineInfo info;
         info.songStart = songStart_;
+        info.keyValue = keyValue_;
         songStart_ = false;
         take(std::span(&piece, 1), info);
     }
@@ -349,6 +354,7 @@ class LineLister {
     TextSink& sink_;
     bool seenChordPro_ = false;
     bool songStart_ = false;  // the next line listed starts a song
+    bool keyValue_ = false;   // the line listed is {key}'s value
     bool failed_ = false;
     std::string_view block_;
     std::size_t copied_ = 0;  // bytes of the block written or stood in for

@@ -46,8 +46,10 @@ class FakeDocuments : public DocumentPaths {
         requests.push_back(request);
         return fault;
     }
+    std::optional<chords::SpelledKey> FirstKey(const std::u16string&) override { return key; }
     std::vector<TransposeRequest> requests;
     Fault fault = Fault::None;
+    std::optional<chords::SpelledKey> key;  // every document's first key
 };
 
 class FakeControls : public Controls {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app_fakes.h"
 #include "documents/documents.h"
 #include "platform/file_system.h"
+#include "platform/utf.h"
 
 namespace melvane {
 namespace {
@@ -153,7 +156,7 @@ TEST(RemoveCorner, ClearsAChosenDocumentOrElseOpensTheDialog) {
     EXPECT_EQ(rig.dialog.calls.size(), 1u);
     EXPECT_TRUE(rig.state.SourcePath.empty());
     EXPECT_EQ(rig.state.StepValue, 0);
-    EXPECT_EQ(rig.state.SpellingChoice, 0);
+    EXPECT_EQ(rig.state.SpellingChoice, kSpellByKey);
     EXPECT_TRUE(rig.outputName.text.empty());
     EXPECT_TRUE(rig.step.text == u"0");
 }
@@ -224,7 +227,7 @@ TEST(TransposeAction, OnlySuccessEmptiesTheForm) {
     EXPECT_TRUE(rig.documents.requests[0].output.empty());
     EXPECT_TRUE(rig.state.SourcePath.empty());
     EXPECT_EQ(rig.state.StepValue, 0);
-    EXPECT_EQ(rig.state.SpellingChoice, 0);
+    EXPECT_EQ(rig.state.SpellingChoice, kSpellByKey);
     EXPECT_TRUE(rig.step.text == u"0");
     EXPECT_TRUE(rig.outputName.text.empty());
     EXPECT_EQ(rig.state.UiLanguage, Language::English);
@@ -446,6 +449,55 @@ TEST(Hover, TheWindowsOwnPointerNotificationOnlyMovesTheDropZone) {
     rig.controller.HandleWindowPointer(link.left, link.top);
     EXPECT_FALSE(rig.state.areas.dropZone.hover);
     EXPECT_FALSE(rig.state.areas.webLink.hover);
+}
+
+// The chosen sheet's key beside the steps, in the face's language, following the steps; gone
+// with the document.
+TEST(KeyLine, ShowsTheKeyAndWhereTheStepsTakeIt) {
+    using chords::Mode;
+    using chords::SpelledKey;
+    const struct {
+        std::optional<SpelledKey> key;  // G: letter 4; B-flat: letter 6 with a flat
+        Language language;
+        const char16_t* steps;
+        std::u16string_view shown;
+    } cases[] = {
+        {SpelledKey{{4, 0}, Mode::Major}, Language::English, u"2", u"G → A"},
+        {SpelledKey{{4, 0}, Mode::Major}, Language::German, u"2", u"G-Dur → A-Dur"},
+        {SpelledKey{{4, 0}, Mode::Major}, Language::English, u"3", u"G → Bb"},
+        {SpelledKey{{4, 0}, Mode::Major}, Language::German, u"3", u"G-Dur → B-Dur"},
+        {SpelledKey{{2, 0}, Mode::Minor}, Language::English, u"-1", u"Em → Ebm"},
+        {SpelledKey{{2, 0}, Mode::Minor}, Language::German, u"1", u"e-Moll → f-Moll"},
+        {SpelledKey{{6, -1}, Mode::Minor}, Language::German, u"1", u"b-Moll → h-Moll"},
+        {SpelledKey{{3, 1}, Mode::Major}, Language::English, u"0", u"F# → F#"},
+        {std::nullopt, Language::English, u"2", u""},
+    };
+    for (const auto& c : cases) {
+        ControllerRig rig;
+        rig.state.UiLanguage = c.language;
+        rig.documents.key = c.key;
+        rig.controller.HandleDrop({kSong});
+        rig.TypeStep(c.steps);  // the face follows the steps by itself
+        EXPECT_TRUE(KeyLine(rig.state) == c.shown) << Utf16ToUtf8(KeyLine(rig.state));
+        const bool drawn = std::any_of(rig.canvas.texts.begin(), rig.canvas.texts.end(),
+                                       [&](const auto& text) { return text.text == c.shown; });
+        EXPECT_EQ(drawn, !c.shown.empty());
+        rig.Click(rig.state.areas.removeFile);
+        EXPECT_TRUE(KeyLine(rig.state).empty());
+    }
+}
+
+// By key is the default; the classic scan starts with sharps and refuses it, saying why.
+TEST(KeyLine, TheClassicScanHasNoKeys) {
+    ControllerRig rig;
+    EXPECT_EQ(rig.state.SpellingChoice, kSpellByKey);
+    rig.state.recognition = Recognition::Classic;
+    rig.controller.ResetForm();
+    EXPECT_EQ(rig.state.SpellingChoice, kSpellSharps);
+    rig.Click(rig.state.areas.byKeyOption);
+    EXPECT_EQ(rig.state.SpellingChoice, kSpellSharps);
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.find(u"--classic") != std::u16string::npos);
 }
 
 TEST(PathParts, SplitAtTheLastSeparatorAndTheLastDot) {

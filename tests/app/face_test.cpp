@@ -69,14 +69,23 @@ TEST(Face, AFlagSwitchesTheWholeFaceIncludingTheButtonWidth) {
 
 TEST(Face, TheSelectedMarkerFollowsTheSpelling) {
     ControllerRig rig;
-    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), Position(410, 182));
-    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSlot), Position(410, 212));
+    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), Position(410, 242));  // by key
+    const struct {
+        HotArea HotAreas::*option;
+        std::pair<int, int> marker;
+    } cases[] = {
+        {&HotAreas::sharpOption, Position(410, 182)},
+        {&HotAreas::flatOption, Position(410, 212)},
+        {&HotAreas::byKeyOption, Position(410, 242)},
+    };
+    for (const auto& c : cases) {
+        rig.Click(rig.state.areas.*c.option);
+        EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), c.marker);
+    }
     rig.Click(rig.state.areas.flatOption);
-    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSlot), Position(410, 182));
-    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), Position(410, 212));
     rig.controller.ResetForm();
     rig.controller.Redraw();
-    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), Position(410, 182));
+    EXPECT_EQ(rig.canvas.PositionOf(0, kMarkerSelectedSlot), Position(410, 242));
 }
 
 TEST(Face, HoveredButtonsShowTheirSecondPicture) {

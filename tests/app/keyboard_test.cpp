@@ -166,7 +166,9 @@ TEST(Keyboard, ShortcutsFollowTheFacesLanguage) {
     const Case cases[] = {
         {Language::English, Letter(u'F', false, true), true, 1},
         {Language::English, Letter(u'S', false, true), true, 0},
-        {Language::English, Letter(u'B', false, true), false, 0},
+        {Language::English, Letter(u'B', false, true), true, kSpellByKey},
+        {Language::German, Letter(u'N', false, true), true, kSpellByKey},
+        {Language::English, Letter(u'N', false, true), false, 0},
         {Language::German, Letter(u'B', false, true), true, 1},
         {Language::German, Letter(u'K', false, true), true, 0},
         {Language::German, Letter(u'F', false, true), false, 0},
@@ -175,9 +177,10 @@ TEST(Keyboard, ShortcutsFollowTheFacesLanguage) {
     for (const Case& c : cases) {
         ControllerRig rig;
         rig.state.UiLanguage = c.language;
-        rig.state.SpellingChoice = 1 - c.spelling;
+        const int before = (c.spelling + 1) % 3;
+        rig.state.SpellingChoice = before;
         EXPECT_EQ(rig.controller.HandleKey(c.press), c.taken);
-        EXPECT_EQ(rig.state.SpellingChoice, c.taken ? c.spelling : 1 - c.spelling);
+        EXPECT_EQ(rig.state.SpellingChoice, c.taken ? c.spelling : before);
     }
 }
 

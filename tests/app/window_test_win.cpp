@@ -195,7 +195,7 @@ TEST_F(WindowTest, TabWalksEveryControlAndEachTellsItsNameAndRole) {
             F target;
             long role;
         } stops[] = {
-            {F::SharpOption, ROLE_SYSTEM_RADIOBUTTON},
+            {F::ByKeyOption, ROLE_SYSTEM_RADIOBUTTON},
             {F::OutputNameField, ROLE_SYSTEM_TEXT},
             {F::TransposeButton, ROLE_SYSTEM_PUSHBUTTON},
             {flag, ROLE_SYSTEM_RADIOBUTTON},
@@ -237,7 +237,7 @@ TEST_F(WindowTest, TabWalksEveryControlAndEachTellsItsNameAndRole) {
                         read.state & STATE_SYSTEM_FOCUSED ? " focused" : "");
             named += read.name.empty() ? 0 : 1;
         }
-        EXPECT_EQ(named, 14);  // ten buttons, two fields, two labels
+        EXPECT_EQ(named, 15);  // eleven buttons, two fields, two labels
         EXPECT_EQ(ReadAccessible(GetDlgItem(window_->CanvasHandle(), kStepLabelId)).role,
                   ROLE_SYSTEM_STATICTEXT);
         // The names speak the face's language.
@@ -499,11 +499,14 @@ TEST_F(WindowTest, TheKeyboardReachesEveryControl) {
     PressKey('4');  // typed over the selected value
     EXPECT_EQ(WindowText(window_->StepFieldHandle()), L"4");
     PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::ByKeyOption));
+    PressKey(VK_DOWN);  // inside the group, round to its first
     EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::SharpOption));
-    PressKey(VK_DOWN);  // inside the pair
+    PressKey(VK_DOWN);
     EXPECT_EQ(GetFocus(), window_->ControlHandle(FocusTarget::FlatOption));
     EXPECT_EQ(window_->State().SpellingChoice, 1);
     PressKey(VK_UP);
+    EXPECT_EQ(window_->State().SpellingChoice, 0);
     PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), window_->OutputNameFieldHandle());
     PressKey(VK_TAB);

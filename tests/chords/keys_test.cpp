@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "chords/lines.h"
+
 namespace melvane::chords {
 namespace {
 
@@ -13,8 +15,10 @@ std::string Narrow(std::u16string_view text) {
 }
 
 // A note's name in an English sheet, or in a German one (suffixes, B-flat "B", B-natural "H").
-std::u16string Name(SpelledNote note, bool german = false, bool lower = false) {
-    const Form form = german ? Form::Suffix : Form::Sign;
+// `signs`: a German sheet that shows no German names writes "F#" and "Eb", as the sheet-aware
+// pass always did; B-flat stays "B".
+std::u16string Name(SpelledNote note, bool german = false, bool lower = false, bool signs = false) {
+    const Form form = german && !signs ? Form::Suffix : Form::Sign;
     return std::u16string(SpelledName(note, form, lower, {german, german}).View());
 }
 
@@ -120,6 +124,80 @@ std::u16string Respell(std::u16string_view text, int steps, bool german = false)
     return out;
 }
 
+// A sheet of lines joined by "\n" through the document driver, spelled by key; a line starting
+// with "#" starts a song. `report` gets the stretches' keys.
+class LinesOf final : public LineDocument {
+  public:
+    explicit LinesOf(std::u16string_view text) : text_(text) {
+        for (std::size_t start = 0;;) {
+            const std::size_t end = std::min(text.find(u'\n', start), text.size());
+            lines_.push_back(text.substr(start, end - start));
+            if (end == text.size()) {
+                break;
+            }
+            start = end + 1;
+        }
+        out_.assign(lines_.begin(), lines_.end());
+    }
+    void ListLines(const TakeLine& take) override {
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const LinePiece piece{lines_[i], i};
+            take({&piece, 1}, {lines_[i].starts_with(u"#")});
+        }
+    }
+    void Apply(PieceId piece, std::u16string_view text) override { out_[piece] = text; }
+    std::u16string Text() const {
+        std::u16string text;
+        for (const std::u16string& line : out_) {
+            text += (text.empty() && &line == &out_.front() ? u"" : u"\n") + line;
+        }
+        return text;
+    }
+
+  private:
+    std::u16string_view text_;
+    std::vector<std::u16string_view> lines_;
+    std::vector<std::u16string> out_;
+};
+
+std::u16string ByKey(std::u16string_view text, int steps, KeyReport* report = nullptr,
+                     bool german = false) {
+    static const NoteTable notes;  // sheet-aware recognition needs no patterns
+    TransposeSettings settings;
+    settings.steps = steps;
+    settings.spelling = kSpellByKey;
+    settings.germanReader = german;
+    settings.keyReport = report;
+    LinesOf document(text);
+    TransposeLines(document, notes, settings);
+    return document.Text();
+}
+
+std::u16string Collapsed(std::u16string_view text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c != u' ' || out.empty() || out.back() != u' ') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A German sheet shows German names ("Fis", "Es"), and that it reads a bare B as B-flat by
+// those or an H.
+bool ShowsGermanNames(std::u16string_view sheet) {
+    for (std::u16string_view sign : {u"is", u"es", u"As", u"Es"}) {
+        if (sheet.find(sign) != sheet.npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ShowsGermanCustom(std::u16string_view sheet) {
+    return ShowsGermanNames(sheet) || sheet.find(u'H') != sheet.npos;
+}
+
 // A key's scale spelled the textbook way, one letter per degree, minor with its natural sixth
 // and seventh; `raised` adds minor's raised sixth and seventh.
 std::vector<SpelledNote> Scale(const SpelledKey& key, bool raised) {
@@ -210,15 +288,18 @@ SpelledNote Expected(int letters, int semitones, const SpelledKey& key, bool exc
     return note;
 }
 
-std::u16string Sheet(const Progression& p, const SpelledKey& key, bool german, bool declared) {
+// The chords `gap` apart.
+std::u16string Sheet(const Progression& p, const SpelledKey& key, bool german, bool declared,
+                     std::u16string_view gap = u" ", bool signs = false) {
     std::u16string sheet = declared ? DeclarationLine(key, german) + u"\n" : u"";
     for (const Degree& d : p.chords) {
-        sheet += (sheet.empty() || sheet.back() == u'\n' ? u"" : u" ") +
-                 Name(Expected(d.letters, d.semitones, key, d.exception), german) +
-                 std::u16string(d.suffix);
+        sheet +=
+            std::u16string((sheet.empty() || sheet.back() == u'\n' ? std::u16string_view() : gap)) +
+            Name(Expected(d.letters, d.semitones, key, d.exception), german, false, signs) +
+            std::u16string(d.suffix);
         if (d.bassLetters >= 0) {
-            sheet +=
-                u"/" + Name(Expected(d.bassLetters, d.bassSemitones, key, d.exception), german);
+            sheet += u"/" + Name(Expected(d.bassLetters, d.bassSemitones, key, d.exception), german,
+                                 false, signs);
         }
     }
     return sheet;
@@ -259,11 +340,101 @@ TEST(Keys, GeneratedTable) {
                             EXPECT_EQ(Narrow(moved), Narrow(Sheet(p, target, german, declared)));
                             EXPECT_EQ(Narrow(Respell(moved, -steps, german)),
                                       Narrow(Sheet(p, back, german, declared)));
+                            // The same through the document driver, where a German sheet
+                            // must show its custom to read a bare B as B-flat; the chords
+                            // stand wide apart, so that their columns come back too.
+                            if (german && !declared && !ShowsGermanCustom(sheet)) {
+                                continue;
+                            }
+                            constexpr std::u16string_view kGap = u"      ";
+                            const std::u16string spaced =
+                                Sheet(p, TargetKey(source, 0, sharp), german, declared, kGap);
+                            const std::u16string driven = ByKey(spaced, steps, nullptr, german);
+                            if (steps == 0) {
+                                // A sheet spelled by its key comes back byte for byte.
+                                EXPECT_EQ(Narrow(driven), Narrow(spaced));
+                            }
+                            const bool signs = german && !declared && !ShowsGermanNames(sheet);
+                            EXPECT_EQ(Narrow(Collapsed(driven)),
+                                      Narrow(Sheet(p, target, german, declared, u" ", signs)));
+                            if (!german || declared || ShowsGermanCustom(driven)) {
+                                // Columns come back where the names do (not for Es → Dis).
+                                const std::u16string again = ByKey(driven, -steps, nullptr, german);
+                                const bool signsBack =
+                                    german && !declared && !ShowsGermanNames(driven);
+                                const bool same =
+                                    back == TargetKey(source, 0, sharp) && signs == signsBack;
+                                EXPECT_EQ(Narrow(same ? again : Collapsed(again)),
+                                          Narrow(Sheet(p, back, german, declared,
+                                                       same ? kGap : u" ", signsBack)));
+                            }
                         }
                     }
                 }
             }
         }
+    }
+}
+
+// A modulating pair: each declared key is a stretch of its own, moved and reported on its own.
+TEST(Keys, GeneratedKeyChanges) {
+    const Progression& p = Progressions().front();
+    for (int tonic = 0; tonic < 12; ++tonic) {
+        for (bool sharp : {false, true}) {
+            for (int change : {2, 5, 9}) {
+                const Key first{tonic, Mode::Major};
+                const Key second = MovedKey(first, change);
+                const SpelledKey written[] = {TargetKey(first, 0, sharp),
+                                              TargetKey(second, 0, change < 6)};
+                for (bool german : {false, true}) {
+                    const std::u16string sheet = Sheet(p, written[0], german, true) + u"\n" +
+                                                 Sheet(p, written[1], german, true);
+                    SCOPED_TRACE(Narrow(sheet));
+                    for (int steps = -6; steps <= 6; ++steps) {
+                        KeyReport report;
+                        const SpelledKey to[] = {
+                            TargetKey(first, steps, sharp),
+                            TargetKey(second, steps, written[1].tonic.accidental > 0)};
+                        EXPECT_EQ(Narrow(Collapsed(ByKey(sheet, steps, &report, german))),
+                                  Narrow(Sheet(p, to[0], german, true) + u"\n" +
+                                         Sheet(p, to[1], german, true)));
+                        ASSERT_EQ(report.size(), 2u);
+                        for (int k = 0; k < 2; ++k) {
+                            EXPECT_EQ(report[k].from, written[k]);
+                            EXPECT_EQ(report[k].to, to[k]);
+                            EXPECT_TRUE(report[k].declared);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Whole sheets through the driver: songs and key changes as stretches, the key phrase moved in
+// its own form, step 0 respelling only what the key says is wrong.
+TEST(Keys, SheetsSpelledByKey) {
+    const struct {
+        std::u16string_view sheet;
+        int steps;
+        std::u16string_view expected;
+    } cases[] = {
+        {u"C Am F G", -2, u"Bb Gm Eb F"},
+        {u"F A# C F", 0, u"F Bb C F"},
+        {u"Bb Gm Eb F", 0, u"Bb Gm Eb F"},
+        {u"# One\nC Am F G\n# Two\nE A B7 C#m", 1, u"# One\nDb Bbm Gb Ab\n# Two\nF Bb C7 Dm"},
+        {u"Key: G\nG D/F# Em C\nKey: Bb\nBb F/A Gm Eb", 3,
+         u"Key: Bb\nBb F/A  Gm Eb\nKey: Db\nDb Ab/C Bbm Gb"},
+        {u"Tonart: G-Dur\nG    D  e   C\nKapo 3", 3, u"Tonart: B-Dur\nB    F  g   Es\nKapo 3"},
+        {u"Worte und Weise: trad., in a-Moll\na  d  E7  a", 2,
+         u"Worte und Weise: trad., in h-Moll\nh  e  Fis7 h"},
+        {u"{key: Am}\n[Am]Down the [F]road [E7]home [Am]", 1,
+         u"{key: Bbm}\n[Bbm]Down the [Gb]road [F7]home [Bbm]"},
+        {u"Key: G\nG  C  G  D\nCapo 3", 0, u"Key: G\nG  C  G  D\nCapo 3"},
+        {u"C  C#dim  Dm  G7\nC", -1, u"B  B#dim  C#m F#7\nB"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Narrow(ByKey(c.sheet, c.steps)), Narrow(c.expected)) << Narrow(c.sheet);
     }
 }
 

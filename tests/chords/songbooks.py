@@ -162,7 +162,7 @@ def check(cli, fixtures, work):
     for name, page in PAGES.items():
         out = work / f"{name}+2.docx"
         result = subprocess.run(
-            [cli, "--steps", "2", "--names", page["names"], "--lang", "en", "-o", str(out),
+            [cli, "--steps", "2", "--sharps", "--names", page["names"], "--lang", "en", "-o", str(out),
              str(fixtures / f"{name}.docx")],
             capture_output=True, text=True)
         if result.returncode != 0:

@@ -121,10 +121,10 @@ TEST_F(DocumentModeTest, EachDocumentGoesToItsProposedNameWithOneLine) {
 TEST_F(DocumentModeTest, OutputOptionAndOpening) {
     Sheet("Lied.odt");
     EXPECT_EQ(Run({"--steps", "0", "--open", "-o", "respelled.odt", "Lied.odt"}), 0);
-    EXPECT_EQ(out_.str(), "Lied.odt -> respelled.odt: 0 text pieces changed\n");
+    EXPECT_EQ(out_.str(), "Lied.odt -> respelled.odt: 0 text pieces changed, key C → C\n");
     EXPECT_EQ(shell_.documents, std::vector<fs::path>{"respelled.odt"});
     EXPECT_EQ(Run({"--steps", "1", "Lied.odt"}), 0);
-    EXPECT_EQ(out_.str(), "Lied.odt -> Lied+1.odt: 2 text pieces changed\n");
+    EXPECT_EQ(out_.str(), "Lied.odt -> Lied+1.odt: 2 text pieces changed, key C → Db\n");
 }
 
 TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
@@ -138,7 +138,7 @@ TEST_F(DocumentModeTest, FailuresAreNamedAndSetTheStatus) {
     EXPECT_EQ(
         Run({"--steps", "2", "Good.odt", "Broken.odt", "Broken.docx", "notes.pdf", "Gone.odt"}), 1);
     EXPECT_EQ(out_.str(),
-              "Good.odt -> Good+2.odt: 2 text pieces changed\n"
+              "Good.odt -> Good+2.odt: 2 text pieces changed, key C → D\n"
               "Broken.odt: not transposed: not a readable OpenDocument file\n"
               "Broken.docx: not transposed: not a readable Word document\n"
               "notes.pdf: not a song sheet (.odt, .docx, .doc, .txt or ChordPro); not transposed\n"
@@ -170,7 +170,7 @@ TEST_F(DocumentModeTest, GermanLinesAndMessages) {
     EXPECT_EQ(Run({"--steps", "1", "Kaputt.odt", "Gut.odt", "Lied.doc"}, Language::German), 1);
     EXPECT_EQ(out_.str(),
               std::string("Kaputt.odt: nicht transponiert: keine lesbare OpenDocument-Datei\n"
-                          "Gut.odt -> Gut+1.odt: 2 Textstücke geändert\n") +
+                          "Gut.odt -> Gut+1.odt: 2 Textstücke geändert, Tonart C-Dur → Des-Dur\n") +
                   kLiedDocLine);
     ASSERT_EQ(messages_.shown.size(), 1u + kWordMessages);
     EXPECT_TRUE(messages_.shown[0].title == u"Fehler");
@@ -204,7 +204,7 @@ TEST_F(DocumentModeTest, TextSheetsAreDocumentsToo) {
     std::ofstream("Bild.txt", std::ios::binary) << std::string("PNG\0", 4);
     EXPECT_EQ(Run({"--steps", "2", "Lied.txt", "Bild.txt"}, Language::German), 1);
     EXPECT_EQ(out_.str(),
-              "Lied.txt -> Lied+2.txt: 1 Textstück geändert\n"
+              "Lied.txt -> Lied+2.txt: 1 Textstück geändert, Tonart G-Dur → A-Dur\n"
               "Bild.txt: nicht transponiert: kein Liedblatt in Textform (NUL-Bytes)\n");
     EXPECT_EQ(messages_.shown.size(), 1u);
     EXPECT_FALSE(fs::exists("Bild+2.txt"));

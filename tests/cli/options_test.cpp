@@ -15,7 +15,73 @@ TEST(ParseArguments, TextModeWithStepsAndSpelling) {
     parsed = ParseArguments({"--steps=+12", "--text"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
     EXPECT_EQ(parsed.options.steps, 12);
-    EXPECT_EQ(parsed.options.spelling, 0);
+    EXPECT_EQ(parsed.options.spelling, kSpellByKey);
+}
+
+// By key is the sheet-aware default; the classic scan writes sharps and refuses it.
+TEST(ParseArguments, SpellingByKeyAndToAKey) {
+    const struct {
+        std::vector<std::string> args;
+        bool ok;
+        int spelling;
+        std::optional<Message> refusal;
+    } cases[] = {
+        {{"--steps", "2", "a.odt"}, true, kSpellByKey, {}},
+        {{"--classic", "--steps", "2", "a.odt"}, true, kSpellSharps, {}},
+        {{"--classic", "--flats", "--steps", "2", "a.odt"}, true, kSpellFlats, {}},
+        {{"--classic", "--by-key", "--steps", "2", "a.odt"},
+         false,
+         0,
+         Message::ByKeyNeedsSheetAware},
+        {{"--to-key", "F#m", "--down", "a.odt"}, true, kSpellByKey, {}},
+        {{"--to-key", "Hm", "--text"}, true, kSpellByKey, {}},
+        {{"--to-key", "X", "a.odt"}, false, 0, Message::ToKeyUnknown},
+        {{"--to-key", "G", "--steps", "2", "a.odt"}, false, 0, Message::ToKeyWithSteps},
+        {{"--up", "--steps", "2", "a.odt"}, false, 0, Message::ToKeyWithSteps},
+        {{"--key"}, false, 0, Message::KeyNeedsDocuments},
+        {{"--key", "a.odt", "b.odt"}, true, kSpellByKey, {}},
+        {{"--text", "--key"}, true, kSpellByKey, {}},
+    };
+    for (const auto& c : cases) {
+        const ParsedArguments parsed = ParseArguments(c.args);
+        EXPECT_EQ(parsed.ok, c.ok) << c.args.front() << " " << c.args[1];
+        EXPECT_EQ(parsed.message, c.refusal) << c.args.front() << " " << c.args[1];
+        if (c.ok) {
+            EXPECT_EQ(parsed.options.spelling, c.spelling) << c.args.front();
+        }
+    }
+}
+
+TEST(ParseKeyName, EnglishAndGermanNames) {
+    using chords::Mode;
+    const struct {
+        const char* name;
+        bool germanB;
+        std::optional<NamedKey> key;
+    } cases[] = {
+        {"Bb", false, NamedKey{10, {}}},
+        {"B", false, NamedKey{11, {}}},
+        {"B", true, NamedKey{10, {}}},
+        {"H", false, NamedKey{11, {}}},
+        {"F#m", false, NamedKey{6, Mode::Minor}},
+        {"fis", false, NamedKey{6, Mode::Minor}},
+        {"Es-Dur", false, NamedKey{3, Mode::Major}},
+        {"as", false, NamedKey{8, Mode::Minor}},
+        {"Des", false, NamedKey{1, {}}},
+        {"a minor", false, NamedKey{9, Mode::Minor}},
+        {"Cb", false, NamedKey{11, {}}},
+        {"Hes", false, std::nullopt},
+        {"X", false, std::nullopt},
+        {"Gx", false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto key = ParseKeyName(c.name, c.germanB);
+        ASSERT_EQ(key.has_value(), c.key.has_value()) << c.name;
+        if (key) {
+            EXPECT_EQ(key->tonic, c.key->tonic) << c.name;
+            EXPECT_EQ(key->mode, c.key->mode) << c.name;
+        }
+    }
 }
 
 TEST(ParseArguments, RecognitionAndNoteNames) {

@@ -368,7 +368,7 @@ TEST_F(WordPath, CommandLineDocuments) {
 
     EXPECT_EQ(first, 1);
     EXPECT_EQ(firstLines,
-              "Lied.docx -> Lied+2.docx: 1 paragraph changed\n"
+              "Lied.docx -> Lied+2.docx: 1 paragraph changed, key G → A\n"
               "Gone.docx: not transposed: Word could not open it\n");
     EXPECT_EQ(ReadSheet(InFolder(u"Lied+2.docx")), "D  A\nla\n");
     EXPECT_EQ(second, 1);
