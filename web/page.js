@@ -12,7 +12,7 @@
     face: null,
     file: null,         // the chosen File
     steps: 0,
-    spelling: 0,
+    spelling: null,     // the face's default until a choice is made
     proposed: "",       // the name last proposed; a field that differs holds the user's own
     download: null,     // the object URL offered for the last result
     busy: false,
@@ -68,6 +68,9 @@
 
   function renderFace() {
     const face = (state.face = call("melvane_face", ["number"], [state.language]));
+    if (state.spelling === null) {
+      state.spelling = face.defaultSpelling;
+    }
     document.documentElement.lang = face.lang;
     $("face").dataset.lang = face.lang;
     $("step-up").setAttribute("aria-label", face.stepUp);
@@ -193,7 +196,7 @@
     state.file = null;
     $("file").value = "";
     state.steps = 0;
-    state.spelling = 0;
+    state.spelling = state.face.defaultSpelling;
     state.proposed = "";
     $("steps").value = "0";
     $("output").value = "";

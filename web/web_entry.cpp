@@ -11,6 +11,7 @@
 
 #include "app/face.h"
 #include "chords/note_table.h"
+#include "chords/sheet.h"
 #include "documents/documents.h"
 #include "documents/messages.h"
 #include "package/package.h"
@@ -30,9 +31,12 @@ struct SpellingChoice {
     std::string_view picture;
 };
 constexpr SpellingChoice kSpellings[] = {
-    {0, Message::ControlSharp, "13_option_sharp"},
-    {1, Message::ControlFlat, "14_option_flat"},
+    {kSpellSharps, Message::ControlSharp, "13_option_sharp"},
+    {kSpellFlats, Message::ControlFlat, "14_option_flat"},
+    {kSpellByKey, Message::ControlByKey, "28_option_by_key"},
 };
+// As in the window: spelled by the song's key unless the user says otherwise.
+constexpr int kDefaultSpelling = kSpellByKey;
 
 // Whatever the page reads in one file: the larger of the caps the formats read with.
 constexpr std::uint64_t kSizeCap =
@@ -125,13 +129,20 @@ std::u16string Trimmed(std::u16string text) {
 }
 
 // The line that says what changed, as melvane-cli words it after the file names.
-std::u16string ChangedLine(const DocumentResult& result, Language language) {
+// What changed, as melvane-cli's document line says it after the names: the pieces, then the
+// keys when spelled by key.
+std::u16string ChangedLine(const DocumentResult& result, const KeyReport& keys,
+                           Language language) {
     if (!result.hadText) {
         return MessageText(Message::LineNoText, language);
     }
-    return MessageText(
+    std::u16string line = MessageText(
         result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
         language, {DecimalText(result.changed)});
+    if (!keys.empty()) {
+        line += u", " + KeysLineText(keys, language);
+    }
+    return line;
 }
 
 class NoShell : public Shell {
@@ -177,6 +188,7 @@ EMSCRIPTEN_KEEPALIVE const char* melvane_face(int languageCode) {
     // For a sheet the engine could not finish at all (out of memory): the page starts it anew.
     Text(json, "sourceUnreadable", Message::SourceUnreadable, language, {u"%1", u""});
     json.Key("sizeCap").Number(static_cast<double>(kSizeCap));
+    json.Key("defaultSpelling").Number(kDefaultSpelling);
     json.Key("spellings").Open('[');
     for (const SpellingChoice& choice : kSpellings) {
         json.Open('{');
@@ -254,6 +266,8 @@ EMSCRIPTEN_KEEPALIVE const char* melvane_transpose(const char* source, const cha
     job.output = PathFromText(NamePart(Trimmed(Utf8ToUtf16(output))));
     job.settings.steps = steps;
     job.settings.spelling = spelling;
+    KeyReport keys;
+    job.settings.keyReport = &keys;
     job.settings.germanReader = language == Language::German;
     job.language = language;
     job.openOutput = false;
@@ -270,7 +284,7 @@ EMSCRIPTEN_KEEPALIVE const char* melvane_transpose(const char* source, const cha
     json.Key("fault").String(outputFault ? "output" : "source");
     if (result.written) {
         json.Key("output").String(PathToText(result.output));
-        json.Key("line").String(ChangedLine(result, language));
+        json.Key("line").String(ChangedLine(result, keys, language));
     }
     std::u16string title;
     std::u16string text;

@@ -139,8 +139,8 @@ class PageTest(unittest.TestCase):
         else:
             field.send_keys(str(steps))  # typed
         field.send_keys(Keys.TAB)  # to the spelling choice
-        if flats:
-            self.driver.switch_to.active_element.send_keys(Keys.ARROW_DOWN)
+        if flats:  # by key is the default, flat the choice above it
+            self.driver.switch_to.active_element.send_keys(Keys.ARROW_UP)
         self.driver.switch_to.active_element.send_keys(Keys.TAB)  # to the output name
         if output_name is not None:
             active = self.driver.switch_to.active_element
