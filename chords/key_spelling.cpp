@@ -4,6 +4,7 @@
 #include <array>
 
 #include "chords/characters.h"
+#include "chords/token_memo.h"
 #include "chords/transpose.h"
 
 namespace melvane::chords {
@@ -92,6 +93,27 @@ void ReadSuffix(std::u16string_view suffix, ChordFacts& facts) {
 
 constexpr std::size_t kNoLine = ~std::size_t{0};
 
+// A song's chords repeat: what a chord says of its key is remembered by its text and the shape
+// its notes were read in.
+constinit thread_local TokenMemo<ChordFacts> knownFacts;
+
+ChordFacts LearnedFactsOf(std::u16string_view line, const Token& token) {
+    const Chord& chord = token.chord;
+    const std::size_t from = chord.root.start;
+    const std::size_t size = token.end - from;
+    if (size == 0 || size > TokenMemo<ChordFacts>::kLongest) {
+        return FactsOf(line, token, false);
+    }
+    const std::uint32_t shape =
+        chord.root.length |
+        (chord.hasBass ? (1u | (static_cast<std::uint32_t>(chord.bass.start - from) << 1) |
+                          (std::uint32_t{chord.bass.length} << 5))
+                             << 4
+                       : 0u);
+    return knownFacts.Get(line, from, size, shape,
+                          [&](std::u16string_view) { return FactsOf(line, token, false); });
+}
+
 }  // namespace
 
 ChordFacts FactsOf(std::u16string_view line, const Token& token, bool germanCustom) {
@@ -151,7 +173,7 @@ void KeyStretches::LearnChord(std::u16string_view line, const Token& token) {
     }
     const Chord& chord = token.chord;
     const auto bareB = [](const Note& note) { return note.letter == u'B' && note.accidental == 0; };
-    facts_.push_back(FactsOf(line, token, false));
+    facts_.push_back(LearnedFactsOf(line, token));
     where_.push_back({static_cast<std::uint32_t>(lines_ - 1),
                       static_cast<std::uint32_t>(chord.root.start), bareB(chord.root),
                       chord.hasBass && bareB(chord.bass), chord.root.accidental > 0});

@@ -17,18 +17,20 @@ class TokenMemo {
     static constexpr std::size_t kLongest = 8;
 
     // What `read(token)` says of the token text.substr(start, size), 1 to kLongest characters:
-    // remembered, or read now.
+    // remembered, or read now. `shape` stands for whatever else the reading depends on.
     template <typename Read>
-    const Value& Get(std::u16string_view text, std::size_t start, std::size_t size, Read&& read) {
+    const Value& Get(std::u16string_view text, std::size_t start, std::size_t size,
+                     std::uint32_t shape, Read&& read) {
         const Key key = KeyOf(text, start, size);
         const std::uint64_t low = static_cast<std::uint64_t>(key);
         const std::uint64_t high = static_cast<std::uint64_t>(key >> 64);
+        const std::uint64_t tag = size | (std::uint64_t{shape} << 8);
         const std::uint64_t mixed =
-            (low * 0x9E3779B97F4A7C15ull) ^ ((high + size) * 0xC2B2AE3D27D4EB4Full);
+            (low * 0x9E3779B97F4A7C15ull) ^ ((high + tag) * 0xC2B2AE3D27D4EB4Full);
         Entry& entry = entries_[mixed >> (64 - kIndexBits)];
-        if (entry.key != key || entry.size != size) {
+        if (entry.key != key || entry.tag != tag) {
             entry.key = key;
-            entry.size = size;
+            entry.tag = tag;
             entry.value = read(text.substr(start, size));
         }
         return entry.value;
@@ -62,7 +64,7 @@ class TokenMemo {
     static constexpr int kIndexBits = 8;
     struct Entry {
         Key key;
-        std::size_t size;  // 0 while nothing is kept
+        std::uint64_t tag;  // the size and shape; 0 while nothing is kept
         Value value;
     };
     std::array<Entry, std::size_t{1} << kIndexBits> entries_{};

@@ -171,7 +171,7 @@ Kind Classify(std::u16string_view line, std::size_t lead, std::size_t end, Chord
     Kind kind = Kind::Other;
     if (!s.empty() && s.size() <= TokenMemo<Classified>::kLongest) {
         const Classified& known =
-            classified.Get(line, lead, s.size(), [](std::u16string_view text) {
+            classified.Get(line, lead, s.size(), 0, [](std::u16string_view text) {
                 Classified read{};
                 read.kind = ClassifyToken(text, read.chord);
                 return read;
