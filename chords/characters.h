@@ -43,6 +43,16 @@ constexpr bool IsTrailingDecoration(char16_t c) {
     return kTrailingDecoration(c);
 }
 
+// Nothing but trailing decoration from s[i] on.
+constexpr bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
+    for (; i < s.size(); ++i) {
+        if (!IsTrailingDecoration(s[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 constexpr bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }

@@ -209,15 +209,6 @@ std::size_t SkipNarrowSuffix(std::u16string_view s, std::size_t i) {
     return i;
 }
 
-bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
-    for (; i < s.size(); ++i) {
-        if (!IsTrailingDecoration(s[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The parse itself, for a token that passed MayBeChord.
 bool ReadChord(std::u16string_view s, Grammar grammar, Chord& chord) {
     std::array<Note, 3> roots;

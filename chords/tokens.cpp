@@ -83,16 +83,6 @@ std::size_t SkipLeadingDecoration(std::u16string_view line, std::size_t start, s
     return start;
 }
 
-// Only trailing decoration from s[i] on.
-bool OnlyTrailingDecoration(std::u16string_view s, std::size_t i) {
-    for (; i < s.size(); ++i) {
-        if (!IsTrailingDecoration(s[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // What a chord line puts in parentheses after a chord: a fret position (I to XII), a count or a
 // short word: "A(V)", "B7(3)", "C(stop)".
 bool IsChordRemark(std::u16string_view s) {
