@@ -113,31 +113,8 @@ bool TransposeOne(const NoteTable& notes, const Options& options, const std::str
     if (!SayFailure(result, file, language, out)) {
         return false;
     }
-    out << file << " -> " << (options.output ? *options.output : Shown(result.output)) << ": ";
-    if (result.kind == DocumentKind::Word) {
-        out << Say(
-            language,
-            result.changed == 1 ? Message::LineOneParagraphChanged : Message::LineParagraphsChanged,
-            DecimalText(result.changed));
-        if (result.unchangeable > 0) {
-            out << ", "
-                << Say(language,
-                       result.unchangeable == 1 ? Message::LineOneCouldNotBeChanged
-                                                : Message::LineSomeCouldNotBeChanged,
-                       DecimalText(result.unchangeable));
-        }
-    } else if (!result.hadText) {
-        out << Say(language, Message::LineNoText);
-    } else {
-        out << Say(
-            language,
-            result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
-            DecimalText(result.changed));
-    }
-    if (!keys.empty()) {
-        out << ", " << Utf16ToUtf8(KeysLineText(keys, language));
-    }
-    out << '\n';
+    out << file << " -> " << (options.output ? *options.output : Shown(result.output)) << ": "
+        << Utf16ToUtf8(ChangedText(result, keys, language)) << '\n';
     return result.Succeeded();
 }
 

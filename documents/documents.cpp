@@ -320,6 +320,32 @@ bool ReadDocumentParagraphs(const std::filesystem::path& source,
     }
 }
 
+std::u16string ChangedText(const DocumentResult& result, const KeyReport& keys, Language language) {
+    const std::u16string changed = DecimalText(result.changed);
+    std::u16string text;
+    if (result.kind == DocumentKind::Word) {
+        text = MessageText(
+            result.changed == 1 ? Message::LineOneParagraphChanged : Message::LineParagraphsChanged,
+            language, {changed});
+        if (result.unchangeable > 0) {
+            text +=
+                u", " + MessageText(result.unchangeable == 1 ? Message::LineOneCouldNotBeChanged
+                                                             : Message::LineSomeCouldNotBeChanged,
+                                    language, {DecimalText(result.unchangeable)});
+        }
+    } else if (!result.hadText) {
+        text = MessageText(Message::LineNoText, language);
+    } else {
+        text = MessageText(
+            result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
+            language, {changed});
+    }
+    if (!keys.empty()) {
+        text += u", " + KeysLineText(keys, language);
+    }
+    return text;
+}
+
 DocumentResult ReadDocumentKeys(const DocumentJob& job, const DocumentServices& services,
                                 KeyReport& keys) {
     keys.clear();

@@ -107,6 +107,11 @@ struct DocumentResult {
 // appears only complete.
 DocumentResult TransposeDocument(const DocumentJob& job, const DocumentServices& services);
 
+// What a written copy changed, as melvane-cli's document line and the page say it after the
+// names: the text pieces or Word paragraphs changed (and those Word could not), then the keys
+// when spelled by key.
+std::u16string ChangedText(const DocumentResult& result, const KeyReport& keys, Language language);
+
 // The keys of `job.source`'s stretches as spelling by key reads them, without writing anything
 // beside it: the sheet is moved by 0 into a private temporary folder that is removed again.
 // Failures are reported as TransposeDocument reports them.

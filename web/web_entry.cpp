@@ -129,22 +129,6 @@ std::u16string Trimmed(std::u16string text) {
 }
 
 // The line that says what changed, as melvane-cli words it after the file names.
-// What changed, as melvane-cli's document line says it after the names: the pieces, then the
-// keys when spelled by key.
-std::u16string ChangedLine(const DocumentResult& result, const KeyReport& keys,
-                           Language language) {
-    if (!result.hadText) {
-        return MessageText(Message::LineNoText, language);
-    }
-    std::u16string line = MessageText(
-        result.changed == 1 ? Message::LineOneTextPieceChanged : Message::LineTextPiecesChanged,
-        language, {DecimalText(result.changed)});
-    if (!keys.empty()) {
-        line += u", " + KeysLineText(keys, language);
-    }
-    return line;
-}
-
 class NoShell : public Shell {
   public:
     bool OpenDocument(const std::filesystem::path&) override { return false; }
@@ -284,7 +268,7 @@ EMSCRIPTEN_KEEPALIVE const char* melvane_transpose(const char* source, const cha
     json.Key("fault").String(outputFault ? "output" : "source");
     if (result.written) {
         json.Key("output").String(PathToText(result.output));
-        json.Key("line").String(ChangedLine(result, keys, language));
+        json.Key("line").String(ChangedText(result, keys, language));
     }
     std::u16string title;
     std::u16string text;
