@@ -1,15 +1,10 @@
 # Third-party libraries. On Linux they come from Debian's -dev packages (scripts/setup-deps);
 # the Windows build finds static copies through CMAKE_PREFIX_PATH (scripts/build-windows-deps),
 # the page's build WebAssembly ones (scripts/build-web-deps).
-if(WIN32)
-    if(CMAKE_CROSSCOMPILING AND NOT IS_DIRECTORY "${MELVANE_WINDOWS_DEPS}")
-        message(FATAL_ERROR "MELVANE_WINDOWS_DEPS ('${MELVANE_WINDOWS_DEPS}') is not a folder: "
-                            "configure with -DMELVANE_WINDOWS_DEPS=$(scripts/build-windows-deps)")
-    endif()
-    # Windows programs link every library statically, with its private dependencies.
-    set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments for pkg-config")
-    # Another cache folder (new library versions): every library is looked up again there.
-    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WINDOWS_DEPS}")
+
+# Another cache folder of libraries (new versions): every library is looked up again there.
+function(melvane_look_up_libraries_in folder)
+    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${folder}")
         get_cmake_property(cached CACHE_VARIABLES)
         foreach(name IN LISTS cached)
             if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
@@ -17,7 +12,17 @@ if(WIN32)
             endif()
         endforeach()
     endif()
-    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WINDOWS_DEPS}" CACHE INTERNAL "")
+    set(MELVANE_DEPS_LOOKED_UP "${folder}" CACHE INTERNAL "")
+endfunction()
+
+if(WIN32)
+    if(CMAKE_CROSSCOMPILING AND NOT IS_DIRECTORY "${MELVANE_WINDOWS_DEPS}")
+        message(FATAL_ERROR "MELVANE_WINDOWS_DEPS ('${MELVANE_WINDOWS_DEPS}') is not a folder: "
+                            "configure with -DMELVANE_WINDOWS_DEPS=$(scripts/build-windows-deps)")
+    endif()
+    # Windows programs link every library statically, with its private dependencies.
+    set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments for pkg-config")
+    melvane_look_up_libraries_in("${MELVANE_WINDOWS_DEPS}")
 endif()
 if(EMSCRIPTEN)
     if(NOT IS_DIRECTORY "${MELVANE_WEB_DEPS}")
@@ -30,16 +35,7 @@ if(EMSCRIPTEN)
     set(ENV{PKG_CONFIG_PATH} "")
     set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
     set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
-    # Another cache folder: looked up again there, as for Windows.
-    if(NOT "${MELVANE_DEPS_LOOKED_UP}" STREQUAL "${MELVANE_WEB_DEPS}")
-        get_cmake_property(cached CACHE_VARIABLES)
-        foreach(name IN LISTS cached)
-            if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
-                unset(${name} CACHE)
-            endif()
-        endforeach()
-    endif()
-    set(MELVANE_DEPS_LOOKED_UP "${MELVANE_WEB_DEPS}" CACHE INTERNAL "")
+    melvane_look_up_libraries_in("${MELVANE_WEB_DEPS}")
 endif()
 find_package(PkgConfig REQUIRED)
 
